@@ -1,0 +1,1 @@
+// Client object and factory list.

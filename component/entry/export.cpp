@@ -1,0 +1,1 @@
+// Entry point of the component; filled in with the client object.
