@@ -100,6 +100,8 @@ constexpr DWORD COINIT_MULTITHREADED = 0x0;
 constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD ROTFLAGS_REGISTRATIONKEEPSALIVE = 0x1;
+// Success of IRunningObjectTable::Register when the name was already registered.
+constexpr HRESULT MK_S_MONIKERALREADYREGISTERED = 0x000401E7;
 
 // Creates an object of a registered class: answers CLASS_E_NOAGGREGATION when the
 // class does not support the outer unknown it is given.
