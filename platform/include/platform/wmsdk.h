@@ -218,6 +218,8 @@ constexpr HRESULT NS_E_INVALID_OUTPUT_FORMAT = MakeResult(0xC00D0BBB);
 constexpr HRESULT NS_E_NOT_CONFIGURED = MakeResult(0xC00D0BBC);
 constexpr HRESULT NS_E_INVALIDPROFILE = MakeResult(0xC00D0BC6);
 constexpr HRESULT NS_E_TOO_MUCH_DATA = MakeResult(0xC00D0BCC);
+constexpr HRESULT ASF_E_BUFFERTOOSMALL = MakeResult(0xC00D07D1);
+constexpr HRESULT ASF_E_NOTFOUND = MakeResult(0xC00D07F0);
 
 extern "C" {
 PLATFORM_API HRESULT WMCreateProfileManager(IWMProfileManager** manager);

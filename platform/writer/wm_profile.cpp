@@ -1,0 +1,385 @@
+#include "wm_profile.h"
+#include "utf16_text.h"
+
+#include <atomic>
+#include <new>
+#include <vector>
+
+namespace writer {
+namespace {
+
+class StreamConfig final : public IWMStreamConfig, public IWMMediaProps {
+public:
+    explicit StreamConfig(StreamDescription stream) : stream_(std::move(stream)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (iid == IID_IUnknown || iid == IID_IWMStreamConfig) {
+            *object = static_cast<IWMStreamConfig*>(this);
+        } else if (iid == IID_IWMMediaProps) {
+            *object = static_cast<IWMMediaProps*>(this);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    // IWMStreamConfig
+    HRESULT STDMETHODCALLTYPE GetStreamType(GUID* type) override {
+        return Out(type, stream_.majorType);
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamNumber(WORD* number) override {
+        return Out(number, stream_.streamNumber);
+    }
+    HRESULT STDMETHODCALLTYPE SetStreamNumber(WORD number) override {
+        if (number == 0 || number > 63) {
+            return E_INVALIDARG;
+        }
+        stream_.streamNumber = number;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamName(WCHAR* name, WORD* length) override {
+        return CopyTextOut(stream_.streamName, name, length);
+    }
+    HRESULT STDMETHODCALLTYPE SetStreamName(const WCHAR* name) override {
+        return SetText(stream_.streamName, name);
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionName(WCHAR* name, WORD* length) override {
+        return CopyTextOut(stream_.connectionName, name, length);
+    }
+    HRESULT STDMETHODCALLTYPE SetConnectionName(const WCHAR* name) override {
+        return SetText(stream_.connectionName, name);
+    }
+    HRESULT STDMETHODCALLTYPE GetBitrate(DWORD* bitrate) override {
+        return Out(bitrate, stream_.bitrate);
+    }
+    HRESULT STDMETHODCALLTYPE SetBitrate(DWORD bitrate) override {
+        stream_.bitrate = bitrate;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetBufferWindow(DWORD* milliseconds) override {
+        return Out(milliseconds, stream_.bufferWindow);
+    }
+    HRESULT STDMETHODCALLTYPE SetBufferWindow(DWORD milliseconds) override {
+        stream_.bufferWindow = milliseconds;
+        return S_OK;
+    }
+
+    // IWMMediaProps
+    HRESULT STDMETHODCALLTYPE GetType(GUID* type) override { return Out(type, stream_.majorType); }
+
+    // The record and its format block are written into the caller's buffer, the
+    // format block right behind the record.
+    HRESULT STDMETHODCALLTYPE GetMediaType(WM_MEDIA_TYPE* type, DWORD* size) override {
+        if (size == nullptr) {
+            return E_POINTER;
+        }
+        const DWORD formatSize =
+            static_cast<DWORD>(sizeof(WAVEFORMATEX) + stream_.codecData.size());
+        const DWORD needed = static_cast<DWORD>(sizeof(WM_MEDIA_TYPE)) + formatSize;
+        if (type == nullptr) {
+            *size = needed;
+            return S_OK;
+        }
+        if (*size < needed) {
+            *size = needed;
+            return ASF_E_BUFFERTOOSMALL;
+        }
+        auto* format = reinterpret_cast<BYTE*>(type + 1);
+        *type = WM_MEDIA_TYPE{};
+        type->majortype = stream_.majorType;
+        type->subtype = stream_.subtype;
+        type->bFixedSizeSamples = stream_.fixedSizeSamples ? TRUE : FALSE;
+        type->bTemporalCompression = stream_.temporalCompression ? TRUE : FALSE;
+        type->lSampleSize = stream_.sampleSize;
+        type->formattype = WMFORMAT_WaveFormatEx;
+        type->pUnk = nullptr;
+        type->cbFormat = formatSize;
+        type->pbFormat = format;
+        std::memcpy(format, &stream_.format, sizeof(WAVEFORMATEX));
+        if (!stream_.codecData.empty()) {
+            std::memcpy(format + sizeof(WAVEFORMATEX), stream_.codecData.data(),
+                        stream_.codecData.size());
+        }
+        *size = needed;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetMediaType(WM_MEDIA_TYPE* type) override {
+        if (type == nullptr) {
+            return E_POINTER;
+        }
+        if (!(type->majortype == WMMEDIATYPE_Audio) ||
+            !(type->formattype == WMFORMAT_WaveFormatEx) || type->pbFormat == nullptr ||
+            type->cbFormat < sizeof(WAVEFORMATEX)) {
+            return E_INVALIDARG;
+        }
+        WAVEFORMATEX format;
+        std::memcpy(&format, type->pbFormat, sizeof(format));
+        if (format.cbSize > type->cbFormat - sizeof(WAVEFORMATEX) || format.nChannels == 0 ||
+            format.nSamplesPerSec == 0) {
+            return E_INVALIDARG;
+        }
+        stream_.subtype = type->subtype;
+        stream_.fixedSizeSamples = type->bFixedSizeSamples != FALSE;
+        stream_.temporalCompression = type->bTemporalCompression != FALSE;
+        stream_.sampleSize = type->lSampleSize;
+        stream_.format = format;
+        const BYTE* extra = type->pbFormat + sizeof(WAVEFORMATEX);
+        stream_.codecData.assign(extra, extra + format.cbSize);
+        return S_OK;
+    }
+
+private:
+    ~StreamConfig() = default;
+
+    template <class T> static HRESULT Out(T* target, const T& value) {
+        if (target == nullptr) {
+            return E_POINTER;
+        }
+        *target = value;
+        return S_OK;
+    }
+    static HRESULT SetText(std::u16string& target, const WCHAR* text) {
+        if (text == nullptr) {
+            return E_POINTER;
+        }
+        target = text;
+        return S_OK;
+    }
+
+    std::atomic<ULONG> references_{1};
+    StreamDescription stream_;
+};
+
+class Profile final : public IWMProfile {
+public:
+    explicit Profile(const ProfileDescription& description)
+        : version_(description.version), name_(description.name),
+          description_(description.description) {
+        for (const auto& stream : description.streams) {
+            streams_.push_back(ComPtr<IWMStreamConfig>::Adopt(new StreamConfig(stream)));
+        }
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (iid == IID_IUnknown || iid == IID_IWMProfile) {
+            *object = static_cast<IWMProfile*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION* version) override {
+        if (version == nullptr) {
+            return E_POINTER;
+        }
+        *version = static_cast<WMT_VERSION>(version_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetName(WCHAR* name, DWORD* length) override {
+        return CopyTextOut(name_, name, length);
+    }
+    HRESULT STDMETHODCALLTYPE SetName(const WCHAR* name) override {
+        if (name == nullptr) {
+            return E_POINTER;
+        }
+        name_ = name;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(WCHAR* description, DWORD* length) override {
+        return CopyTextOut(description_, description, length);
+    }
+    HRESULT STDMETHODCALLTYPE SetDescription(const WCHAR* description) override {
+        if (description == nullptr) {
+            return E_POINTER;
+        }
+        description_ = description;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = static_cast<DWORD>(streams_.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetStream(DWORD index, IWMStreamConfig** config) override {
+        if (config == nullptr) {
+            return E_POINTER;
+        }
+        *config = nullptr;
+        if (index >= streams_.size()) {
+            return E_INVALIDARG;
+        }
+        *config = ComPtr<IWMStreamConfig>(streams_[index]).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamByNumber(WORD number, IWMStreamConfig** config) override {
+        if (config == nullptr) {
+            return E_POINTER;
+        }
+        *config = nullptr;
+        for (const auto& stream : streams_) {
+            WORD current = 0;
+            stream->GetStreamNumber(&current);
+            if (current == number) {
+                *config = ComPtr<IWMStreamConfig>(stream).Detach();
+                return S_OK;
+            }
+        }
+        return E_INVALIDARG;
+    }
+    // Editing the stream list is not needed by anything in the system.
+    HRESULT STDMETHODCALLTYPE RemoveStream(IWMStreamConfig*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveStreamByNumber(WORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddStream(IWMStreamConfig*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ReconfigStream(IWMStreamConfig*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateNewStream(REFGUID, IWMStreamConfig**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetMutualExclusionCount(DWORD* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetMutualExclusion(DWORD, IWMMutualExclusion**) override {
+        return E_INVALIDARG;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveMutualExclusion(IWMMutualExclusion*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE AddMutualExclusion(IWMMutualExclusion*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateNewMutualExclusion(IWMMutualExclusion**) override {
+        return E_NOTIMPL;
+    }
+
+private:
+    ~Profile() = default;
+
+    std::atomic<ULONG> references_{1};
+    DWORD version_;
+    std::u16string name_;
+    std::u16string description_;
+    std::vector<ComPtr<IWMStreamConfig>> streams_;
+};
+
+class ProfileManager final : public IWMProfileManager {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (iid == IID_IUnknown || iid == IID_IWMProfileManager) {
+            *object = static_cast<IWMProfileManager*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION, IWMProfile** profile) override {
+        if (profile != nullptr) {
+            *profile = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE LoadProfileByID(REFGUID, IWMProfile** profile) override {
+        if (profile != nullptr) {
+            *profile = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE LoadProfileByData(const WCHAR* text, IWMProfile** profile) override {
+        if (profile == nullptr || text == nullptr) {
+            if (profile != nullptr) {
+                *profile = nullptr;
+            }
+            return E_POINTER;
+        }
+        *profile = nullptr;
+        try {
+            const auto description = ParseProfileXml(std::u16string_view(text, Utf16Length(text)));
+            if (!description) {
+                return NS_E_INVALIDPROFILE;
+            }
+            *profile = CreateProfileObject(*description).Detach();
+            return S_OK;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE SaveProfile(IWMProfile*, WCHAR*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetSystemProfileCount(DWORD* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LoadSystemProfile(DWORD, IWMProfile** profile) override {
+        if (profile != nullptr) {
+            *profile = nullptr;
+        }
+        return E_INVALIDARG;
+    }
+
+private:
+    ~ProfileManager() = default;
+
+    std::atomic<ULONG> references_{1};
+};
+
+} // namespace
+
+ComPtr<IWMProfile> CreateProfileObject(const ProfileDescription& description) {
+    return ComPtr<IWMProfile>::Adopt(new Profile(description));
+}
+
+} // namespace writer
+
+HRESULT WMCreateProfileManager(IWMProfileManager** manager) {
+    if (manager == nullptr) {
+        return E_POINTER;
+    }
+    *manager = new (std::nothrow) writer::ProfileManager();
+    return *manager != nullptr ? S_OK : E_OUTOFMEMORY;
+}
