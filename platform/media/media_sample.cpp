@@ -1,0 +1,169 @@
+#include "media/media_sample.h"
+
+#include "media/media_type_util.h"
+#include "media/memory_allocator.h"
+
+namespace media {
+
+MediaSample::MediaSample(MemoryAllocator* allocator, BYTE* buffer, LONG size)
+    : allocator_(allocator), buffer_(buffer), size_(size), actual_(size) {}
+
+MediaSample::~MediaSample() {
+    ClearMediaType();
+}
+
+void MediaSample::ClearMediaType() {
+    DeleteMediaType(type_);
+    type_ = nullptr;
+}
+
+void MediaSample::PrepareForUse() {
+    references_.store(1);
+    actual_ = size_;
+    timeValid_ = stopValid_ = mediaTimeValid_ = false;
+    syncPoint_ = preroll_ = discontinuity_ = false;
+    ClearMediaType();
+}
+
+HRESULT MediaSample::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr)
+        return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IMediaSample) {
+        AddRef();
+        *object = static_cast<IMediaSample*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG MediaSample::AddRef() {
+    return ++references_;
+}
+
+ULONG MediaSample::Release() {
+    const ULONG left = --references_;
+    if (left == 0) {
+        // The allocator may free this sample while taking it back.
+        MemoryAllocator* allocator = allocator_;
+        allocator->ReturnSample(this);
+        allocator->Release();
+    }
+    return left;
+}
+
+HRESULT MediaSample::GetPointer(BYTE** buffer) {
+    if (buffer == nullptr)
+        return E_POINTER;
+    *buffer = buffer_;
+    return S_OK;
+}
+
+LONG MediaSample::GetSize() {
+    return size_;
+}
+
+HRESULT MediaSample::GetTime(REFERENCE_TIME* start, REFERENCE_TIME* end) {
+    if (start == nullptr || end == nullptr)
+        return E_POINTER;
+    if (!timeValid_)
+        return VFW_E_SAMPLE_TIME_NOT_SET;
+    *start = start_;
+    if (!stopValid_) {
+        *end = start_ + 1;
+        return VFW_S_NO_STOP_TIME;
+    }
+    *end = end_;
+    return S_OK;
+}
+
+HRESULT MediaSample::SetTime(REFERENCE_TIME* start, REFERENCE_TIME* end) {
+    timeValid_ = start != nullptr;
+    stopValid_ = timeValid_ && end != nullptr;
+    start_ = timeValid_ ? *start : 0;
+    end_ = stopValid_ ? *end : 0;
+    return S_OK;
+}
+
+HRESULT MediaSample::IsSyncPoint() {
+    return syncPoint_ ? S_OK : S_FALSE;
+}
+HRESULT MediaSample::SetSyncPoint(BOOL syncPoint) {
+    syncPoint_ = syncPoint != FALSE;
+    return S_OK;
+}
+
+HRESULT MediaSample::IsPreroll() {
+    return preroll_ ? S_OK : S_FALSE;
+}
+HRESULT MediaSample::SetPreroll(BOOL preroll) {
+    preroll_ = preroll != FALSE;
+    return S_OK;
+}
+
+HRESULT MediaSample::IsDiscontinuity() {
+    return discontinuity_ ? S_OK : S_FALSE;
+}
+HRESULT MediaSample::SetDiscontinuity(BOOL discontinuity) {
+    discontinuity_ = discontinuity != FALSE;
+    return S_OK;
+}
+
+LONG MediaSample::GetActualDataLength() {
+    return actual_;
+}
+
+HRESULT MediaSample::SetActualDataLength(LONG length) {
+    if (length < 0 || length > size_)
+        return VFW_E_BUFFER_OVERFLOW;
+    actual_ = length;
+    return S_OK;
+}
+
+HRESULT MediaSample::GetMediaType(AM_MEDIA_TYPE** type) {
+    if (type == nullptr)
+        return E_POINTER;
+    *type = nullptr;
+    if (type_ == nullptr)
+        return S_FALSE;
+    *type = CreateMediaTypeCopy(type_);
+    return *type == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+HRESULT MediaSample::SetMediaType(AM_MEDIA_TYPE* type) {
+    if (type == nullptr) {
+        ClearMediaType();
+        return S_OK;
+    }
+    AM_MEDIA_TYPE* copy = CreateMediaTypeCopy(type);
+    if (copy == nullptr)
+        return E_OUTOFMEMORY;
+    ClearMediaType();
+    type_ = copy;
+    return S_OK;
+}
+
+HRESULT MediaSample::GetMediaTime(LONGLONG* start, LONGLONG* end) {
+    if (start == nullptr || end == nullptr)
+        return E_POINTER;
+    if (!mediaTimeValid_)
+        return VFW_E_MEDIA_TIME_NOT_SET;
+    *start = mediaStart_;
+    *end = mediaEnd_;
+    return S_OK;
+}
+
+HRESULT MediaSample::SetMediaTime(LONGLONG* start, LONGLONG* end) {
+    if (start == nullptr) {
+        mediaTimeValid_ = false;
+        return S_OK;
+    }
+    if (end == nullptr)
+        return E_POINTER;
+    mediaTimeValid_ = true;
+    mediaStart_ = *start;
+    mediaEnd_ = *end;
+    return S_OK;
+}
+
+} // namespace media
