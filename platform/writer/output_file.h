@@ -1,0 +1,52 @@
+// Where a finished file lands. A regular path (or a symbolic link, followed to
+// its target) is written through a temporary file beside it that replaces the
+// path only when committed, so a failed write leaves an older file untouched.
+// A device or pipe is written directly and never replaced or removed.
+#pragma once
+
+#include "platform/win32_types.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace writer {
+
+class OutputFile {
+public:
+    // NS_E_FILE_OPEN_FAILED when the file cannot be created, or when a file
+    // exists at the path and `replaceExisting` is false.
+    static HRESULT Open(const std::string& path, bool replaceExisting,
+                        std::unique_ptr<OutputFile>* file);
+    ~OutputFile(); // abandons an uncommitted file
+
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool Seekable() const { return temporary_; }
+    // Writes at an offset (seekable files) or at the end (devices and pipes, where
+    // the offset must be where the last write ended). NS_E_FILE_WRITE on failure.
+    HRESULT Write(std::int64_t offset, const void* data, std::size_t size);
+    // Moves the temporary file onto the path. NS_E_FILE_WRITE on failure, which
+    // removes the temporary file.
+    HRESULT Commit();
+    // Removes the temporary file; a device or pipe is only closed.
+    void Abandon();
+
+    const std::string& TargetPath() const { return target_; }
+    const std::string& TemporaryPath() const { return temporaryPath_; }
+
+private:
+    OutputFile() = default;
+    bool Close();
+
+    int fd_ = -1;
+    bool temporary_ = false;
+    bool replaceExisting_ = true;
+    bool finished_ = false;
+    std::int64_t streamPosition_ = 0;
+    std::string target_;
+    std::string temporaryPath_;
+};
+
+} // namespace writer

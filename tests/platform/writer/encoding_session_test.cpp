@@ -1,0 +1,321 @@
+// The encoding back end on its own: PCM in, a Windows Media file out, read back
+// by libavformat and libavcodec.
+#include "built_in_profiles.h"
+#include "decoded_audio.h"
+#include "encoding_session.h"
+#include "pcm_analysis.h"
+#include "profile_targets.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
+#include <filesystem>
+
+namespace {
+
+using namespace writer;
+using namespace writer_test;
+
+EncoderTarget BuiltInTarget(int preset) {
+    IWMProfileManager* manager = nullptr;
+    EXPECT_EQ(WMCreateProfileManager(&manager), S_OK);
+    const auto& text = kBuiltInProfiles[static_cast<std::size_t>(preset)].text;
+    const std::u16string wide(text.begin(), text.end());
+    IWMProfile* profile = nullptr;
+    EXPECT_EQ(manager->LoadProfileByData(wide.c_str(), &profile), S_OK);
+    std::vector<ProfileStreamTarget> targets;
+    EXPECT_EQ(ReadProfileTargets(profile, &targets), S_OK);
+    profile->Release();
+    manager->Release();
+    return targets.empty() ? EncoderTarget{} : targets.front().target;
+}
+
+// Pushes the PCM in chunks of about a tenth of a second and finishes.
+HRESULT Encode(const std::string& path, const EncoderTarget& target, int rate, int channels,
+               const std::vector<std::int16_t>& pcm,
+               const std::vector<HeaderAttribute>& attributes = {}) {
+    std::unique_ptr<EncodingSession> session;
+    HRESULT hr = EncodingSession::Start(path, {{target, {rate, channels}}}, attributes, &session);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
+    const std::size_t chunk = static_cast<std::size_t>(rate) / 10 + 7;
+    for (std::size_t at = 0; at < frames; at += chunk) {
+        hr = session->Write(0, pcm.data() + at * static_cast<std::size_t>(channels),
+                            std::min(chunk, frames - at));
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return session->Finish();
+}
+
+constexpr int kFrameSize = 2048; // of the codec at 44100 Hz
+
+TEST(EncodingSession, EveryLossyBuiltInProfileWritesStereo44100AndMono48000) {
+    TemporaryFolder folder;
+    const struct {
+        int rate;
+        int channels;
+    } inputs[] = {{44100, 2}, {48000, 1}};
+    for (int preset = 0; preset < 8; ++preset) {
+        const auto target = BuiltInTarget(preset);
+        for (const auto& input : inputs) {
+            SCOPED_TRACE(testing::Message() << "preset " << preset << " input " << input.rate);
+            const auto path = folder.File("out.wma");
+            ASSERT_EQ(Encode(path, target, input.rate, input.channels,
+                             Tone(input.rate, input.channels, 10.0)),
+                      S_OK);
+            const auto audio = DecodeFile(path);
+            ASSERT_TRUE(audio.opened);
+            EXPECT_EQ(audio.codec, "wmav2");
+            EXPECT_EQ(audio.sampleRate, 44100);
+            EXPECT_EQ(audio.channels, 2);
+            EXPECT_EQ(audio.bitRate, target.bitrate);
+            EXPECT_EQ(audio.decodeErrors, 0);
+            EXPECT_GE(audio.frames, 441000);
+            EXPECT_LE(audio.frames, 441000 + kFrameSize);
+            // Ten seconds at the profile's bit rate, with the container's framing.
+            const double nominal = target.bitrate / 8.0 * 10.0;
+            const auto size = static_cast<double>(std::filesystem::file_size(path));
+            EXPECT_GT(size, nominal);
+            EXPECT_LT(size, nominal * 1.07);
+            // Nothing but the file is left in the folder.
+            EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wma"});
+        }
+    }
+}
+
+TEST(EncodingSession, AudioStaysWhereItWas) {
+    TemporaryFolder folder;
+    const auto target = BuiltInTarget(7);
+    const auto path = folder.File("sweep.wma");
+    const auto stereo = Sweep(44100, 2, 3.0);
+    ASSERT_EQ(Encode(path, target, 44100, 2, stereo), S_OK);
+    EXPECT_EQ(BestLag(FirstChannel(stereo, 2), DecodeFile(path).firstChannel, 3000), 0);
+
+    // Resampled from 48000 Hz: compare with the sweep as it sounds at 44100 Hz.
+    const auto mono = Sweep(48000, 1, 3.0);
+    ASSERT_EQ(Encode(path, target, 48000, 1, mono), S_OK);
+    const int lag =
+        BestLag(FirstChannel(Sweep(44100, 1, 3.0), 1), DecodeFile(path).firstChannel, 3000);
+    EXPECT_LE(std::abs(lag), 2);
+}
+
+TEST(EncodingSession, FileSizeFollowsTheBitRateOverAMinute) {
+    TemporaryFolder folder;
+    for (int preset : {0, 7}) {
+        const auto target = BuiltInTarget(preset);
+        const auto path = folder.File("long.wma");
+        ASSERT_EQ(Encode(path, target, 44100, 2, Tone(44100, 2, 60.0)), S_OK);
+        const double nominal = target.bitrate / 8.0 * 60.0;
+        const auto size = static_cast<double>(std::filesystem::file_size(path));
+        EXPECT_GT(size, nominal);
+        EXPECT_LT(size, nominal * 1.03) << "preset " << preset;
+    }
+}
+
+TEST(EncodingSession, TheSameInputGivesTheSameBytes) {
+    TemporaryFolder folder;
+    const auto target = BuiltInTarget(4);
+    const auto pcm = Tone(44100, 2, 2.0);
+    const std::vector<HeaderAttribute> attributes = {{u"Title", WMT_TYPE_STRING, {'A', 0, 0, 0}}};
+    ASSERT_EQ(Encode(folder.File("a.wma"), target, 44100, 2, pcm, attributes), S_OK);
+    ASSERT_EQ(Encode(folder.File("b.wma"), target, 44100, 2, pcm, attributes), S_OK);
+    const auto first = ReadWholeFile(folder.File("a.wma"));
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(first, ReadWholeFile(folder.File("b.wma")));
+    // No tool tag: the muxer's name appears nowhere in the file.
+    EXPECT_EQ(first.find("Lavf"), std::string::npos);
+}
+
+TEST(EncodingSession, WindowsMediaAudio1IsWrittenToo) {
+    TemporaryFolder folder;
+    EncoderTarget target{WAVE_FORMAT_WMAUDIO1, 22050, 1, 32000, 0, {}};
+    const auto path = folder.File("v1.wma");
+    ASSERT_EQ(Encode(path, target, 44100, 2, Tone(44100, 2, 2.0)), S_OK);
+    const auto audio = DecodeFile(path);
+    EXPECT_EQ(audio.codec, "wmav1");
+    EXPECT_EQ(audio.sampleRate, 22050);
+    EXPECT_EQ(audio.channels, 1);
+    EXPECT_GE(audio.frames, 44100);
+    EXPECT_LE(audio.frames, 44100 + 1024);
+}
+
+TEST(EncodingSession, TargetsNoCodecCanWriteAreRefused) {
+    TemporaryFolder folder;
+    const std::vector<EncoderTarget> refused = {
+        {WAVE_FORMAT_WMAUDIO2, 44100, 6, 128000, 0, {}}, // too many channels
+        {WAVE_FORMAT_WMAUDIO2, 96000, 2, 128000, 0, {}}, // rate too high
+        {WAVE_FORMAT_WMAUDIO2, 44100, 2, 8000, 0, {}},   // bit rate too low
+        {WAVE_FORMAT_WMAUDIO3, 44100, 2, 128000, 0, {}}, // no encoder
+        {WAVE_FORMAT_WMAUDIO_LOSSLESS, 44100, 2, 128000, 0, {}},
+    };
+    for (const auto& target : refused) {
+        SCOPED_TRACE(target.formatTag);
+        EXPECT_EQ(CheckEncodable(target), NS_E_INVALID_OUTPUT_FORMAT);
+        std::unique_ptr<EncodingSession> session;
+        EXPECT_EQ(
+            EncodingSession::Start(folder.File("x.wma"), {{target, {44100, 2}}}, {}, &session),
+            NS_E_INVALID_OUTPUT_FORMAT);
+        EXPECT_EQ(session, nullptr);
+    }
+    EXPECT_TRUE(folder.Entries().empty());
+}
+
+// A stand-in codec for the lossless format: raw PCM in fixed packets, enough to
+// show that a registered encoder is used with the input's own rate and channels.
+class FakeLosslessEncoder final : public PacketEncoder {
+public:
+    explicit FakeLosslessEncoder(const PcmFormat& input) {
+        info_.formatTag = WAVE_FORMAT_WMAUDIO_LOSSLESS;
+        info_.codecId = AV_CODEC_ID_WMALOSSLESS;
+        info_.sampleRate = input.sampleRate;
+        info_.channels = input.channels;
+        info_.blockAlign = 4096;
+        info_.bitRate = 1411200;
+        info_.frameSize = 4096 / (2 * input.channels);
+        info_.packetBytes = 4096;
+        // 16 bits, channel mask front centre, length-prefixed frames.
+        info_.extradata = {0x10, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x21, 0, 0, 0};
+    }
+    const EncodedStreamInfo& Info() const override { return info_; }
+    HRESULT Encode(const std::int16_t*, std::size_t frames,
+                   std::vector<EncodedPacket>& out) override {
+        pending_ += static_cast<std::int64_t>(frames);
+        while (pending_ >= info_.frameSize) {
+            out.push_back({std::vector<BYTE>(4096, 0x55), pts_, info_.frameSize});
+            pts_ += info_.frameSize;
+            pending_ -= info_.frameSize;
+        }
+        return S_OK;
+    }
+    HRESULT Finish(std::vector<EncodedPacket>&) override { return S_OK; }
+
+private:
+    EncodedStreamInfo info_;
+    std::int64_t pending_ = 0;
+    std::int64_t pts_ = 0;
+};
+
+std::unique_ptr<PacketEncoder> MakeFakeLossless(const EncoderTarget&, const PcmFormat& input,
+                                                HRESULT* result) {
+    *result = S_OK;
+    return std::make_unique<FakeLosslessEncoder>(input);
+}
+
+TEST(EncodingSession, ARegisteredEncoderWritesItsFormat) {
+    TemporaryFolder folder;
+    const auto target = BuiltInTarget(8);
+    EXPECT_EQ(target.formatTag, WAVE_FORMAT_WMAUDIO_LOSSLESS);
+    EXPECT_EQ(CheckEncodable(target), NS_E_INVALID_OUTPUT_FORMAT);
+
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, &MakeFakeLossless);
+    EXPECT_EQ(CheckEncodable(target), S_OK);
+    const auto path = folder.File("lossless.wma");
+    const HRESULT hr = Encode(path, target, 48000, 1, Tone(48000, 1, 1.0));
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, nullptr);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(CheckEncodable(target), NS_E_INVALID_OUTPUT_FORMAT);
+
+    const auto audio = DecodeFile(path);
+    ASSERT_TRUE(audio.opened);
+    EXPECT_EQ(audio.codec, "wmalossless");
+    EXPECT_EQ(audio.sampleRate, 48000); // the input's, not the profile's
+    EXPECT_EQ(audio.channels, 1);
+    EXPECT_EQ(audio.blockAlign, 4096);
+}
+
+TEST(EncodingSession, AFileThatCannotBeCreatedIsReportedAndNothingIsLeft) {
+    TemporaryFolder folder;
+    const auto target = BuiltInTarget(5);
+    EXPECT_EQ(Encode(folder.File("missing/out.wma"), target, 44100, 2, Tone(44100, 2, 0.5)),
+              NS_E_FILE_OPEN_FAILED);
+    std::filesystem::create_directory(folder.File("dir.wma"));
+    EXPECT_EQ(Encode(folder.File("dir.wma"), target, 44100, 2, Tone(44100, 2, 0.5)),
+              NS_E_FILE_OPEN_FAILED);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"dir.wma"});
+}
+
+TEST(EncodingSession, AnOlderFileIsReplacedOnlyWhenTheNewOneIsComplete) {
+    TemporaryFolder folder;
+    const auto target = BuiltInTarget(5);
+    const auto path = folder.File("song.wma");
+    WriteWholeFile(path, "older file");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+    {
+        std::unique_ptr<EncodingSession> session;
+        ASSERT_EQ(EncodingSession::Start(path, {{target, {44100, 2}}}, {}, &session), S_OK);
+        const auto pcm = Tone(44100, 2, 1.0);
+        ASSERT_EQ(session->Write(0, pcm.data(), 44100), S_OK);
+        EXPECT_EQ(ReadWholeFile(path), "older file");
+        EXPECT_EQ(folder.Entries().size(), 2u); // the file and the one being written
+        // Dropped unfinished: abandoned.
+    }
+    EXPECT_EQ(ReadWholeFile(path), "older file");
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
+
+    ASSERT_EQ(Encode(path, target, 44100, 2, Tone(44100, 2, 1.0)), S_OK);
+    EXPECT_EQ(DecodeFile(path).codec, "wmav2");
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
+}
+
+TEST(EncodingSession, WithoutReplacementAnExistingFileIsKept) {
+    TemporaryFolder folder;
+    const auto path = folder.File("kept.wma");
+    WriteWholeFile(path, "keep me");
+    std::unique_ptr<EncodingSession> session;
+    EXPECT_EQ(EncodingSession::Start(path, {{BuiltInTarget(5), {44100, 2}}}, {}, &session, false),
+              NS_E_FILE_OPEN_FAILED);
+    EXPECT_EQ(ReadWholeFile(path), "keep me");
+    ASSERT_EQ(EncodingSession::Start(folder.File("new.wma"), {{BuiltInTarget(5), {44100, 2}}}, {},
+                                     &session, false),
+              S_OK);
+    EXPECT_EQ(session->Finish(), S_OK);
+    EXPECT_TRUE(DecodeFile(folder.File("new.wma")).opened);
+}
+
+TEST(EncodingSession, ASymbolicLinkIsFollowedAndStays) {
+    TemporaryFolder folder;
+    std::filesystem::create_directory(folder.File("music"));
+    const auto target = folder.File("music/real.wma");
+    WriteWholeFile(target, "old");
+    std::filesystem::create_symlink("music/real.wma", folder.File("link.wma"));
+    ASSERT_EQ(Encode(folder.File("link.wma"), BuiltInTarget(3), 44100, 2, Tone(44100, 2, 1.0)),
+              S_OK);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.wma")));
+    EXPECT_EQ(DecodeFile(target).codec, "wmav2");
+    EXPECT_EQ(folder.Entries().size(), 2u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("music")),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(EncodingSession, ADeviceIsWrittenDirectlyAndNeverReplaced) {
+    if (!std::filesystem::is_character_file("/dev/null")) {
+        GTEST_SKIP() << "no null device";
+    }
+    EXPECT_EQ(Encode("/dev/null", BuiltInTarget(5), 44100, 2, Tone(44100, 2, 1.0)), S_OK);
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+TEST(EncodingSession, AFullDeviceFailsTheWriteAndStaysInPlace) {
+    if (!std::filesystem::is_character_file("/dev/full")) {
+        GTEST_SKIP() << "no full device";
+    }
+    EXPECT_EQ(Encode("/dev/full", BuiltInTarget(5), 44100, 2, Tone(44100, 2, 2.0)),
+              NS_E_FILE_WRITE);
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+} // namespace
