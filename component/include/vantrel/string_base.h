@@ -13,6 +13,7 @@ public:
     // Slot 0: the NUL-terminated UTF-8 text; never null.
     virtual const char* text() const = 0;
     // Slot 1: appends at most `max` bytes of `source` (stopping at a NUL).
+    // Slots 1 and 2 answer the stored text, or null when memory ran out.
     virtual const char* append_bytes(const char* source, std::uint32_t max) = 0;
     // Slot 2: replaces the content with at most `max` bytes of `source`.
     virtual const char* assign_bytes(const char* source, std::uint32_t max) = 0;
@@ -21,15 +22,11 @@ public:
     // Slot 4: bytes in use, terminator excluded.
     virtual std::uint32_t byte_length() const = 0;
 
-    // Convenience forms over the slots above.
-    const char* assign_text(const char* source) {
-        assign_bytes(source, until_nul);
-        return text();
-    }
-    const char* append_text(const char* source) {
-        append_bytes(source, until_nul);
-        return text();
-    }
+    // Convenience forms over the slots above. Like the slots they answer the
+    // stored text, or null when an implementation ran out of memory (its
+    // content then stays as it was).
+    const char* assign_text(const char* source) { return assign_bytes(source, until_nul); }
+    const char* append_text(const char* source) { return append_bytes(source, until_nul); }
     bool is_empty() const { return byte_length() == 0; }
     void clear() { cut_to(0); }
 
