@@ -1,1 +1,0 @@
-// Client object and factory list.
