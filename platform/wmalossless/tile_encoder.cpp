@@ -1,0 +1,217 @@
+#include "tile_encoder.h"
+
+#include <utility>
+
+#include "residue_coder.h"
+
+namespace wmal {
+
+namespace {
+
+bool uses_inter_channel(const TileParams& params, int channels) {
+    return params.inter_channel && channels == 2;
+}
+
+void write_seekable_header(BitWriter& out, const TileParams& params, int channels) {
+    out.put(0, 1); // no arithmetic coding
+    out.put(params.ac_order > 0 ? 1 : 0, 1);
+    out.put(uses_inter_channel(params, channels) ? 1 : 0, 1);
+    out.put(0, 1); // no multi-channel LMS
+    if (params.ac_order > 0) {
+        out.put(static_cast<uint32_t>(params.ac_order - 1), 4);
+        out.put(static_cast<uint32_t>(params.ac_scaling), 4);
+        for (int j = 0; j < params.ac_order; ++j)
+            out.put(static_cast<uint32_t>(params.ac_coefs[j] - 1), params.ac_scaling);
+    }
+    out.put(0, 1); // LMS coefficients start from zero, none are sent
+    for (int c = 0; c < channels; ++c) {
+        out.put(static_cast<uint32_t>(params.lms_count - 1), 3);
+        for (int f = 0; f < params.lms_count; ++f)
+            out.put(static_cast<uint32_t>(params.lms_order[f] / 8 - 1), 7);
+        for (int f = 0; f < params.lms_count; ++f)
+            out.put(static_cast<uint32_t>(params.lms_scaling[f]), 4);
+    }
+    out.put(static_cast<uint32_t>(params.movave_scaling), 3);
+    out.put(0, 8); // quantisation step 1
+}
+
+// Forward pre-filter: e[i] = x[i] - (sum c_j x[i-1-j]) >> s, with the decoder's 32-bit wrap.
+// `history` holds the previous outputs, most recent first, and is advanced past this tile.
+void ac_forward(const int32_t* x, int32_t* e, int length, const TileParams& p, int32_t* history) {
+    const int order = p.ac_order;
+    for (int i = 0; i < length; ++i) {
+        uint32_t pred = 0;
+        for (int j = 0; j < order; ++j) {
+            const int back = i - 1 - j;
+            const int32_t v = back >= 0 ? x[back] : history[-back - 1];
+            pred += static_cast<uint32_t>(v) * static_cast<uint32_t>(p.ac_coefs[j]);
+        }
+        e[i] =
+            static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
+                                 static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
+    }
+    for (int j = order - 1; j >= 0; --j)
+        history[j] = length <= j ? history[j - length] : x[length - 1 - j];
+}
+
+} // namespace
+
+int seekable_header_bits(const TileParams& params, int channels) {
+    int bits = 4 + 1 + 3 + 8;
+    if (params.ac_order > 0)
+        bits += 8 + params.ac_order * params.ac_scaling;
+    bits += channels * (3 + params.lms_count * 11);
+    return bits;
+}
+
+template <typename Hist>
+TileEncoder<Hist>::TileEncoder(int channels, int bits_per_sample, int max_length)
+    : channels_(channels), bits_per_sample_(bits_per_sample) {
+    state_.channel.resize(static_cast<size_t>(channels));
+    trial_ = state_;
+    work_.assign(static_cast<size_t>(channels),
+                 std::vector<int32_t>(static_cast<size_t>(max_length)));
+}
+
+template <typename Hist>
+void TileEncoder<Hist>::restart(State& state, const TileParams& params) const {
+    state.params = params;
+    for (ChannelState& ch : state.channel) {
+        ch.lms.resize(static_cast<size_t>(params.lms_count));
+        for (int f = 0; f < params.lms_count; ++f) {
+            ch.lms[f].order = params.lms_order[f];
+            ch.lms[f].scaling = params.lms_scaling[f];
+            ch.lms[f].clear();
+        }
+        for (int32_t& v : ch.ac_history)
+            v = 0;
+        ch.ave_sum = 0;
+    }
+}
+
+template <typename Hist>
+uint64_t TileEncoder<Hist>::raw_bits(const int32_t* const* channels, int length, bool seekable,
+                                     const TileParams& params, int* padding) const {
+    uint32_t all = 0;
+    for (int c = 0; c < channels_; ++c)
+        for (int i = 0; i < length; ++i)
+            all |= static_cast<uint32_t>(channels[c][i]);
+    // Low bits that are zero in every sample need not be sent.
+    int p = all == 0 ? bits_per_sample_ - 1 : __builtin_ctz(all);
+    if (p > bits_per_sample_ - 1)
+        p = bits_per_sample_ - 1;
+    *padding = p;
+    uint64_t bits = 3 + (p > 0 ? 5 : 0);
+    if (seekable)
+        bits += static_cast<uint64_t>(seekable_header_bits(params, channels_));
+    return bits + static_cast<uint64_t>(channels_) * static_cast<uint64_t>(length) *
+                      static_cast<uint64_t>(bits_per_sample_ - p);
+}
+
+template <typename Hist>
+void TileEncoder<Hist>::write_raw(const int32_t* const* channels, int length, bool seekable,
+                                  const TileParams& params, BitWriter& out) const {
+    int p = 0;
+    raw_bits(channels, length, seekable, params, &p);
+    out.reset();
+    out.put(seekable ? 1 : 0, 1);
+    if (seekable)
+        write_seekable_header(out, params, channels_);
+    out.put(1, 1); // raw PCM
+    if (p > 0) {
+        out.put(1, 1);
+        out.put(static_cast<uint32_t>(p), 5);
+    } else {
+        out.put(0, 1);
+    }
+    const int width = bits_per_sample_ - p;
+    for (int c = 0; c < channels_; ++c)
+        for (int i = 0; i < length; ++i)
+            out.put_signed(channels[c][i] >> p, width);
+}
+
+template <typename Hist>
+bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int length, bool seekable,
+                                       uint64_t limit_bits, BitWriter& out) {
+    const TileParams& p = trial_.params;
+    const bool inter_channel = uses_inter_channel(p, channels_);
+    for (int c = 0; c < channels_; ++c) {
+        int32_t* w = work_[c].data();
+        if (p.ac_order > 0)
+            ac_forward(channels[c], w, length, p, trial_.channel[c].ac_history);
+        else
+            for (int i = 0; i < length; ++i)
+                w[i] = channels[c][i];
+    }
+    if (inter_channel) {
+        int32_t* m = work_[0].data();
+        int32_t* s = work_[1].data();
+        for (int i = 0; i < length; ++i) {
+            const int32_t side =
+                static_cast<int32_t>(static_cast<uint32_t>(s[i]) - static_cast<uint32_t>(m[i]));
+            m[i] = static_cast<int32_t>(static_cast<uint32_t>(m[i]) +
+                                        static_cast<uint32_t>(side >> 1));
+            s[i] = side;
+        }
+    }
+    bool coded[kMaxChannels] = {};
+    for (int c = 0; c < channels_; ++c) {
+        const int32_t* w = work_[c].data();
+        for (int i = 0; i < length && !coded[c]; ++i)
+            coded[c] = w[i] != 0;
+    }
+
+    out.reset();
+    out.put(seekable ? 1 : 0, 1);
+    if (seekable)
+        write_seekable_header(out, p, channels_);
+    out.put(0, 1); // not raw
+    for (int c = 0; c < channels_; ++c)
+        out.put(coded[c] ? 1 : 0, 1);
+    out.put(0, 1); // no padding zeroes
+
+    const int first_bits = bits_per_sample_ + (inter_channel ? 1 : 0);
+    const int speed = seekable ? 16 : 8;
+    for (int c = 0; c < channels_; ++c) {
+        if (!coded[c])
+            continue;
+        ChannelState& ch = trial_.channel[c];
+        if (ch.update_speed != speed) {
+            for (LmsFilter<Hist>& f : ch.lms)
+                f.rescale_updates(speed == 16);
+            ch.update_speed = speed;
+        }
+        int32_t* w = work_[c].data();
+        for (LmsFilter<Hist>& f : ch.lms)
+            f.encode(w, length, speed, bits_per_sample_);
+        write_residues(out, w, length, seekable, bits_per_sample_, first_bits, p.movave_scaling,
+                       ch.ave_sum);
+        if (out.bit_count() >= limit_bits)
+            return false;
+    }
+    return true;
+}
+
+template <typename Hist>
+bool TileEncoder<Hist>::encode(const int32_t* const* channels, int length, bool seekable,
+                               const TileParams& params, BitWriter& out) {
+    int padding = 0;
+    const uint64_t raw = raw_bits(channels, length, seekable, params, &padding);
+    trial_ = state_;
+    if (seekable)
+        restart(trial_, params);
+    if (try_compressed(channels, length, seekable, raw, out)) {
+        std::swap(state_, trial_);
+        return true;
+    }
+    // A raw tile leaves the adaptive state alone, but a seekable one still restarts it.
+    if (seekable)
+        restart(state_, params);
+    write_raw(channels, length, seekable, params, out);
+    return false;
+}
+
+template class TileEncoder<int16_t>;
+template class TileEncoder<int32_t>;
+
+} // namespace wmal

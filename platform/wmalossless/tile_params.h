@@ -1,0 +1,30 @@
+// The coding tools a seekable tile announces; later tiles reuse them until the next one.
+#pragma once
+
+#include <array>
+
+#include "stream_format.h"
+
+namespace wmal {
+
+constexpr int kMaxAcOrder = 16;
+
+struct TileParams {
+    // Fixed IIR pre-filter on the output side: out[i] = e[i] + (sum c_j out[i-1-j]) >> s.
+    int ac_order = 0; // 0 = off, else 1..16
+    int ac_scaling = 0;
+    std::array<int, kMaxAcOrder> ac_coefs{}; // each 1..2^ac_scaling
+
+    // Mid/side on stereo streams.
+    bool inter_channel = false;
+
+    // LMS cascade, the same for every channel; filter 0 sees the signal first.
+    int lms_count = 1;
+    std::array<int, kMaxLmsFilters> lms_order{16};
+    std::array<int, kMaxLmsFilters> lms_scaling{};
+
+    // Adaptation speed of the Rice parameter, 0..7.
+    int movave_scaling = 0;
+};
+
+} // namespace wmal

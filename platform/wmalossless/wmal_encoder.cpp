@@ -1,0 +1,342 @@
+#include "wmal_encoder.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "bit_writer.h"
+#include "frame_assembler.h"
+#include "packetizer.h"
+#include "stream_format.h"
+#include "tile_encoder.h"
+#include "tile_params.h"
+#include "tuning.h"
+
+namespace wmal {
+
+const char* status_text(Status status) {
+    switch (status) {
+    case Status::ok:
+        return "ok";
+    case Status::invalid_settings:
+        return "invalid encoder settings";
+    case Status::not_configured:
+        return "encoder not configured";
+    case Status::finished:
+        return "stream already flushed";
+    case Status::invalid_samples:
+        return "sample outside the stream's bit depth";
+    case Status::sink_failed:
+        return "packet sink failed";
+    }
+    return "unknown";
+}
+
+namespace {
+
+// Largest tile: a seekable raw tile with every sample at full width.
+uint64_t max_tile_bits(const StreamFormat& format, const TileParams& params) {
+    return 3 + 5 + static_cast<uint64_t>(seekable_header_bits(params, format.channels)) +
+           static_cast<uint64_t>(format.channels) *
+               static_cast<uint64_t>(format.samples_per_frame) *
+               static_cast<uint64_t>(format.bits_per_sample);
+}
+
+bool settings_valid(const EncoderSettings& s) {
+    if (s.sample_rate < 8000 || s.sample_rate > 96000)
+        return false;
+    if (s.channels < 1 || s.channels > kMaxChannels)
+        return false;
+    if (s.bits_per_sample != 16 && s.bits_per_sample != 24)
+        return false;
+    if (s.channel_mask != 0 && __builtin_popcount(s.channel_mask) != s.channels)
+        return false;
+    if (s.packet_size != 0 && (s.packet_size < kMinPacketSize || s.packet_size > kMaxPacketSize))
+        return false;
+    return s.seek_interval_ms > 0;
+}
+
+// Picks the longest preferred frame whose worst case still fits the length field and the
+// decoder's frame buffer. Returns false when even the shortest frame does not fit.
+bool choose_format(const EncoderSettings& s, StreamFormat& f) {
+    f.sample_rate = s.sample_rate;
+    f.channels = s.channels;
+    f.bits_per_sample = s.bits_per_sample;
+    f.channel_mask = s.channel_mask != 0 ? s.channel_mask : default_channel_mask(s.channels);
+    f.packet_size = s.packet_size != 0 ? s.packet_size : kDefaultPacketSize;
+    f.length_bits = length_field_bits(f.packet_size);
+    const uint64_t limit =
+        std::min<uint64_t>((uint64_t{1} << f.length_bits) - 1, uint64_t{8} * kMaxFrameBytes - 64);
+    const TileParams params = default_tile_params(f);
+    for (uint16_t code : preferred_frame_length_codes(s.sample_rate)) {
+        f.decode_flags = static_cast<uint16_t>(kFlagReserved0 | kFlagLengthPrefix | (code << 1));
+        f.samples_per_frame = frame_length_for_flags(s.sample_rate, f.decode_flags);
+        f.skip_bits = floor_log2(static_cast<uint32_t>(2 * f.samples_per_frame));
+        if (frame_overhead_bits(f) + max_tile_bits(f, params) <= limit)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+struct Encoder::Impl {
+    EncoderSettings settings;
+    StreamFormat format;
+    TileParams params;
+    PacketSink sink;
+    Status sticky = Status::not_configured; // the error that stops the stream, if any
+    bool configured = false;
+    bool finished = false;
+
+    std::unique_ptr<TileEncoderBase> tiles;
+    Packetizer packetizer;
+    BitWriter tile_bits;
+    BitWriter frame_bits;
+
+    std::vector<std::vector<int32_t>> pcm; // planar, one frame
+    int fill = 0;
+    uint8_t carry[kMaxChannels * 3] = {}; // a sample frame split between push_bytes calls
+    int carry_bytes = 0;
+
+    int64_t frame_index = 0;
+    int64_t frames_since_seekable = 0;
+    int64_t seek_interval_frames = 1;
+    int64_t samples_pushed = 0;
+    int64_t bytes_written = 0;
+
+    Status encode_frame(int samples);
+    Status frame_done();
+    template <typename T> Status push_samples(const T* interleaved, size_t frames);
+};
+
+Status Encoder::Impl::encode_frame(int samples) {
+    const int spf = format.samples_per_frame;
+    if (samples < spf) {
+        // Repeat the last sample: a flat tail is cheapest to predict and is dropped anyway.
+        for (auto& ch : pcm) {
+            const int32_t last = samples > 0 ? ch[static_cast<size_t>(samples) - 1] : 0;
+            std::fill(ch.begin() + samples, ch.end(), last);
+        }
+    }
+    const int32_t* channels[kMaxChannels];
+    for (int c = 0; c < format.channels; ++c)
+        channels[c] = pcm[static_cast<size_t>(c)].data();
+    // A seekable frame must be the first frame that begins in its packet: a decoder that
+    // starts at that packet drops frames that need earlier state, and with them the rest of
+    // the packet.
+    const bool seekable = frame_index == 0 || (frames_since_seekable >= seek_interval_frames &&
+                                               packetizer.next_frame_leads_packet());
+    frames_since_seekable = seekable ? 1 : frames_since_seekable + 1;
+    tiles->encode(channels, spf, seekable, params, tile_bits);
+    const uint64_t tile_length = tile_bits.bit_count();
+    tile_bits.finish();
+
+    uint64_t bits =
+        assemble_frame(frame_bits, format, tile_bits.data(), tile_length, samples, false);
+    if (packetizer.ends_on_later_boundary(bits))
+        bits = assemble_frame(frame_bits, format, tile_bits.data(), tile_length, samples, true);
+    frame_bits.finish();
+    ++frame_index;
+    if (!packetizer.add_frame(frame_bits.data(), bits, samples, seekable))
+        return sticky = Status::sink_failed;
+    return Status::ok;
+}
+
+Status Encoder::Impl::frame_done() {
+    fill = 0;
+    return encode_frame(format.samples_per_frame);
+}
+
+template <typename T> Status Encoder::Impl::push_samples(const T* interleaved, size_t frames) {
+    const int channels = format.channels;
+    size_t done = 0;
+    while (done < frames) {
+        const size_t take =
+            std::min(frames - done, static_cast<size_t>(format.samples_per_frame - fill));
+        const T* src = interleaved + done * static_cast<size_t>(channels);
+        for (int c = 0; c < channels; ++c) {
+            int32_t* dst = pcm[static_cast<size_t>(c)].data() + fill;
+            for (size_t i = 0; i < take; ++i) {
+                dst[i] = src[i * static_cast<size_t>(channels) + static_cast<size_t>(c)];
+            }
+        }
+        fill += static_cast<int>(take);
+        done += take;
+        samples_pushed += static_cast<int64_t>(take);
+        if (fill == format.samples_per_frame) {
+            const Status status = frame_done();
+            if (status != Status::ok)
+                return status;
+        }
+    }
+    return Status::ok;
+}
+
+Encoder::Encoder() : impl_(std::make_unique<Impl>()) {}
+Encoder::~Encoder() = default;
+
+Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
+    auto impl = std::make_unique<Impl>();
+    if (!sink || !settings_valid(settings) || !choose_format(settings, impl->format)) {
+        impl_ = std::move(impl);
+        return Status::invalid_settings;
+    }
+    Impl& m = *impl;
+    m.settings = settings;
+    m.sink = std::move(sink);
+    m.params = default_tile_params(m.format);
+    const StreamFormat& f = m.format;
+    if (f.bits_per_sample == 16)
+        m.tiles = std::make_unique<TileEncoder<int16_t>>(f.channels, 16, f.samples_per_frame);
+    else
+        m.tiles = std::make_unique<TileEncoder<int32_t>>(f.channels, 24, f.samples_per_frame);
+    // Worst case of a tile that tries prediction: every residue escaped at full width.
+    m.tile_bits.reserve_bits(max_tile_bits(f, m.params) +
+                             static_cast<uint64_t>(f.channels) *
+                                 static_cast<uint64_t>(f.samples_per_frame) * 128);
+    m.frame_bits.reserve_bits(frame_overhead_bits(f) + max_tile_bits(f, m.params));
+    m.pcm.assign(static_cast<size_t>(f.channels),
+                 std::vector<int32_t>(static_cast<size_t>(f.samples_per_frame)));
+    const int64_t interval_samples =
+        static_cast<int64_t>(settings.seek_interval_ms) * f.sample_rate / 1000;
+    m.seek_interval_frames = std::max<int64_t>(1, interval_samples / f.samples_per_frame);
+    Impl* self = &m;
+    m.packetizer.configure(f.packet_size, f.length_bits, [self](const PacketView& view) {
+        Packet packet;
+        packet.data = view.data;
+        packet.size = static_cast<size_t>(view.size);
+        packet.timestamp = view.timestamp;
+        packet.duration = view.duration;
+        packet.seekable = view.seekable;
+        self->bytes_written += view.size;
+        return self->sink(packet);
+    });
+    m.configured = true;
+    m.sticky = Status::ok;
+    impl_ = std::move(impl);
+    return Status::ok;
+}
+
+Status Encoder::push(const int16_t* interleaved, size_t frames) {
+    Impl& m = *impl_;
+    if (m.sticky != Status::ok)
+        return m.sticky;
+    if (m.finished)
+        return Status::finished;
+    if (m.format.bits_per_sample != 16 || m.carry_bytes != 0)
+        return Status::invalid_samples;
+    return m.push_samples(interleaved, frames);
+}
+
+Status Encoder::push(const int32_t* interleaved, size_t frames) {
+    Impl& m = *impl_;
+    if (m.sticky != Status::ok)
+        return m.sticky;
+    if (m.finished)
+        return Status::finished;
+    if (m.carry_bytes != 0)
+        return Status::invalid_samples;
+    // Checked before anything is taken, so a refused call leaves the stream unchanged.
+    const int32_t lo = -(int32_t{1} << (m.format.bits_per_sample - 1));
+    const int32_t hi = (int32_t{1} << (m.format.bits_per_sample - 1)) - 1;
+    const size_t count = frames * static_cast<size_t>(m.format.channels);
+    for (size_t i = 0; i < count; ++i)
+        if (interleaved[i] < lo || interleaved[i] > hi)
+            return Status::invalid_samples;
+    return m.push_samples(interleaved, frames);
+}
+
+Status Encoder::push_bytes(const void* data, size_t bytes) {
+    Impl& m = *impl_;
+    if (m.sticky != Status::ok)
+        return m.sticky;
+    if (m.finished)
+        return Status::finished;
+    const int width = m.format.bits_per_sample / 8;
+    const size_t frame_bytes = static_cast<size_t>(width * m.format.channels);
+    const uint8_t* src = static_cast<const uint8_t*>(data);
+    int32_t block[256 * kMaxChannels];
+    auto decode = [&](const uint8_t* p, size_t frames) {
+        const size_t n = frames * static_cast<size_t>(m.format.channels);
+        for (size_t i = 0; i < n; ++i, p += width) {
+            if (width == 2)
+                block[i] = static_cast<int16_t>(p[0] | (p[1] << 8));
+            else
+                block[i] = static_cast<int32_t>(
+                               static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16)) << 8) >>
+                           8;
+        }
+        return m.push_samples(block, frames);
+    };
+    // Complete a sample frame left over from the previous call.
+    if (m.carry_bytes > 0) {
+        const size_t need = std::min(frame_bytes - static_cast<size_t>(m.carry_bytes), bytes);
+        std::copy(src, src + need, m.carry + m.carry_bytes);
+        m.carry_bytes += static_cast<int>(need);
+        src += need;
+        bytes -= need;
+        if (static_cast<size_t>(m.carry_bytes) < frame_bytes)
+            return Status::ok;
+        m.carry_bytes = 0;
+        if (const Status s = decode(m.carry, 1); s != Status::ok)
+            return s;
+    }
+    while (bytes >= frame_bytes) {
+        const size_t frames = std::min<size_t>(bytes / frame_bytes, 256);
+        if (const Status s = decode(src, frames); s != Status::ok)
+            return s;
+        src += frames * frame_bytes;
+        bytes -= frames * frame_bytes;
+    }
+    std::copy(src, src + bytes, m.carry);
+    m.carry_bytes = static_cast<int>(bytes);
+    return Status::ok;
+}
+
+Status Encoder::flush() {
+    Impl& m = *impl_;
+    if (m.sticky != Status::ok)
+        return m.sticky;
+    if (m.finished)
+        return Status::ok;
+    m.finished = true;
+    if (m.fill > 0) {
+        const int samples = m.fill;
+        m.fill = 0;
+        if (const Status s = m.encode_frame(samples); s != Status::ok)
+            return s;
+    }
+    // Enough one-bits that a decoder reading them as a frame finds an impossible end skip.
+    const uint64_t tail = static_cast<uint64_t>(m.format.length_bits) + 4 +
+                          2 * static_cast<uint64_t>(m.format.skip_bits) + 16;
+    if (!m.packetizer.finish(tail))
+        return m.sticky = Status::sink_failed;
+    return Status::ok;
+}
+
+std::array<uint8_t, 18> Encoder::codec_data() const {
+    return make_codec_data(impl_->format);
+}
+int Encoder::packet_size() const {
+    return impl_->format.packet_size;
+}
+int Encoder::frame_size() const {
+    return impl_->format.samples_per_frame;
+}
+int64_t Encoder::samples_pushed() const {
+    return impl_->samples_pushed;
+}
+int64_t Encoder::bytes_written() const {
+    return impl_->bytes_written;
+}
+
+int64_t Encoder::bit_rate() const {
+    const Impl& m = *impl_;
+    const StreamFormat& f = m.format;
+    if (m.bytes_written > 0 && m.samples_pushed > 0)
+        return m.bytes_written * 8 * f.sample_rate / m.samples_pushed;
+    // About half the PCM rate is typical for music.
+    return static_cast<int64_t>(f.sample_rate) * f.channels * f.bits_per_sample / 2;
+}
+
+} // namespace wmal
