@@ -1,0 +1,294 @@
+// The "WM Asf Writer" filter in a real graph of the platform: configured like
+// the encoder configures it, fed by a small PCM source, read back afterwards.
+#include "built_in_profiles.h"
+#include "com_ptr.h"
+#include "decoded_audio.h"
+#include "pcm_test_source.h"
+#include "test_files.h"
+
+#include "platform/wmsdk.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+
+namespace {
+
+using writer::ComPtr;
+using namespace writer_test;
+
+constexpr LONG kWaitMs = 30000;
+
+class ComApartment {
+public:
+    ComApartment() { CoInitialize(nullptr); }
+    ~ComApartment() { CoUninitialize(); }
+};
+
+ComPtr<IWMProfile> BuiltInProfile(int preset) {
+    ComPtr<IWMProfileManager> manager;
+    EXPECT_EQ(WMCreateProfileManager(manager.Put()), S_OK);
+    const auto& text = kBuiltInProfiles[static_cast<std::size_t>(preset)].text;
+    const std::u16string wide(text.begin(), text.end());
+    ComPtr<IWMProfile> profile;
+    EXPECT_EQ(manager->LoadProfileByData(wide.c_str(), profile.Put()), S_OK);
+    return profile;
+}
+
+template <class T> ComPtr<T> Query(IUnknown* object, REFIID iid) {
+    ComPtr<T> result;
+    EXPECT_EQ(object->QueryInterface(iid, reinterpret_cast<void**>(result.Put())), S_OK);
+    return result;
+}
+
+ComPtr<IBaseFilter> CreateWriter() {
+    ComPtr<IBaseFilter> writer;
+    EXPECT_EQ(CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               reinterpret_cast<void**>(writer.Put())),
+              S_OK);
+    return writer;
+}
+
+ComPtr<IPin> InputPin(IBaseFilter* filter) {
+    ComPtr<IEnumPins> pins;
+    EXPECT_EQ(filter->EnumPins(pins.Put()), S_OK);
+    ComPtr<IPin> pin;
+    ULONG fetched = 0;
+    EXPECT_EQ(pins->Next(1, pin.Put(), &fetched), S_OK);
+    PIN_DIRECTION direction{};
+    EXPECT_EQ(pin->QueryDirection(&direction), S_OK);
+    EXPECT_EQ(direction, PINDIR_INPUT);
+    ComPtr<IPin> more;
+    EXPECT_EQ(pins->Next(1, more.Put(), &fetched), S_FALSE); // one pin only
+    return pin;
+}
+
+ComPtr<IWMHeaderInfo> HeaderInfo(IBaseFilter* writer) {
+    auto provider = Query<IServiceProvider>(writer, IID_IServiceProvider);
+    ComPtr<IWMWriterAdvanced2> advanced;
+    EXPECT_EQ(provider->QueryService(IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced2,
+                                     reinterpret_cast<void**>(advanced.Put())),
+              S_OK);
+    return Query<IWMHeaderInfo>(advanced.Get(), IID_IWMHeaderInfo);
+}
+
+HRESULT SetString(IWMHeaderInfo* info, const char16_t* name, std::u16string_view value) {
+    std::u16string text(value);
+    return info->SetAttribute(0, name, WMT_TYPE_STRING, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<WORD>(2 * text.size() + 2));
+}
+
+PcmPlan Plan(int rate, int channels, double seconds) {
+    PcmPlan plan;
+    plan.format = {WAVE_FORMAT_PCM,
+                   static_cast<WORD>(channels),
+                   static_cast<DWORD>(rate),
+                   static_cast<DWORD>(rate * channels * 2),
+                   static_cast<WORD>(channels * 2),
+                   16,
+                   0};
+    plan.pcm = Tone(rate, channels, seconds);
+    return plan;
+}
+
+// The two-filter graph the encoder builds, in the same order of calls.
+struct WriterGraph {
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<IBaseFilter> writer;
+    ComPtr<IBaseFilter> source;
+    PcmTestSource* sourceFilter = nullptr;
+    ComPtr<IMediaControl> control;
+    ComPtr<IMediaEventEx> events;
+
+    HRESULT Build(IWMProfile* profile, const std::string& path, PcmPlan plan) {
+        HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IGraphBuilder, reinterpret_cast<void**>(graph.Put()));
+        if (FAILED(hr)) {
+            return hr;
+        }
+        sourceFilter = PcmTestSource::Create(std::move(plan));
+        source = ComPtr<IBaseFilter>::Adopt(sourceFilter);
+        EXPECT_EQ(graph->AddFilter(source.Get(), u"Source"), S_OK);
+        writer = CreateWriter();
+        EXPECT_EQ(graph->AddFilter(writer.Get(), u"WM Asf Writer"), S_OK);
+        if (profile != nullptr) {
+            hr = Query<IConfigAsfWriter>(writer.Get(), IID_IConfigAsfWriter)
+                     ->ConfigureFilterUsingProfile(profile);
+            if (FAILED(hr)) {
+                return hr;
+            }
+        }
+        auto sink = Query<IFileSinkFilter2>(writer.Get(), IID_IFileSinkFilter2);
+        const std::u16string name(path.begin(), path.end());
+        EXPECT_EQ(sink->SetFileName(name.c_str(), nullptr), S_OK);
+        EXPECT_EQ(sink->SetMode(AM_FILE_OVERWRITE), S_OK);
+        hr = graph->Connect(sourceFilter->Output(), InputPin(writer.Get()).Get());
+        if (FAILED(hr)) {
+            return hr;
+        }
+        control = Query<IMediaControl>(graph.Get(), IID_IMediaControl);
+        events = Query<IMediaEventEx>(graph.Get(), IID_IMediaEventEx);
+        return S_OK;
+    }
+
+    // The completion code, and the first parameter of the abort event if any.
+    LONG RunToCompletion(HRESULT* abortCode = nullptr) {
+        EXPECT_EQ(control->Run(), S_OK);
+        LONG code = 0;
+        EXPECT_EQ(events->WaitForCompletion(kWaitMs, &code), S_OK);
+        if (abortCode != nullptr) {
+            *abortCode = S_OK;
+            LONG event = 0;
+            LONG_PTR param1 = 0, param2 = 0;
+            while (events->GetEvent(&event, &param1, &param2, 0) == S_OK) {
+                if (event == EC_ERRORABORT && *abortCode == S_OK) {
+                    *abortCode = static_cast<HRESULT>(param1);
+                }
+                events->FreeEventParams(event, param1, param2);
+            }
+        }
+        EXPECT_EQ(control->Stop(), S_OK);
+        return code;
+    }
+
+    ~WriterGraph() {
+        if (control) {
+            control->Stop();
+        }
+    }
+};
+
+TEST(WriterFilterGraph, EachAcceptedProfileEncodesStereo44100AndMono48000) {
+    ComApartment com;
+    TemporaryFolder folder;
+    for (int preset = 0; preset < 8; ++preset) {
+        for (const auto& [rate, channels] : {std::pair{44100, 2}, std::pair{48000, 1}}) {
+            SCOPED_TRACE(testing::Message() << "preset " << preset << " rate " << rate);
+            const auto path = folder.File("track.wma");
+            WriterGraph graph;
+            ASSERT_EQ(graph.Build(BuiltInProfile(preset).Get(), path, Plan(rate, channels, 10.0)),
+                      S_OK);
+            ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
+            const auto audio = DecodeFile(path);
+            ASSERT_TRUE(audio.opened);
+            EXPECT_EQ(audio.codec, "wmav2");
+            EXPECT_EQ(audio.sampleRate, 44100);
+            EXPECT_EQ(audio.channels, 2);
+            EXPECT_EQ(audio.bitRate, kBuiltInProfiles[static_cast<std::size_t>(preset)].bitrate);
+            EXPECT_GE(audio.frames, 441000);
+            EXPECT_LE(audio.frames, 441000 + 2048);
+            EXPECT_EQ(folder.Entries(), std::vector<std::string>{"track.wma"});
+        }
+    }
+}
+
+TEST(WriterFilterGraph, WithoutAProfileTheDefaultConfigurationIsUsed) {
+    ComApartment com;
+    TemporaryFolder folder;
+    const auto path = folder.File("default.wma");
+    WriterGraph graph;
+    ASSERT_EQ(graph.Build(nullptr, path, Plan(22050, 1, 3.0)), S_OK);
+    ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
+    const auto audio = DecodeFile(path);
+    EXPECT_EQ(audio.codec, "wmav2");
+    EXPECT_EQ(audio.sampleRate, 44100);
+    EXPECT_EQ(audio.channels, 2);
+    EXPECT_EQ(audio.bitRate, 128000);
+    EXPECT_GE(audio.frames, 132300);
+    EXPECT_LE(audio.frames, 132300 + 2048);
+}
+
+TEST(WriterFilterGraph, AttributesSetBeforeRunReachTheHeader) {
+    ComApartment com;
+    TemporaryFolder folder;
+    const auto path = folder.File("tagged.wma");
+    WriterGraph graph;
+    ASSERT_EQ(graph.Build(BuiltInProfile(5).Get(), path, Plan(44100, 2, 1.0)), S_OK);
+    auto info = HeaderInfo(graph.writer.Get());
+    ASSERT_EQ(SetString(info.Get(), u"Author", u"Ünïcødé ☃"), S_OK);
+    ASSERT_EQ(SetString(info.Get(), u"WM/Year", u"1999"), S_OK);
+    ASSERT_EQ(SetString(info.Get(), u"WM/Year", u"2001"), S_OK);
+    ASSERT_EQ(SetString(info.Get(), u"title", u"A title"), S_OK);
+    ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
+
+    int status = -1;
+    const auto output = RunCommand(
+        "/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py '" + path + "'", &status);
+    ASSERT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("Author\tASFUnicodeAttribute\tÜnïcødé ☃\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("WM/Year\tASFUnicodeAttribute\t2001\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find("1999"), std::string::npos) << output;
+    EXPECT_NE(output.find("title\tASFUnicodeAttribute\tA title\n"), std::string::npos) << output;
+}
+
+TEST(WriterFilterGraph, AFileThatCannotBeCreatedAbortsWithItsCode) {
+    ComApartment com;
+    TemporaryFolder folder;
+    WriterGraph graph;
+    ASSERT_EQ(
+        graph.Build(BuiltInProfile(5).Get(), folder.File("missing/x.wma"), Plan(44100, 2, 1.0)),
+        S_OK);
+    HRESULT abortCode = S_OK;
+    EXPECT_EQ(graph.RunToCompletion(&abortCode), EC_ERRORABORT);
+    EXPECT_EQ(abortCode, NS_E_FILE_OPEN_FAILED);
+    EXPECT_EQ(graph.sourceFilter->ReceiveFailure(), NS_E_FILE_OPEN_FAILED);
+    EXPECT_TRUE(folder.Entries().empty());
+}
+
+TEST(WriterFilterGraph, AFullDiskAbortsAndKeepsTheOlderFile) {
+    ComApartment com;
+    TemporaryFolder folder;
+    const auto path = folder.File("full/song.wma");
+    std::filesystem::create_directory(folder.File("full"));
+    if (mount("tmpfs", folder.File("full").c_str(), "tmpfs", 0, "size=96k") != 0) {
+        GTEST_SKIP() << "mounting a small file system is not permitted here";
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{folder.File("full")};
+    WriteWholeFile(path, "older");
+    {
+        WriterGraph graph;
+        ASSERT_EQ(graph.Build(BuiltInProfile(7).Get(), path, Plan(44100, 2, 10.0)), S_OK);
+        HRESULT abortCode = S_OK;
+        EXPECT_EQ(graph.RunToCompletion(&abortCode), EC_ERRORABORT);
+        EXPECT_EQ(abortCode, NS_E_FILE_WRITE);
+        EXPECT_EQ(graph.sourceFilter->ReceiveFailure(), NS_E_FILE_WRITE);
+    }
+    EXPECT_EQ(ReadWholeFile(path), "older");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("full")),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(WriterFilterGraph, StoppingBeforeTheEndAbandonsTheFile) {
+    ComApartment com;
+    TemporaryFolder folder;
+    const auto path = folder.File("song.wma");
+    WriteWholeFile(path, "older");
+    WriterGraph graph;
+    auto plan = Plan(44100, 2, 2.0);
+    plan.holdEnd = true;
+    ASSERT_EQ(graph.Build(BuiltInProfile(5).Get(), path, std::move(plan)), S_OK);
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    ASSERT_TRUE(graph.sourceFilter->WaitUntilDelivered(kWaitMs));
+    EXPECT_EQ(folder.Entries().size(), 2u); // the older file and the one being written
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    EXPECT_EQ(ReadWholeFile(path), "older");
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
+}
+
+TEST(WriterFilterGraph, TheGraphCanRunAgainIntoTheSameFile) {
+    ComApartment com;
+    TemporaryFolder folder;
+    const auto path = folder.File("again.wma");
+    WriterGraph graph;
+    ASSERT_EQ(graph.Build(BuiltInProfile(2).Get(), path, Plan(44100, 2, 1.0)), S_OK);
+    ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
+    const auto first = ReadWholeFile(path);
+    ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
+    EXPECT_EQ(ReadWholeFile(path), first);
+}
+
+} // namespace
