@@ -1,0 +1,102 @@
+#include "diskwriter/profile_file.h"
+
+#include "test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace diskwriter_test;
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<unsigned char> Utf16LittleEndian(const std::u16string& text) {
+    std::vector<unsigned char> bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    return bytes;
+}
+
+class ProfileFile : public ::testing::Test {
+protected:
+    HostDouble host;
+    InstalledHost installed{host};
+    TemporaryFolder folder;
+};
+
+TEST(ProfileUnits, ByteOrderMarkIsDroppedAndTextStopsAtTheFirstZero) {
+    const char16_t units[] = {0xFEFF, u'<', u'p', 0, u'x', 0};
+    EXPECT_EQ(Utf8FromProfileUnits(units, 5), "<p");
+}
+
+TEST(ProfileUnits, NonAsciiTextIsKeptAsUtf8) {
+    const std::u16string text = u"name=\"Caf\u00E9 \u266B \U0001F3B5\"";
+    EXPECT_EQ(Utf8FromProfileUnits(text.data(), text.size()),
+              "name=\"Caf\xC3\xA9 \xE2\x99\xAB \xF0\x9F\x8E\xB5\"");
+}
+
+TEST(ProfileUnits, UnpairedSurrogatesBecomeReplacementCharacters) {
+    const char16_t units[] = {u'a', 0xD800, u'b', 0xDC00};
+    EXPECT_EQ(Utf8FromProfileUnits(units, 4), "a\xEF\xBF\xBD"
+                                              "b\xEF\xBF\xBD");
+}
+
+TEST_F(ProfileFile, AnOddLastByteIsNotRead) {
+    // 1001 bytes: 500 units of 'A', then one odd byte 'B'.
+    std::vector<unsigned char> bytes;
+    for (int i = 0; i < 500; ++i) {
+        bytes.push_back('A');
+        bytes.push_back(0);
+    }
+    bytes.push_back('B');
+    const auto path = folder.path() / "odd.prx";
+    WriteBytes(path, bytes);
+
+    std::string text = "previous";
+    ASSERT_TRUE(ReadProfileFile(path.c_str(), text));
+    EXPECT_EQ(text, std::string(500, 'A'));
+    EXPECT_EQ(host.files.openFiles, 0) << "the file is given back";
+}
+
+TEST_F(ProfileFile, ShortReadsAreContinuedUntilTheWholeFileIsIn) {
+    const std::u16string profile = u"<profile name=\"Chunked\"/>";
+    const auto path = folder.path() / "chunked.prx";
+    WriteBytes(path, Utf16LittleEndian(profile));
+    host.files.readLimit = 3;
+    std::string text;
+    ASSERT_TRUE(ReadProfileFile(path.c_str(), text));
+    EXPECT_EQ(text, "<profile name=\"Chunked\"/>");
+}
+
+TEST_F(ProfileFile, AFileThatCannotBeOpenedLeavesTheTextAlone) {
+    std::string text = "previous";
+    EXPECT_FALSE(ReadProfileFile((folder.path() / "missing.prx").c_str(), text));
+    EXPECT_FALSE(ReadProfileFile("relative/path.prx", text)) << "no file system owns it";
+    EXPECT_EQ(text, "previous");
+    EXPECT_EQ(host.files.openFiles, 0);
+}
+
+TEST_F(ProfileFile, EmptyAndOneByteFilesGiveTheEmptyText) {
+    const auto empty = folder.path() / "empty.prx";
+    WriteBytes(empty, {});
+    const auto single = folder.path() / "single.prx";
+    WriteBytes(single, {'x'});
+    std::string text = "previous";
+    EXPECT_TRUE(ReadProfileFile(empty.c_str(), text));
+    EXPECT_EQ(text, "");
+    text = "previous";
+    EXPECT_TRUE(ReadProfileFile(single.c_str(), text));
+    EXPECT_EQ(text, "");
+}
+
+} // namespace

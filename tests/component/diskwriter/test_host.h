@@ -1,0 +1,137 @@
+// A host for the disk writer's tests: a console that keeps its lines, a PCM
+// converter, a file system over the real local files, track handles and byte
+// sinks. Each service counts the references handed out, so tests can check
+// that every one came back. Installing the host makes it the component's host.
+#pragma once
+
+#include "sdk/string8.h"
+#include "vantrel/file_info.h"
+#include "vantrel/host_api.h"
+#include "vantrel/sample_chunk.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace diskwriter_test {
+
+template <class Interface> class CountedDouble : public Interface {
+public:
+    std::int32_t add_ref() override { return ++references; }
+    std::int32_t release() override { return --references; }
+    service_base* query_service(const GUID&) override { return nullptr; }
+
+    std::int32_t references = 0;
+};
+
+struct ConsoleLine {
+    std::int32_t severity;
+    std::string text;
+    std::string source;
+};
+
+class ConsoleDouble : public CountedDouble<console> {
+public:
+    void print(std::int32_t severity, const char* text, const char* source) override;
+    std::vector<ConsoleLine> Lines() const;
+    // The texts of the lines with `severity`.
+    std::vector<std::string> Texts(std::int32_t severity) const;
+    void Clear();
+
+private:
+    mutable std::mutex lock_;
+    std::vector<ConsoleLine> lines_;
+};
+
+// Doubles to signed 16-bit little-endian, rounded and clipped.
+class PcmConverterDouble : public CountedDouble<pcm_converter> {
+public:
+    bool convert(const sample_chunk& chunk, pcm_block& out, std::uint32_t bits_per_sample,
+                 bool is_signed, bool is_float) override;
+
+    int calls = 0;
+    bool lastArgumentsWere16BitSignedInteger = false;
+
+private:
+    std::vector<std::int16_t> buffer_;
+};
+
+// Owns absolute paths and answers for the real files behind them.
+class LocalFileSystemDouble : public CountedDouble<file_system> {
+public:
+    bool canonicalize(const char* path, string_base& out) override;
+    bool owns_path(const char* path) override;
+    bool file_exists(const char* path) override;
+    file_object* create_file(const char* path) override;
+
+    std::vector<std::string> existenceQuestions;
+    // Files made and not yet released.
+    int openFiles = 0;
+    // Largest count one read hands back (to test short reads).
+    std::uint64_t readLimit = 0;
+};
+
+class HostDouble : public CountedDouble<host_api> {
+public:
+    service_base* get_service(const GUID& guid, std::uint32_t index) override;
+
+    ConsoleDouble console;
+    PcmConverterDouble converter;
+    LocalFileSystemDouble files;
+    bool offersConverter = true;
+    int converterRequests = 0;
+};
+
+// Makes `host` the component's host for the object's life, with the given
+// component path as the source of console lines.
+class InstalledHost {
+public:
+    explicit InstalledHost(HostDouble& host, const char* componentPath = "/components/ostrel.so");
+    ~InstalledHost();
+    InstalledHost(const InstalledHost&) = delete;
+    InstalledHost& operator=(const InstalledHost&) = delete;
+};
+
+class TrackDouble : public track_handle {
+public:
+    explicit TrackDouble(std::vector<std::pair<std::string, std::string>> entries)
+        : entries_(std::move(entries)) {}
+    bool get_info(file_info& out, std::uint32_t flags) const override;
+
+    mutable std::uint32_t lastFlags = 0xFFFFFFFFu;
+
+private:
+    std::vector<std::pair<std::string, std::string>> entries_;
+};
+
+// Keeps every write apart, so the count of each can be checked.
+class RecordingSink : public byte_sink {
+public:
+    bool write(const void* bytes, std::uint32_t count) override;
+    std::vector<unsigned char> Bytes() const;
+
+    std::vector<std::vector<unsigned char>> writes;
+};
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A string8 with its content, for comparisons.
+inline std::string TextOf(const string_base& text) {
+    return text.text();
+}
+
+} // namespace diskwriter_test
