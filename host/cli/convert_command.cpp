@@ -1,0 +1,104 @@
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "cli/host_session.h"
+#include "convert/conversion_run.h"
+#include "settings/profile_file.h"
+#include "settings/settings_store.h"
+#include "settings/writer_settings.h"
+#include "vantrel/service.h"
+
+namespace vantrel {
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void on_interrupt(int) {
+    interrupted.store(true);
+}
+
+// Ctrl-C lets the tracks in progress end cleanly (their partial output is
+// removed); a second one ends the program at once.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        struct sigaction action {};
+        action.sa_handler = on_interrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &old_int_);
+        sigaction(SIGTERM, &action, &old_term_);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &old_int_, nullptr);
+        sigaction(SIGTERM, &old_term_, nullptr);
+    }
+
+private:
+    struct sigaction old_int_ {};
+    struct sigaction old_term_ {};
+};
+
+std::vector<std::uint8_t> configuration(HostSession& session, const DiskWriterChoice& choice,
+                                        std::vector<std::uint8_t> chosen) {
+    if (!chosen.empty())
+        return chosen;
+    service_base* made = choice.factory->create_instance();
+    if (!made)
+        return {};
+    auto* writer = static_cast<diskwriter*>(made);
+    std::vector<std::uint8_t> block;
+    std::string warning;
+    try {
+        block = stored_or_default_block(*writer, writer_settings_file(choice.guid), warning);
+    } catch (const SettingsError& e) {
+        warning = std::string(e.what()) + "; using the default settings";
+        block = default_block(*writer);
+    }
+    writer->release();
+    if (!warning.empty())
+        session.output().error("vantrel: warning: " + warning);
+    return block;
+}
+
+} // namespace
+
+int run_convert(const Options& options) {
+    const ConvertOptions& c = options.convert;
+    std::vector<std::uint8_t> chosen;
+    try {
+        chosen = block_for_choice(c.encoding);
+    } catch (const ProfileFileError& e) {
+        std::fprintf(stderr, "vantrel: %s\n", e.what());
+        return 2;
+    }
+    HostSession session(options, StatusOutput::stderr_is_terminal(), c.quiet);
+    session.report_failures();
+    const DiskWriterChoice* choice = session.writer();
+    if (!choice)
+        return 1;
+
+    RunRequest request;
+    request.writer_factory = choice->factory;
+    request.config = configuration(session, *choice, std::move(chosen));
+    session.report_failures();
+    request.plans = plan_outputs(c.inputs, c.output_file, c.output_dir, choice->extension);
+    for (const auto& [name, value] : c.tags)
+        request.overrides.push_back({name, value});
+    request.jobs = c.jobs ? c.jobs : std::max(1u, std::thread::hardware_concurrency());
+
+    interrupted.store(false);
+    RunTotals totals;
+    {
+        InterruptGuard guard;
+        totals = run_conversion(request, session.output(), interrupted);
+    }
+    session.output().info("vantrel: " + summary_line(totals));
+    if (interrupted.load())
+        return 130;
+    return totals.failed ? 1 : 0;
+}
+
+} // namespace vantrel

@@ -1,0 +1,59 @@
+// The command line of vantrel: which command to run and with what.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vantrel {
+
+// A command line that cannot be run as written; the program exits with status 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Command { help, version, convert, components, settings };
+
+// How the disk writer should encode in this run (not saved).
+struct EncodingChoice {
+    std::optional<int> preset;               // 0 .. 8
+    std::optional<std::string> profile_file; // a ".prx" file
+};
+
+struct ConvertOptions {
+    std::vector<std::string> inputs;
+    std::optional<std::string> output_file;
+    std::optional<std::string> output_dir;
+    EncodingChoice encoding;
+    // Fields given with --tag, in order; an empty value removes the field.
+    std::vector<std::pair<std::string, std::string>> tags;
+    unsigned jobs = 0; // 0: one per processor core
+    bool quiet = false;
+};
+
+enum class SettingsAction { dialog, show, reset, store };
+
+struct SettingsOptions {
+    SettingsAction action = SettingsAction::dialog;
+    EncodingChoice encoding; // for SettingsAction::store
+};
+
+struct Options {
+    Command command = Command::help;
+    std::optional<std::string> components_dir;
+    ConvertOptions convert;
+    SettingsOptions settings;
+};
+
+constexpr int kPresetCount = 9;
+
+// Reads argv[1..argc-1]. Throws UsageError with a message that names the problem.
+Options parse_options(int argc, const char* const* argv);
+
+// The text of `vantrel --help`.
+std::string usage_text();
+
+} // namespace vantrel

@@ -1,0 +1,122 @@
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/host_session.h"
+#include "services/host_string.h"
+#include "settings/config_block.h"
+#include "settings/profile_file.h"
+#include "settings/settings_store.h"
+#include "settings/writer_settings.h"
+#include "vantrel/service.h"
+
+namespace vantrel {
+namespace {
+
+std::string description(diskwriter& writer) {
+    host_string text;
+    writer.get_config_description(text);
+    return text.str();
+}
+
+bool configure(diskwriter& writer, const std::vector<std::uint8_t>& block) {
+    return writer.set_config(block.data(), static_cast<std::uint32_t>(block.size()));
+}
+
+void show(diskwriter& writer, const DiskWriterChoice& choice, const std::string& file) {
+    std::error_code ec;
+    bool saved = std::filesystem::exists(file, ec);
+    std::vector<std::uint8_t> current = current_block(writer);
+    std::printf("Disk writer:   %s\n", choice.format_name.c_str());
+    std::printf("Settings file: %s%s\n", file.c_str(), saved ? "" : " (not saved yet)");
+    std::printf("Setting:       %s\n", description(writer).c_str());
+    std::printf("Presets (--preset N):\n");
+    for (int i = 0; i < kPresetCount; ++i) {
+        configure(writer, make_config_block(i, ""));
+        std::printf("  %d  %s\n", i, description(writer).c_str());
+    }
+    configure(writer, current);
+}
+
+int save(HostSession& session, diskwriter& writer, const std::string& file) {
+    try {
+        save_settings(file, current_block(writer));
+    } catch (const SettingsError& e) {
+        session.output().error(std::string("vantrel: ") + e.what());
+        return 1;
+    }
+    std::printf("Saved: %s\n", description(writer).c_str());
+    return 0;
+}
+
+int run_with_writer(HostSession& session, const Options& options, const DiskWriterChoice& choice,
+                    diskwriter& writer) {
+    const SettingsOptions& s = options.settings;
+    std::string file;
+    try {
+        file = writer_settings_file(choice.guid);
+    } catch (const SettingsError& e) {
+        session.output().error(std::string("vantrel: ") + e.what());
+        return 1;
+    }
+    std::string warning;
+    stored_or_default_block(writer, file, warning);
+    if (!warning.empty())
+        session.output().error("vantrel: warning: " + warning);
+
+    switch (s.action) {
+    case SettingsAction::show:
+        show(writer, choice, file);
+        return 0;
+    case SettingsAction::reset:
+        configure(writer, default_block(writer));
+        return save(session, writer, file);
+    case SettingsAction::store: {
+        std::vector<std::uint8_t> block;
+        try {
+            block = block_for_choice(s.encoding);
+        } catch (const ProfileFileError& e) {
+            session.output().error(std::string("vantrel: ") + e.what());
+            return 2;
+        }
+        if (!configure(writer, block)) {
+            session.output().error("vantrel: the disk writer refused the settings");
+            return 1;
+        }
+        return save(session, writer, file);
+    }
+    case SettingsAction::dialog:
+        if (!writer.has_settings_dialog()) {
+            session.output().error("vantrel: " + choice.format_name + " has no settings dialog");
+            return 1;
+        }
+        // The dialog runs in the terminal through the host's dialog runtime.
+        if (!writer.show_settings_dialog(nullptr)) {
+            std::printf("Settings unchanged: %s\n", description(writer).c_str());
+            return 0;
+        }
+        return save(session, writer, file);
+    }
+    return 1;
+}
+
+} // namespace
+
+int run_settings(const Options& options) {
+    HostSession session(options, false, false);
+    session.report_failures();
+    const DiskWriterChoice* choice = session.writer();
+    if (!choice)
+        return 1;
+    service_base* made = choice->factory->create_instance();
+    if (!made) {
+        session.output().error("vantrel: the disk writer could not be made");
+        return 1;
+    }
+    auto* writer = static_cast<diskwriter*>(made);
+    int status = run_with_writer(session, options, *choice, *writer);
+    writer->release();
+    std::fflush(stdout);
+    return status;
+}
+
+} // namespace vantrel

@@ -1,0 +1,113 @@
+#include "convert/conversion_run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "convert/track_job.h"
+#include "progress/status_output.h"
+
+namespace vantrel {
+namespace {
+
+diskwriter* make_writer(service_factory_base& factory, std::string& error) {
+    try {
+        if (service_base* made = factory.create_instance())
+            return static_cast<diskwriter*>(made);
+        error = "the disk writer could not be made";
+    } catch (const std::exception& e) {
+        error = std::string("the disk writer could not be made: ") + e.what();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
+                         const std::atomic<bool>& stop) {
+    auto start = std::chrono::steady_clock::now();
+    std::vector<TrackOutcome> outcomes(request.plans.size());
+    std::vector<char> attempted(request.plans.size(),
+                                0); // not vector<bool>: threads write neighbours
+    std::atomic<std::size_t> next{0};
+    std::mutex writer_error_mutex;
+    std::string writer_error;
+
+    auto worker = [&] {
+        std::string error;
+        diskwriter* writer = make_writer(*request.writer_factory, error);
+        if (!writer) {
+            std::lock_guard lock(writer_error_mutex);
+            writer_error = error;
+            return;
+        }
+        if (!request.config.empty() &&
+            !writer->set_config(request.config.data(),
+                                static_cast<std::uint32_t>(request.config.size())))
+            output.error("vantrel: warning: the disk writer did not fully accept its settings");
+        for (;;) {
+            if (stop.load())
+                break;
+            std::size_t index = next.fetch_add(1);
+            if (index >= request.plans.size())
+                break;
+            const OutputPlan& plan = request.plans[index];
+            TrackOutcome outcome = convert_track(*writer, plan, request.overrides,
+                                                 static_cast<unsigned>(index), output, stop);
+            if (outcome.written)
+                output.info(plan.input + " -> " + plan.output);
+            else
+                output.error("vantrel: " + plan.input + ": " + outcome.error);
+            outcomes[index] = std::move(outcome);
+            attempted[index] = true; // each index is written by one thread only
+        }
+        writer->release();
+    };
+
+    std::size_t threads =
+        std::max<std::size_t>(1, std::min<std::size_t>(request.jobs, request.plans.size()));
+    output.begin_run(request.plans.size());
+    if (threads == 1) {
+        worker();
+    } else {
+        std::vector<std::thread> pool;
+        for (std::size_t i = 0; i < threads; ++i)
+            pool.emplace_back(worker);
+        for (std::thread& thread : pool)
+            thread.join();
+    }
+    output.end_run();
+
+    RunTotals totals;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        if (!attempted[i]) {
+            std::string reason = stop.load()             ? "not converted: interrupted"
+                                 : !writer_error.empty() ? writer_error
+                                                         : "not converted";
+            output.error("vantrel: " + request.plans[i].input + ": " + reason);
+        }
+        outcomes[i].written ? ++totals.written : ++totals.failed;
+        totals.audio_seconds += outcomes[i].audio_seconds;
+    }
+    totals.wall_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return totals;
+}
+
+std::string summary_line(const RunTotals& totals) {
+    char text[200];
+    std::snprintf(text, sizeof text, "%zu track%s written, %zu failed, in %s", totals.written,
+                  totals.written == 1 ? "" : "s", totals.failed,
+                  format_duration(totals.wall_seconds + 0.5).c_str());
+    std::string line = text;
+    if (totals.wall_seconds > 0 && totals.audio_seconds > 0) {
+        std::snprintf(text, sizeof text, " (%.1fx real time)",
+                      totals.audio_seconds / totals.wall_seconds);
+        line += text;
+    }
+    return line;
+}
+
+} // namespace vantrel

@@ -1,0 +1,149 @@
+#include "convert/track_job.h"
+
+#include <cmath>
+#include <exception>
+#include <filesystem>
+
+#include "decode/tag_normalizer.h"
+#include "progress/status_output.h"
+#include "services/host_chunk.h"
+#include "services/track_context.h"
+
+namespace fs = std::filesystem;
+
+namespace vantrel {
+namespace {
+
+// Runs one call into the component; a C++ exception escaping it is the
+// component's failure, reported instead of ending the program.
+template <class F> bool guarded(F&& call, std::string& failure) {
+    try {
+        return call();
+    } catch (const std::exception& e) {
+        failure = std::string("the encoder failed: ") + e.what();
+    } catch (...) {
+        failure = "the encoder failed with an unknown exception";
+    }
+    return false;
+}
+
+void remove_quietly(const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
+} // namespace
+
+track_info describe_track(const std::string& input, const AudioDecoder& decoder,
+                          const TagList& overrides) {
+    track_info track;
+    std::error_code ec;
+    track.location.assign_path(fs::absolute(input, ec).lexically_normal().c_str());
+    const StreamFacts& facts = decoder.facts();
+    track.length_seconds = facts.duration;
+    TrackTags tags = normalize_tags(decoder.container_tags());
+    apply_tag_overrides(tags.meta, overrides);
+    track.meta = std::move(tags.meta);
+    track.info.push_back({"samplerate", std::to_string(facts.sample_rate)});
+    track.info.push_back({"channels", std::to_string(facts.channels)});
+    if (facts.bits_per_sample > 0)
+        track.info.push_back({"bitspersample", std::to_string(facts.bits_per_sample)});
+    track.info.push_back({"codec", facts.codec});
+    track.info.push_back({"encoding", facts.lossless ? "lossless" : "lossy"});
+    if (facts.bitrate > 0)
+        track.info.push_back({"bitrate", std::to_string((facts.bitrate + 500) / 1000)});
+    for (Tag& tag : tags.info)
+        track.info.push_back(std::move(tag));
+    return track;
+}
+
+TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
+                           unsigned unique, StatusOutput& output, const std::atomic<bool>& stop) {
+    TrackOutcome outcome;
+    if (!plan.error.empty()) {
+        outcome.error = plan.error;
+        return outcome;
+    }
+    std::unique_ptr<AudioDecoder> decoder;
+    track_info track;
+    host_chunk chunk;
+    std::size_t frames = 0;
+    try {
+        decoder = std::make_unique<AudioDecoder>(plan.input);
+        track = describe_track(plan.input, *decoder, overrides);
+        const StreamFacts& facts = decoder->facts();
+        if (!chunk.resize_data(static_cast<std::uint32_t>(kChunkFrames * facts.channels))) {
+            outcome.error = "out of memory";
+            return outcome;
+        }
+        chunk.set_sample_rate(static_cast<std::uint32_t>(facts.sample_rate));
+        chunk.set_channel_count(static_cast<std::uint32_t>(facts.channels));
+        frames = decoder->read(chunk.sample_data(), kChunkFrames);
+    } catch (const DecodeError& e) {
+        outcome.error = e.what();
+        return outcome;
+    }
+    if (frames == 0) {
+        outcome.error = "it contains no audio (zero-length track)";
+        return outcome;
+    }
+
+    const double rate = decoder->facts().sample_rate;
+    StagedOutput staged = stage_output(plan.output, unique);
+    TrackContext context{plan.input, 0};
+    ScopedTrack scope(context);
+    int slot = output.track_started(plan.input, decoder->facts().duration);
+    std::string failure;
+    std::string location = "file://" + staged.staging_path;
+    bool opened = guarded([&] { return writer.open(location.c_str(), 0, 0, 0, 0, 0); }, failure);
+    if (opened && !guarded([&] { return writer.set_info(&track); }, failure) && failure.empty())
+        failure = "the encoder did not take the track's information";
+    if (!opened && failure.empty())
+        failure = "the encoder cannot open " + staged.final_path;
+    while (failure.empty() && frames > 0) {
+        chunk.set_sample_count(static_cast<std::uint32_t>(frames));
+        if (!guarded([&] { return writer.process_chunk(chunk); }, failure)) {
+            if (failure.empty())
+                failure = "the encoder refused the audio at " +
+                          format_duration(static_cast<double>(decoder->frames_read()) / rate);
+            break;
+        }
+        output.track_progress(slot, static_cast<double>(decoder->frames_read()) / rate);
+        if (stop.load(std::memory_order_relaxed)) {
+            failure = "interrupted";
+            break;
+        }
+        try {
+            frames = decoder->read(chunk.sample_data(), kChunkFrames);
+        } catch (const DecodeError& e) {
+            failure = e.what();
+        }
+    }
+    if (opened)
+        guarded(
+            [&] {
+                writer.close();
+                return true;
+            },
+            failure);
+    outcome.audio_seconds = static_cast<double>(decoder->frames_read()) / rate;
+
+    std::error_code ec;
+    if (failure.empty() && context.error_lines > 0)
+        failure = "the encoder reported an error (see above)";
+    if (failure.empty() && !fs::exists(staged.staging_path, ec))
+        failure = "the encoder wrote no output file";
+    if (failure.empty() && !staged.direct()) {
+        fs::rename(staged.staging_path, staged.final_path, ec);
+        if (ec)
+            failure = "cannot move the finished file to " + staged.final_path + ": " + ec.message();
+    }
+    if (!failure.empty() && !staged.direct())
+        remove_quietly(staged.staging_path);
+    output.track_finished(slot, outcome.audio_seconds);
+    outcome.written = failure.empty();
+    outcome.error = failure;
+    return outcome;
+}
+
+} // namespace vantrel

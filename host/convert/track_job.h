@@ -1,0 +1,41 @@
+// One track through a disk writer, on the calling thread: decode, describe,
+// open, set_info, process_chunk per chunk, close, then check and publish.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "convert/output_paths.h"
+#include "decode/audio_decoder.h"
+#include "decode/tag.h"
+#include "services/track_info.h"
+#include "vantrel/service.h"
+
+namespace vantrel {
+
+class StatusOutput;
+
+// Frames per chunk handed to the disk writer.
+constexpr std::size_t kChunkFrames = 4096;
+
+struct TrackOutcome {
+    bool written = false;
+    std::string error;        // the reason when not written
+    double audio_seconds = 0; // audio decoded and handed over
+};
+
+// The track as the player describes it: the container's tags in the player's
+// field names with `overrides` applied, and its technical information.
+track_info describe_track(const std::string& input, const AudioDecoder& decoder,
+                          const TagList& overrides);
+
+// Converts `plan.input` to `plan.output`. The encoder writes to a staging file
+// beside the output that replaces the output only when the track succeeded, so
+// a failed track leaves no half file and an older output untouched. A track
+// fails when decoding fails, process_chunk answers false, the encoder prints an
+// error line while working on it, or no output file exists after close.
+// `unique` makes the staging name unique within the run; `stop` interrupts.
+TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
+                           unsigned unique, StatusOutput& output, const std::atomic<bool>& stop);
+
+} // namespace vantrel

@@ -1,0 +1,55 @@
+// Decoding one audio file with FFmpeg's libraries into interleaved doubles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "decode/tag.h"
+
+namespace vantrel {
+
+class DecodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the player records as a track's technical information.
+struct StreamFacts {
+    int sample_rate = 0;
+    int channels = 0;
+    int bits_per_sample = 0; // 0 when the codec has no fixed sample width
+    std::string codec;       // "FLAC", "MP3", "PCM", ...
+    bool lossless = false;
+    std::int64_t bitrate = 0; // bits per second; 0 when unknown
+    double duration = 0.0;    // seconds; 0 when unknown
+};
+
+class AudioDecoder {
+public:
+    // Opens the file and its best audio stream; throws DecodeError naming the reason.
+    explicit AudioDecoder(const std::string& path);
+    ~AudioDecoder();
+    AudioDecoder(const AudioDecoder&) = delete;
+    AudioDecoder& operator=(const AudioDecoder&) = delete;
+
+    const StreamFacts& facts() const;
+
+    // The container's tags as stored, one entry per value where the format keeps
+    // values apart.
+    TagList container_tags() const;
+
+    // Fills `out` with up to `max_frames` frames of facts().channels values each.
+    // Answers the frames written; 0 only at the end. Throws DecodeError.
+    std::size_t read(double* out, std::size_t max_frames);
+
+    std::int64_t frames_read() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace vantrel

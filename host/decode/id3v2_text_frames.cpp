@@ -1,0 +1,209 @@
+#include "decode/id3v2_text_frames.h"
+
+#include <array>
+#include <fstream>
+#include <string_view>
+
+namespace vantrel {
+namespace {
+
+// Comment blocks with cover art can be large, but not this large.
+constexpr std::size_t kMaxTagSize = 64u << 20;
+
+std::uint32_t syncsafe(const std::uint8_t* p) {
+    return (p[0] & 0x7Fu) << 21 | (p[1] & 0x7Fu) << 14 | (p[2] & 0x7Fu) << 7 | (p[3] & 0x7Fu);
+}
+
+std::uint32_t big_endian(const std::uint8_t* p, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = value << 8 | p[i];
+    return value;
+}
+
+// Undoes unsynchronisation: every 0xFF 0x00 pair loses its 0x00.
+std::vector<std::uint8_t> resynchronise(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        out.push_back(data[i]);
+        if (data[i] == 0xFF && i + 1 < size && data[i + 1] == 0x00)
+            ++i;
+    }
+    return out;
+}
+
+void append_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Splits a text frame's body (after its encoding byte) into its values.
+std::vector<std::string> decode_strings(int encoding, const std::uint8_t* p, std::size_t size) {
+    std::vector<std::string> values;
+    std::string current;
+    bool wide = encoding == 1 || encoding == 2;
+    bool big = encoding == 2;
+    std::size_t i = 0;
+    auto finish = [&] {
+        values.push_back(current);
+        current.clear();
+        big = encoding == 2;
+    };
+    while (i < size) {
+        if (!wide) {
+            if (p[i] == 0)
+                finish();
+            else if (encoding == 0)
+                append_utf8(current, p[i]); // ISO-8859-1
+            else
+                current += static_cast<char>(p[i]);
+            ++i;
+            continue;
+        }
+        if (i + 1 >= size)
+            break;
+        char16_t unit = big ? static_cast<char16_t>(p[i] << 8 | p[i + 1])
+                            : static_cast<char16_t>(p[i + 1] << 8 | p[i]);
+        i += 2;
+        if (unit == 0xFEFF && current.empty()) {
+            continue;
+        } else if (unit == 0xFFFE && current.empty()) {
+            big = !big;
+        } else if (unit == 0) {
+            finish();
+        } else if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < size) {
+            char16_t low = big ? static_cast<char16_t>(p[i] << 8 | p[i + 1])
+                               : static_cast<char16_t>(p[i + 1] << 8 | p[i]);
+            i += 2;
+            append_utf8(current, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        } else {
+            append_utf8(current, unit);
+        }
+    }
+    if (!current.empty())
+        values.push_back(current);
+    return values;
+}
+
+} // namespace
+
+std::optional<Id3TextFrames> parse_id3v2_text_frames(const std::uint8_t* data, std::size_t size) {
+    if (size < 10 || std::string_view(reinterpret_cast<const char*>(data), 3) != "ID3")
+        return std::nullopt;
+    int version = data[3];
+    std::uint8_t flags = data[5];
+    std::size_t tag_size = syncsafe(data + 6);
+    if (version < 2 || version > 4 || tag_size > size - 10)
+        return std::nullopt;
+    std::vector<std::uint8_t> body(data + 10, data + 10 + tag_size);
+    if ((flags & 0x80) && version < 4)
+        body = resynchronise(body.data(), body.size());
+    std::size_t at = 0;
+    if ((flags & 0x40) && version >= 3) { // extended header
+        if (body.size() < 4)
+            return std::nullopt;
+        at = version == 3 ? 4 + big_endian(body.data(), 4) : syncsafe(body.data());
+    }
+    const int id_size = version == 2 ? 3 : 4;
+    const int header_size = version == 2 ? 6 : 10;
+    Id3TextFrames frames;
+    while (at + static_cast<std::size_t>(header_size) <= body.size()) {
+        const std::uint8_t* header = body.data() + at;
+        if (header[0] == 0)
+            break; // padding
+        std::string id(reinterpret_cast<const char*>(header), static_cast<std::size_t>(id_size));
+        std::size_t frame_size = version == 2   ? big_endian(header + 3, 3)
+                                 : version == 3 ? big_endian(header + 4, 4)
+                                                : syncsafe(header + 4);
+        std::uint8_t format = version == 2 ? 0 : header[9];
+        at += static_cast<std::size_t>(header_size);
+        if (frame_size > body.size() - at)
+            return std::nullopt;
+        std::vector<std::uint8_t> frame(body.begin() + static_cast<long>(at),
+                                        body.begin() + static_cast<long>(at + frame_size));
+        at += frame_size;
+        bool compressed_or_encrypted = version == 3 ? (format & 0xC0) : (format & 0x0C);
+        if (id[0] != 'T' || compressed_or_encrypted)
+            continue;
+        std::size_t skip = 0;
+        if (version == 4) {
+            if (format & 0x40)
+                skip += 1; // group
+            if (format & 0x01)
+                skip += 4; // data length
+            if (format & 0x02 || flags & 0x80)
+                frame = resynchronise(frame.data(), frame.size());
+        } else if (version == 3 && (format & 0x20)) {
+            skip += 1;
+        }
+        if (frame.size() <= skip)
+            continue;
+        int encoding = frame[skip];
+        if (encoding > 3)
+            continue;
+        std::vector<std::string> values =
+            decode_strings(encoding, frame.data() + skip + 1, frame.size() - skip - 1);
+        if (version == 2)
+            id = id == "TXX" ? "TXXX" : id;
+        if (id == "TXXX") {
+            if (values.empty())
+                continue;
+            id += ":" + values.front();
+            values.erase(values.begin());
+        }
+        auto& stored = frames[id];
+        stored.insert(stored.end(), values.begin(), values.end());
+    }
+    return frames;
+}
+
+std::optional<Id3TextFrames> read_id3v2_text_frames(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::uint8_t header[10];
+    if (!in.read(reinterpret_cast<char*>(header), 10) ||
+        std::string_view(reinterpret_cast<const char*>(header), 3) != "ID3")
+        return std::nullopt;
+    std::size_t size = syncsafe(header + 6);
+    if (size > kMaxTagSize)
+        return std::nullopt;
+    std::vector<std::uint8_t> tag(10 + size);
+    std::copy(header, header + 10, tag.begin());
+    if (!in.read(reinterpret_cast<char*>(tag.data() + 10), static_cast<std::streamsize>(size)))
+        return std::nullopt;
+    return parse_id3v2_text_frames(tag.data(), tag.size());
+}
+
+std::string ffmpeg_key_of_frame(const std::string& frame_id) {
+    if (frame_id.starts_with("TXXX:"))
+        return frame_id.substr(5);
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 24> keys{{
+        {"TALB", "album"},       {"TCOM", "composer"},   {"TCON", "genre"},
+        {"TCOP", "copyright"},   {"TENC", "encoded_by"}, {"TIT2", "title"},
+        {"TLAN", "language"},    {"TPE1", "artist"},     {"TPE2", "album_artist"},
+        {"TPE3", "performer"},   {"TPOS", "disc"},       {"TPUB", "publisher"},
+        {"TRCK", "track"},       {"TSSE", "encoder"},    {"TSOA", "album-sort"},
+        {"TSOP", "artist-sort"}, {"TSOT", "title-sort"}, {"TIT1", "grouping"},
+        {"TDRC", "date"},        {"TYER", "date"},       {"TT2", "title"},
+        {"TP1", "artist"},       {"TAL", "album"},       {"TCO", "genre"},
+    }};
+    for (const auto& [id, key] : keys)
+        if (frame_id == id)
+            return std::string(key);
+    return {};
+}
+
+} // namespace vantrel

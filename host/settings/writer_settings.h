@@ -1,0 +1,34 @@
+// The configuration block a disk writer works with: the one chosen on the
+// command line, the stored one, or the writer's own default.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "platform/win32_types.h"
+
+class diskwriter;
+
+namespace vantrel {
+
+// The block for --preset or --profile; empty when neither was given. Throws
+// ProfileFileError for a profile file that cannot be used.
+std::vector<std::uint8_t> block_for_choice(const EncodingChoice& choice);
+
+// The writer's default block (get_default_config).
+std::vector<std::uint8_t> default_block(diskwriter& writer);
+
+// The writer's current block (get_config).
+std::vector<std::uint8_t> current_block(diskwriter& writer);
+
+// The settings file of the writer with identifier `guid`. Throws SettingsError.
+std::string writer_settings_file(const GUID& guid);
+
+// The stored block if there is one the writer accepts, else its default.
+// `warning` receives the reason when a stored block was passed over.
+std::vector<std::uint8_t> stored_or_default_block(diskwriter& writer, const std::string& file,
+                                                  std::string& warning);
+
+} // namespace vantrel

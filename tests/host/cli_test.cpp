@@ -1,0 +1,369 @@
+// The vantrel program end to end, driving the stand-in disk writer that
+// records what it is handed, so the host's side is checked exactly.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace vantrel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the stand-in wrote: its header lines and the PCM bytes it was given.
+struct Recorded {
+    std::map<std::string, std::string> fields; // first word -> rest of line
+    std::vector<std::string> meta, info;
+    std::string pcm;
+};
+
+Recorded read_recorded(const std::string& path) {
+    std::string bytes = read_file(path);
+    Recorded r;
+    auto end = bytes.find("\npcm\n");
+    EXPECT_NE(end, std::string::npos) << path;
+    if (end == std::string::npos)
+        return r;
+    r.pcm = bytes.substr(end + 5);
+    std::istringstream lines(bytes.substr(0, end));
+    std::string line;
+    while (std::getline(lines, line)) {
+        auto space = line.find(' ');
+        std::string key = line.substr(0, space);
+        std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
+        if (key == "meta")
+            r.meta.push_back(rest);
+        else if (key == "info")
+            r.info.push_back(rest);
+        else
+            r.fields[key] = rest;
+    }
+    return r;
+}
+
+// The 16-bit samples of a WAV file as raw bytes (its data chunk).
+std::string wav_samples(const std::string& path) {
+    CommandResult r =
+        run_command("ffmpeg -nostdin -loglevel error -i " + shell_quote(path) + " -f s16le -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.out;
+}
+
+std::vector<std::string> hidden_files(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().front() == '.')
+            found.push_back(entry.path().string());
+    return found;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    TempDir dir_;
+
+    std::vector<std::string> env(const std::string& fail = "") const {
+        std::vector<std::string> e{"XDG_CONFIG_HOME=" + dir_.file("config")};
+        if (!fail.empty())
+            e.push_back("VANTREL_STAND_IN_FAIL=" + fail);
+        return e;
+    }
+
+    CommandResult vantrel(std::vector<std::string> arguments, const std::string& fail = "") {
+        arguments.insert(arguments.begin() + 1, {"--components", STAND_IN_COMPONENTS});
+        return run_vantrel(arguments, env(fail));
+    }
+};
+
+TEST_F(Cli, ComponentsListsEachComponentAndNamesTheOneThatFailed) {
+    CommandResult r = vantrel({"components"});
+    EXPECT_EQ(r.status, 1) << "a component failed to load";
+    EXPECT_TRUE(contains(r.out, "Stand-in Component 0.1\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  disk writer: Stand-in Writer (.wma)\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  about:       Records what the host hands it.\n"
+                                "               For tests.\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "stand_in_writer.so\n")) << r.out;
+    EXPECT_TRUE(contains(r.err, "component " + std::string(STAND_IN_COMPONENTS) +
+                                    "/broken.so not loaded: "))
+        << r.err;
+}
+
+TEST_F(Cli, AMissingComponentsFolderIsNamed) {
+    CommandResult r = run_vantrel({"components", "--components", dir_.file("none")}, env());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "cannot read components folder " + dir_.file("none"))) << r.err;
+    r = run_vantrel({"convert", "--components", dir_.file("none"), "x.wav"}, env());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "offers a disk writer")) << r.err;
+}
+
+TEST_F(Cli, ConvertsAWavTrackBesideItExactly) {
+    make_tone(dir_.file("tone.wav"), 1.5, 44100, 2);
+    CommandResult r = vantrel({"convert", dir_.file("tone.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Recorded rec = read_recorded(dir_.file("tone.wma"));
+    EXPECT_EQ(rec.pcm, wav_samples(dir_.file("tone.wav")));
+    EXPECT_EQ(rec.fields["rate"], "44100");
+    EXPECT_EQ(rec.fields["channels"], "2");
+    EXPECT_EQ(rec.fields["frames"], "66150");
+    EXPECT_EQ(rec.fields["capacity"], "8192");
+    EXPECT_EQ(rec.fields["chunks"], "17");
+    EXPECT_EQ(rec.fields["thread-ok"], "1");
+    EXPECT_EQ(rec.fields["config"], "02 00 00 00 00 00 00 00") << "the writer's default";
+    EXPECT_EQ(rec.fields["track"], dir_.file("tone.wav"));
+    EXPECT_EQ(rec.fields["length"], "1.500");
+    // The writer was opened on a staging file that became the output.
+    std::string location = rec.fields["location"];
+    EXPECT_EQ(location.rfind("file://" + dir_.path().string() + "/.tone.", 0), 0u) << location;
+    EXPECT_TRUE(hidden_files(dir_.path()).empty());
+    EXPECT_TRUE(contains(r.err, dir_.file("tone.wav") + " -> " + dir_.file("tone.wma"))) << r.err;
+    EXPECT_TRUE(contains(r.err, "\nstand_in_writer.so: info: Stand-in wrote 66150 frames (" +
+                                    dir_.file("tone.wav") + ")"))
+        << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: 1 track written, 0 failed, in ")) << r.err;
+    EXPECT_FALSE(contains(r.err, "\x1b[")) << "no progress display off a terminal";
+}
+
+TEST_F(Cli, HandsOverTagsAndTechnicalInformation) {
+    std::string path = dir_.file("m.flac");
+    make_tone(path, 0.3, 48000, 1, "-metadata date=2020");
+    run_python("from mutagen.flac import FLAC\nf = FLAC(" + shell_quote(path) +
+               ")\nf['ARTIST'] = ['Ann', 'Bøb']\nf['TITLE'] = ['名前']\nf['TRACKNUMBER'] = "
+               "['2']\nf.save()\n");
+    CommandResult r = vantrel({"convert", "--tag", "album=Mine", "--tag", "Title=Other", path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Recorded rec = read_recorded(dir_.file("m.wma"));
+    EXPECT_EQ(rec.meta, (std::vector<std::string>{"date=2020", "artist=Ann", "artist=Bøb",
+                                                  "tracknumber=2", "album=Mine", "Title=Other"}));
+    ASSERT_GE(rec.info.size(), 5u);
+    rec.info.resize(5); // the container's bit rate follows
+    EXPECT_EQ(rec.info,
+              (std::vector<std::string>{"samplerate=48000", "channels=1", "bitspersample=16",
+                                        "codec=FLAC", "encoding=lossless"}));
+    EXPECT_EQ(rec.fields["rate"], "48000");
+    EXPECT_EQ(rec.fields["channels"], "1");
+    EXPECT_EQ(rec.fields["frames"], "14400");
+}
+
+TEST_F(Cli, OutputFileAndOutputFolder) {
+    make_tone(dir_.file("a.wav"), 0.2, 44100, 2);
+    make_tone(dir_.file("b.mp3"), 0.2, 44100, 2);
+    fs::create_directory(dir_.path() / "out");
+    CommandResult r = vantrel({"convert", "-o", dir_.file("out/named.wma"), dir_.file("a.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir_.file("out/named.wma")));
+    r = vantrel({"convert", "-d", dir_.file("out"), dir_.file("a.wav"), dir_.file("b.mp3")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir_.file("out/a.wma")));
+    EXPECT_TRUE(fs::exists(dir_.file("out/b.wma")));
+    EXPECT_FALSE(fs::exists(dir_.file("a.wma")));
+    EXPECT_TRUE(contains(r.err, "2 tracks written, 0 failed")) << r.err;
+}
+
+TEST_F(Cli, PresetAndProfileApplyToOneRunOnly) {
+    make_tone(dir_.file("a.wav"), 0.1, 44100, 2);
+    CommandResult r = vantrel({"convert", "--preset", "5", dir_.file("a.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_recorded(dir_.file("a.wma")).fields["config"], "05 00 00 00 00 00 00 00");
+    EXPECT_FALSE(fs::exists(dir_.file("config")));
+
+    std::string profile = "<profile name=\"Ä\"/>";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<profile name=\"")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    utf16 += std::string("\xC4\x00\"\x00/\x00>\x00", 8);
+    std::ofstream(dir_.file("p.prx"), std::ios::binary) << utf16;
+    r = vantrel({"convert", "--profile", dir_.file("p.prx"), dir_.file("a.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    char length[32];
+    std::snprintf(length, sizeof length, "09 00 00 00 %02zx 00 00 00", profile.size());
+    std::string expected = length;
+    for (unsigned char c : profile) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02x", c);
+        expected += hex;
+    }
+    EXPECT_EQ(read_recorded(dir_.file("a.wma")).fields["config"], expected);
+}
+
+TEST_F(Cli, ABrokenProfileIsAUsageErrorAndNothingIsWritten) {
+    make_tone(dir_.file("a.wav"), 0.1, 44100, 2);
+    std::ofstream(dir_.file("bad.prx")) << "no profile here";
+    CommandResult r = vantrel({"convert", "--profile", dir_.file("bad.prx"), dir_.file("a.wav")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(
+        contains(r.err, "profile " + dir_.file("bad.prx") + " is not a Windows Media profile"))
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir_.file("a.wma")));
+    r = vantrel({"convert", "--profile", dir_.file("none.prx"), dir_.file("a.wav")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "cannot read profile " + dir_.file("none.prx"))) << r.err;
+}
+
+TEST_F(Cli, SettingsAreStoredShownResetAndUsed) {
+    make_tone(dir_.file("a.wav"), 0.1, 44100, 2);
+    CommandResult r = vantrel({"settings", "--preset", "7"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Saved: preset 7\n");
+    std::string file =
+        dir_.file("config/vantrel/diskwriter-5e1f0a11-1234-4321-8001-020304050607.cfg");
+    EXPECT_EQ(read_file(file), std::string("\x07\0\0\0\0\0\0\0", 8));
+
+    r = vantrel({"convert", dir_.file("a.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_recorded(dir_.file("a.wma")).fields["config"], "07 00 00 00 00 00 00 00");
+
+    r = vantrel({"settings", "--show"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Disk writer:   Stand-in Writer\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Settings file: " + file + "\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Setting:       preset 7\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  0  preset 0\n") && contains(r.out, "  8  preset 8\n")) << r.out;
+
+    r = vantrel({"settings"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Settings unchanged: preset 7\n");
+    r = vantrel({"settings"}, "dialog-ok");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Saved: preset 5\n");
+    EXPECT_EQ(read_file(file)[0], 5);
+
+    r = vantrel({"settings", "--reset"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(file), std::string("\x02\0\0\0\0\0\0\0", 8));
+}
+
+TEST_F(Cli, DamagedStoredSettingsFallBackToTheDefaultWithAWarning) {
+    make_tone(dir_.file("a.wav"), 0.1, 44100, 2);
+    fs::create_directories(dir_.path() / "config/vantrel");
+    std::ofstream(dir_.file("config/vantrel/diskwriter-5e1f0a11-1234-4321-8001-020304050607.cfg"),
+                  std::ios::binary)
+        << std::string("\x63\0\0\0\0\0\0\0", 8);
+    CommandResult r = vantrel({"convert", dir_.file("a.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "name no preset; using the default")) << r.err;
+    EXPECT_EQ(read_recorded(dir_.file("a.wma")).fields["config"], "02 00 00 00 00 00 00 00");
+}
+
+struct FailureCase {
+    const char* mode;
+    const char* console_text; // what the writer printed, or ""
+    const char* reason;       // what vantrel says of the track
+};
+
+class CliFailures : public Cli, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CliFailures, AFailedTrackLeavesNoFileAndAnOlderOutputUntouched) {
+    const FailureCase& c = GetParam();
+    make_tone(dir_.file("a.wav"), 0.5, 44100, 2);
+    std::ofstream(dir_.file("a.wma")) << "older file";
+    CommandResult r = vantrel({"convert", dir_.file("a.wav")}, c.mode);
+    EXPECT_EQ(r.status, 1) << r.err;
+    if (c.console_text[0]) {
+        EXPECT_TRUE(contains(r.err, std::string("error: ") + c.console_text)) << r.err;
+    }
+    EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.file("a.wav") + ": " + c.reason)) << r.err;
+    EXPECT_TRUE(contains(r.err, "0 tracks written, 1 failed")) << r.err;
+    EXPECT_EQ(read_file(dir_.file("a.wma")), "older file");
+    EXPECT_TRUE(hidden_files(dir_.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWay, CliFailures,
+    ::testing::Values(FailureCase{"process", "Stand-in refuses the audio.",
+                                  "the encoder refused the audio at 0:00"},
+                      FailureCase{"error-line", "Stand-in could not finish the file.",
+                                  "the encoder reported an error (see above)"},
+                      FailureCase{"half-file", "Stand-in could not finish the file.",
+                                  "the encoder reported an error (see above)"},
+                      FailureCase{"no-file", "", "the encoder wrote no output file"},
+                      FailureCase{"throw", "", "the encoder failed: stand-in exception"}),
+    [](const auto& info) {
+        std::string name = info.param.mode;
+        std::erase(name, '-');
+        return name;
+    });
+
+TEST_F(Cli, BadInputsAreNamedAndTheOthersStillWritten) {
+    make_tone(dir_.file("good.wav"), 0.2, 44100, 2);
+    make_tone(dir_.file("empty.wav"), 0.0, 44100, 2);
+    std::ofstream(dir_.file("text.flac")) << "not audio";
+    make_tone(dir_.file("self.wma"), 0.1, 44100, 2, "-c:a wmav2");
+    CommandResult r =
+        vantrel({"convert", "-j", "2", dir_.file("missing.wav"), dir_.file("empty.wav"),
+                 dir_.file("text.flac"), dir_.file("good.wav"), dir_.file("self.wma")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(fs::exists(dir_.file("good.wma")));
+    EXPECT_TRUE(
+        contains(r.err, dir_.file("missing.wav") + ": cannot open: No such file or directory"))
+        << r.err;
+    EXPECT_TRUE(
+        contains(r.err, dir_.file("empty.wav") + ": it contains no audio (zero-length track)"))
+        << r.err;
+    EXPECT_TRUE(contains(r.err, dir_.file("text.flac") + ": not an audio file")) << r.err;
+    EXPECT_TRUE(contains(r.err, dir_.file("self.wma") + ": output " + dir_.file("self.wma") +
+                                    " is the input itself"))
+        << r.err;
+    EXPECT_TRUE(contains(r.err, "1 track written, 4 failed")) << r.err;
+    EXPECT_FALSE(fs::exists(dir_.file("empty.wma")));
+    EXPECT_FALSE(fs::exists(dir_.file("text.wma")));
+    EXPECT_FALSE(fs::exists(dir_.file("missing.wma")));
+    EXPECT_TRUE(hidden_files(dir_.path()).empty());
+}
+
+TEST_F(Cli, AMissingOutputFolderIsNamed) {
+    make_tone(dir_.file("a.wav"), 0.1, 44100, 2);
+    CommandResult r = vantrel({"convert", "-d", dir_.file("nowhere"), dir_.file("a.wav")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "output folder " + dir_.file("nowhere") + " does not exist"))
+        << r.err;
+}
+
+TEST_F(Cli, ParallelJobsEachKeepTheirWriterOnOneThread) {
+    std::vector<std::string> arguments{"convert", "-j", "3", "-q"};
+    for (int i = 0; i < 6; ++i) {
+        std::string path = dir_.file("t" + std::to_string(i) + ".wav");
+        make_tone(path, 0.3 + 0.1 * i, 22050 * (1 + i % 2), 1 + i % 2);
+        arguments.push_back(path);
+    }
+    CommandResult r = vantrel(arguments);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Quiet keeps errors only: here just the library in the folder that is no component.
+    EXPECT_EQ(r.err.find("vantrel: component "), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    for (int i = 0; i < 6; ++i) {
+        std::string input = dir_.file("t" + std::to_string(i) + ".wav");
+        Recorded rec = read_recorded(dir_.file("t" + std::to_string(i) + ".wma"));
+        EXPECT_EQ(rec.fields["thread-ok"], "1");
+        EXPECT_EQ(rec.fields["track"], input);
+        EXPECT_EQ(rec.pcm, wav_samples(input)) << input;
+    }
+}
+
+TEST_F(Cli, UsageErrorsExitWithTwo) {
+    CommandResult r = vantrel({"convert"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "vantrel: convert needs at least one input file\n"
+                     "Try 'vantrel --help' for more information.\n");
+    EXPECT_EQ(run_vantrel({"frobnicate"}).status, 2);
+    EXPECT_EQ(run_vantrel({}).status, 2);
+    EXPECT_EQ(vantrel({"convert", "--preset", "12", "x.wav"}).status, 2);
+}
+
+TEST_F(Cli, HelpAndVersion) {
+    CommandResult help = run_vantrel({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(contains(help.out, "Usage: vantrel COMMAND")) << help.out;
+    CommandResult version = run_vantrel({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("vantrel ", 0), 0u);
+}
+
+} // namespace
+} // namespace vantrel::testing

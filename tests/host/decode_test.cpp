@@ -1,0 +1,239 @@
+// Decoding files the ffmpeg command line makes, tagged by mutagen where the
+// ffmpeg command line cannot write several values of one field.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <vector>
+
+#include "convert/track_job.h"
+#include "decode/audio_decoder.h"
+#include "decode/tag_normalizer.h"
+#include "test_support.h"
+
+namespace vantrel {
+namespace {
+
+using testing::make_tone;
+using testing::run_python;
+using testing::shell_quote;
+using testing::TempDir;
+
+std::vector<double> decode_all(AudioDecoder& decoder, std::size_t chunk = 1000) {
+    std::vector<double> all;
+    std::vector<double> buffer(chunk * static_cast<std::size_t>(decoder.facts().channels));
+    while (std::size_t frames = decoder.read(buffer.data(), chunk))
+        all.insert(all.end(), buffer.begin(),
+                   buffer.begin() + static_cast<long>(frames * decoder.facts().channels));
+    return all;
+}
+
+// ffmpeg's own decoding of the file as 16-bit samples, for comparison.
+std::vector<std::int16_t> ffmpeg_samples(const std::string& path) {
+    testing::CommandResult r = testing::run_command("ffmpeg -nostdin -loglevel error -i " +
+                                                    shell_quote(path) + " -f s16le -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::int16_t> samples(r.out.size() / 2);
+    std::memcpy(samples.data(), r.out.data(), samples.size() * 2);
+    return samples;
+}
+
+std::string meta_of(const TagList& tags) {
+    std::string text;
+    for (const Tag& t : tags)
+        text += t.name + "=" + t.value + "\n";
+    return text;
+}
+
+TEST(Decoder, WavGivesItsSamplesAndTechnicalFacts) {
+    TempDir dir;
+    make_tone(dir.file("s.wav"), 1.0, 44100, 2);
+    AudioDecoder decoder(dir.file("s.wav"));
+    const StreamFacts& f = decoder.facts();
+    EXPECT_EQ(f.sample_rate, 44100);
+    EXPECT_EQ(f.channels, 2);
+    EXPECT_EQ(f.bits_per_sample, 16);
+    EXPECT_EQ(f.codec, "PCM");
+    EXPECT_TRUE(f.lossless);
+    EXPECT_NEAR(f.duration, 1.0, 0.001);
+    EXPECT_EQ(f.bitrate, 44100 * 2 * 16);
+    std::vector<double> samples = decode_all(decoder, 777);
+    ASSERT_EQ(samples.size(), 44100u * 2);
+    EXPECT_EQ(decoder.frames_read(), 44100);
+    // 16-bit samples come through exactly, as ffmpeg itself decodes them.
+    std::vector<std::int16_t> expected = ffmpeg_samples(dir.file("s.wav"));
+    ASSERT_EQ(expected.size(), samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        ASSERT_EQ(samples[i] * 32768, expected[i]) << i;
+    EXPECT_NE(*std::max_element(expected.begin(), expected.end()), 0);
+}
+
+TEST(Decoder, FlacMono48kWithSeveralValuesAndNonAsciiTags) {
+    TempDir dir;
+    std::string path = dir.file("m.flac");
+    make_tone(path, 0.5, 48000, 1, "-sample_fmt s32");
+    run_python("from mutagen.flac import FLAC\n"
+               "f = FLAC(" +
+               shell_quote(path) +
+               ")\n"
+               "f['ARTIST'] = ['Ann;X', 'Bob']\n"
+               "f['TITLE'] = ['Ünïcødé 名前']\n"
+               "f['TRACKNUMBER'] = ['3/12']\n"
+               "f['DATE'] = ['2024']\n"
+               "f['REPLAYGAIN_TRACK_GAIN'] = ['-3.20 dB']\n"
+               "f.save()\n");
+    AudioDecoder decoder(path);
+    EXPECT_EQ(decoder.facts().sample_rate, 48000);
+    EXPECT_EQ(decoder.facts().channels, 1);
+    EXPECT_EQ(decoder.facts().bits_per_sample, 24);
+    EXPECT_EQ(decoder.facts().codec, "FLAC");
+    TrackTags tags = normalize_tags(decoder.container_tags());
+    EXPECT_EQ(meta_of(tags.meta), "artist=Ann;X\nartist=Bob\ntitle=Ünïcødé 名前\n"
+                                  "tracknumber=3\ntotaltracks=12\ndate=2024\n");
+    EXPECT_EQ(tags.info, (TagList{{"replaygain_track_gain", "-3.20 dB"}}));
+    EXPECT_EQ(decode_all(decoder).size(), 24000u);
+}
+
+TEST(Decoder, OggVorbisKeepsRepeatedCommentsApart) {
+    TempDir dir;
+    std::string path = dir.file("v.ogg");
+    make_tone(path, 0.5, 44100, 2, "-c:a libvorbis");
+    run_python("from mutagen.oggvorbis import OggVorbis\n"
+               "f = OggVorbis(" +
+               shell_quote(path) +
+               ")\n"
+               "f['artist'] = ['Ann', 'B;ob']\n"
+               "f['album'] = ['Ålbum']\n"
+               "f.save()\n");
+    AudioDecoder decoder(path);
+    EXPECT_EQ(decoder.facts().codec, "Vorbis");
+    EXPECT_FALSE(decoder.facts().lossless);
+    EXPECT_EQ(decoder.facts().bits_per_sample, 0);
+    TrackTags tags = normalize_tags(decoder.container_tags());
+    EXPECT_EQ(meta_of(tags.meta), "artist=Ann\nartist=B;ob\nalbum=Ålbum\n");
+    EXPECT_EQ(decode_all(decoder).size(), ffmpeg_samples(path).size());
+}
+
+TEST(Decoder, Mp3TagsFromId3) {
+    TempDir dir;
+    std::string path = dir.file("t.mp3");
+    make_tone(path, 1.0, 44100, 2,
+              "-b:a 128k -metadata artist=Zoë -metadata album=Alb -metadata title=Tune "
+              "-metadata track=4/9 -metadata date=1999 -metadata genre=Jazz "
+              "-metadata comment=Fine");
+    AudioDecoder decoder(path);
+    EXPECT_EQ(decoder.facts().codec, "MP3");
+    EXPECT_EQ(decoder.facts().bitrate, 128000);
+    TrackTags tags = normalize_tags(decoder.container_tags());
+    std::string meta = meta_of(tags.meta);
+    for (const char* line : {"artist=Zoë\n", "album=Alb\n", "title=Tune\n", "tracknumber=4\n",
+                             "totaltracks=9\n", "date=1999\n", "genre=Jazz\n", "comment=Fine\n"})
+        EXPECT_NE(meta.find(line), std::string::npos) << line << " in\n" << meta;
+    EXPECT_EQ(meta.find("encoder"), std::string::npos);
+    // The decoder trims the encoder's delay and padding: about one second.
+    double seconds = static_cast<double>(decode_all(decoder).size()) / 2 / 44100;
+    EXPECT_NEAR(seconds, 1.0, 0.03);
+}
+
+TEST(Decoder, Mp3FramesWithSeveralValuesKeepThemAll) {
+    TempDir dir;
+    // Encodings 3 (UTF-8) and 1 (UTF-16 with byte-order mark) of ID3v2.4.
+    for (int encoding : {3, 1}) {
+        std::string path = dir.file("multi" + std::to_string(encoding) + ".mp3");
+        make_tone(path, 0.5, 44100, 2);
+        run_python("from mutagen.id3 import ID3, TPE1, TIT2, TRCK, TXXX\n"
+                   "t = ID3()\n"
+                   "t.add(TPE1(encoding=" +
+                   std::to_string(encoding) +
+                   ", text=['Ann', 'Bøb']))\n"
+                   "t.add(TIT2(encoding=3, text=['Tïtle']))\n"
+                   "t.add(TRCK(encoding=3, text=['3/12']))\n"
+                   "t.add(TXXX(encoding=1, desc='MOOD', text=['calm', 'wild 名']))\n"
+                   "t.save(" +
+                   shell_quote(path) + ", v2_version=4)\n");
+        AudioDecoder decoder(path);
+        std::string meta = meta_of(normalize_tags(decoder.container_tags()).meta);
+        EXPECT_NE(meta.find("artist=Ann\nartist=Bøb\n"), std::string::npos) << meta;
+        EXPECT_NE(meta.find("mood=calm\nmood=wild 名\n"), std::string::npos) << meta;
+        EXPECT_NE(meta.find("title=Tïtle\n"), std::string::npos) << meta;
+        EXPECT_NE(meta.find("tracknumber=3\ntotaltracks=12\n"), std::string::npos) << meta;
+    }
+}
+
+TEST(Decoder, AnyChannelCountAndSampleFormat) {
+    TempDir dir;
+    make_tone(dir.file("six.wav"), 0.25, 22050, 6, "-c:a pcm_f32le");
+    AudioDecoder decoder(dir.file("six.wav"));
+    EXPECT_EQ(decoder.facts().channels, 6);
+    EXPECT_EQ(decoder.facts().bits_per_sample, 32);
+    std::vector<double> samples = decode_all(decoder, 100);
+    ASSERT_EQ(samples.size(), ffmpeg_samples(dir.file("six.wav")).size());
+    EXPECT_DOUBLE_EQ(samples[6 * 100 + 5], samples[6 * 100]);
+}
+
+TEST(Decoder, BadInputsAreNamed) {
+    TempDir dir;
+    auto reason = [](const std::string& path) {
+        try {
+            AudioDecoder decoder(path);
+        } catch (const DecodeError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(opened)");
+    };
+    EXPECT_EQ(reason(dir.file("missing.wav")), "cannot open: No such file or directory");
+    std::ofstream(dir.file("words.mp3")) << "these are words, not audio\n";
+    EXPECT_EQ(reason(dir.file("words.mp3")).rfind("not an audio file FFmpeg can read", 0), 0u);
+    make_tone(dir.file("x.wav"), 0.1, 8000, 1);
+    testing::run_command(
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=d=0.2 -frames:v 2 " +
+        shell_quote(dir.file("video.avi")));
+    EXPECT_EQ(reason(dir.file("video.avi")), "not an audio file (it has no audio stream)");
+    EXPECT_EQ(reason(dir.path().string()).substr(0, 12), "cannot open:");
+}
+
+TEST(Decoder, AZeroLengthTrackReadsNothing) {
+    TempDir dir;
+    make_tone(dir.file("empty.wav"), 0.0, 44100, 2);
+    AudioDecoder decoder(dir.file("empty.wav"));
+    std::vector<double> buffer(2000);
+    EXPECT_EQ(decoder.read(buffer.data(), 1000), 0u);
+    EXPECT_EQ(decoder.read(buffer.data(), 1000), 0u);
+}
+
+TEST(Decoder, ACorruptStreamFailsWithItsPosition) {
+    TempDir dir;
+    std::string path = dir.file("c.flac");
+    make_tone(path, 2.0, 44100, 2);
+    std::string bytes = testing::read_file(path);
+    for (std::size_t i = bytes.size() / 3; i < bytes.size() * 2 / 3; ++i)
+        bytes[i] = static_cast<char>(i * 7919);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    AudioDecoder decoder(path);
+    std::vector<double> buffer(8192);
+    try {
+        while (decoder.read(buffer.data(), 4096) > 0) {
+        }
+        // FFmpeg may skip damaged frames without an error; then the audio is short.
+        EXPECT_LT(decoder.frames_read(), 2 * 44100);
+    } catch (const DecodeError& e) {
+        EXPECT_NE(std::string(e.what()).find("failed at 0:0"), std::string::npos) << e.what();
+    }
+}
+
+TEST(DescribeTrack, TechnicalInformationAndOverrides) {
+    TempDir dir;
+    make_tone(dir.file("d.wav"), 0.5, 48000, 1, "-metadata artist=Orig -metadata title=T");
+    AudioDecoder decoder(dir.file("d.wav"));
+    track_info track =
+        describe_track(dir.file("d.wav"), decoder, {{"ARTIST", "New"}, {"title", ""}});
+    EXPECT_EQ(meta_of(track.meta), "ARTIST=New\n");
+    EXPECT_EQ(meta_of(track.info), "samplerate=48000\nchannels=1\nbitspersample=16\ncodec=PCM\n"
+                                   "encoding=lossless\nbitrate=768\n");
+    EXPECT_STREQ(track.location.path(), dir.file("d.wav").c_str());
+    EXPECT_NEAR(track.length_seconds, 0.5, 0.001);
+}
+
+} // namespace
+} // namespace vantrel

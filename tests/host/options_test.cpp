@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <vector>
+
+#include "cli/options.h"
+
+namespace vantrel {
+namespace {
+
+Options parse(std::initializer_list<const char*> arguments) {
+    std::vector<const char*> argv{"vantrel"};
+    argv.insert(argv.end(), arguments);
+    return parse_options(static_cast<int>(argv.size()), argv.data());
+}
+
+std::string usage_error(std::initializer_list<const char*> arguments) {
+    try {
+        parse(arguments);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+TEST(Options, ConvertTakesInputsAndEveryOption) {
+    Options o = parse({"convert", "-d", "out", "--preset", "5", "--tag", "artist=A",
+                       "--tag=album=B=C", "-j", "3", "-q", "a.flac", "b.mp3"});
+    EXPECT_EQ(o.command, Command::convert);
+    EXPECT_EQ(o.convert.inputs, (std::vector<std::string>{"a.flac", "b.mp3"}));
+    EXPECT_EQ(o.convert.output_dir, "out");
+    EXPECT_EQ(o.convert.encoding.preset, 5);
+    ASSERT_EQ(o.convert.tags.size(), 2u);
+    EXPECT_EQ(o.convert.tags[0], (std::pair<std::string, std::string>{"artist", "A"}));
+    EXPECT_EQ(o.convert.tags[1], (std::pair<std::string, std::string>{"album", "B=C"}));
+    EXPECT_EQ(o.convert.jobs, 3u);
+    EXPECT_TRUE(o.convert.quiet);
+}
+
+TEST(Options, ValuesMayBeAttachedOrSeparate) {
+    Options o = parse({"convert", "-oout.wma", "--jobs=2", "--profile", "p.prx", "in.wav"});
+    EXPECT_EQ(o.convert.output_file, "out.wma");
+    EXPECT_EQ(o.convert.jobs, 2u);
+    EXPECT_EQ(o.convert.encoding.profile_file, "p.prx");
+    EXPECT_EQ(parse({"convert", "-j4", "x"}).convert.jobs, 4u);
+}
+
+TEST(Options, DefaultsAreOneJobPerCoreAndNoChoice) {
+    Options o = parse({"convert", "x.wav"});
+    EXPECT_EQ(o.convert.jobs, 0u);
+    EXPECT_FALSE(o.convert.encoding.preset);
+    EXPECT_FALSE(o.convert.encoding.profile_file);
+    EXPECT_FALSE(o.convert.quiet);
+    EXPECT_FALSE(o.convert.output_file);
+    EXPECT_FALSE(o.convert.output_dir);
+}
+
+TEST(Options, DoubleDashEndsOptions) {
+    Options o = parse({"convert", "--", "-o", "--preset"});
+    EXPECT_EQ(o.convert.inputs, (std::vector<std::string>{"-o", "--preset"}));
+}
+
+TEST(Options, ADashAloneIsAnInputName) {
+    EXPECT_EQ(parse({"convert", "-"}).convert.inputs, std::vector<std::string>{"-"});
+}
+
+TEST(Options, PresetMustBeAWholeNumberFromZeroToEight) {
+    EXPECT_EQ(parse({"convert", "--preset", "0", "x"}).convert.encoding.preset, 0);
+    EXPECT_EQ(parse({"convert", "--preset", "8", "x"}).convert.encoding.preset, 8);
+    for (const char* bad : {"9", "-1", "two", "", "3.5", "4x"})
+        EXPECT_TRUE(usage_error({"convert", "--preset", bad, "x"}).find("--preset") !=
+                    std::string::npos)
+            << bad;
+}
+
+TEST(Options, UsageErrorsNameTheProblem) {
+    EXPECT_EQ(usage_error({}), "no command given");
+    EXPECT_EQ(usage_error({"encode"}), "unknown command 'encode'");
+    EXPECT_EQ(usage_error({"convert"}), "convert needs at least one input file");
+    EXPECT_EQ(usage_error({"convert", "-x", "a"}), "unknown option '-x' for convert");
+    EXPECT_EQ(usage_error({"convert", "a", "-o"}), "option -o needs a value");
+    EXPECT_EQ(usage_error({"convert", "-o", "x.wma", "a", "b"}),
+              "-o names one output file, but 2 inputs were given; use -d DIR instead");
+    EXPECT_EQ(usage_error({"convert", "-o", "x", "-d", "y", "a"}),
+              "-o and -d cannot be used together");
+    EXPECT_EQ(usage_error({"convert", "--preset", "1", "--profile", "p.prx", "a"}),
+              "--preset and --profile cannot be used together");
+    EXPECT_EQ(usage_error({"convert", "--tag", "novalue", "a"}),
+              "--tag needs NAME=VALUE, not 'novalue'");
+    EXPECT_EQ(usage_error({"convert", "--tag", "=x", "a"}), "--tag needs NAME=VALUE, not '=x'");
+    EXPECT_EQ(usage_error({"convert", "-j", "0", "a"}),
+              "option -j needs a whole number from 1 to 1024, not '0'");
+    EXPECT_EQ(usage_error({"convert", "--quiet=yes", "a"}), "option --quiet takes no value");
+    EXPECT_EQ(usage_error({"convert", "-o", "", "a"}), "option -o needs a non-empty value");
+    EXPECT_EQ(usage_error({"convert", "-o", "a.wma", "-o", "b.wma", "a"}), "option -o given twice");
+}
+
+TEST(Options, AnEmptyTagValueIsKeptToRemoveTheField) {
+    Options o = parse({"convert", "--tag", "comment=", "a"});
+    ASSERT_EQ(o.convert.tags.size(), 1u);
+    EXPECT_EQ(o.convert.tags[0].second, "");
+}
+
+TEST(Options, HelpAndVersion) {
+    EXPECT_EQ(parse({"--help"}).command, Command::help);
+    EXPECT_EQ(parse({"-h"}).command, Command::help);
+    EXPECT_EQ(parse({"--version"}).command, Command::version);
+    EXPECT_EQ(parse({"convert", "--help"}).command, Command::help);
+    EXPECT_NE(usage_text().find("convert [OPTIONS] INPUT..."), std::string::npos);
+}
+
+TEST(Options, ComponentsFolderBeforeOrAfterTheCommand) {
+    EXPECT_EQ(parse({"--components", "/c", "components"}).components_dir, "/c");
+    EXPECT_EQ(parse({"components", "--components=/d"}).components_dir, "/d");
+    EXPECT_EQ(parse({"convert", "--components", "/e", "a"}).components_dir, "/e");
+    EXPECT_EQ(usage_error({"components", "extra"}), "components takes no operands ('extra')");
+}
+
+TEST(Options, SettingsActions) {
+    EXPECT_EQ(parse({"settings"}).settings.action, SettingsAction::dialog);
+    EXPECT_EQ(parse({"settings", "--show"}).settings.action, SettingsAction::show);
+    EXPECT_EQ(parse({"settings", "--reset"}).settings.action, SettingsAction::reset);
+    Options store = parse({"settings", "--preset", "7"});
+    EXPECT_EQ(store.settings.action, SettingsAction::store);
+    EXPECT_EQ(store.settings.encoding.preset, 7);
+    EXPECT_EQ(usage_error({"settings", "--show", "--reset"}),
+              "settings takes one of --show, --reset, or --preset/--profile");
+    EXPECT_EQ(usage_error({"settings", "--preset", "1", "--profile", "x"}),
+              "--preset and --profile cannot be used together");
+    EXPECT_EQ(usage_error({"settings", "file"}), "settings takes no file operands ('file')");
+}
+
+} // namespace
+} // namespace vantrel

@@ -1,0 +1,117 @@
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "convert/output_paths.h"
+#include "test_support.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+void touch(const std::string& path) {
+    std::ofstream(path) << "x";
+}
+
+TEST(OutputPaths, BesideTheInputWithTheWritersExtension) {
+    EXPECT_EQ(output_path_for("music/a.flac", "", "wma"), "music/a.wma");
+    EXPECT_EQ(output_path_for("b.mp3", "", "wma"), "b.wma");
+    EXPECT_EQ(output_path_for("/x/y/c.tar.ogg", "", "wma"), "/x/y/c.tar.wma");
+    EXPECT_EQ(output_path_for("noext", "", "wma"), "noext.wma");
+}
+
+TEST(OutputPaths, InTheOutputFolder) {
+    EXPECT_EQ(output_path_for("music/a.flac", "out", "wma"), "out/a.wma");
+    EXPECT_EQ(output_path_for("/m/Ünïcødé name.flac", "/o", "wma"), "/o/Ünïcødé name.wma");
+}
+
+TEST(OutputPaths, SameFileComparesResolvedPaths) {
+    TempDir dir;
+    touch(dir.file("a.wma"));
+    fs::create_directory(dir.path() / "sub");
+    EXPECT_TRUE(same_file(dir.file("a.wma"), dir.file("sub/../a.wma")));
+    fs::create_symlink(dir.file("a.wma"), dir.file("link.wma"));
+    EXPECT_TRUE(same_file(dir.file("a.wma"), dir.file("link.wma")));
+    EXPECT_FALSE(same_file(dir.file("a.wma"), dir.file("b.wma")));
+    // Neither exists: still compared by path.
+    EXPECT_TRUE(same_file(dir.file("n.wma"), dir.file("sub/../n.wma")));
+}
+
+TEST(OutputPaths, AnOutputEqualToItsInputIsRefused) {
+    TempDir dir;
+    touch(dir.file("song.wma"));
+    auto plans = plan_outputs({dir.file("song.wma")}, std::nullopt, std::nullopt, "wma");
+    ASSERT_EQ(plans.size(), 1u);
+    EXPECT_NE(plans[0].error.find("is the input itself"), std::string::npos) << plans[0].error;
+    auto explicit_plan =
+        plan_outputs({dir.file("song.wma")}, dir.file("./song.wma"), std::nullopt, "wma");
+    EXPECT_FALSE(explicit_plan[0].error.empty());
+}
+
+TEST(OutputPaths, TwoInputsWithOneOutputNameAreNotBothWritten) {
+    TempDir dir;
+    touch(dir.file("a.flac"));
+    touch(dir.file("a.mp3"));
+    touch(dir.file("b.mp3"));
+    auto plans = plan_outputs({dir.file("a.flac"), dir.file("a.mp3"), dir.file("b.mp3")},
+                              std::nullopt, std::nullopt, "wma");
+    EXPECT_EQ(plans[0].error, "");
+    EXPECT_NE(plans[1].error.find("is also the output of"), std::string::npos);
+    EXPECT_EQ(plans[2].error, "");
+    EXPECT_EQ(plans[2].output, dir.file("b.wma"));
+}
+
+TEST(OutputPaths, AMissingOrFileOutputFolderIsNamed) {
+    TempDir dir;
+    touch(dir.file("a.flac"));
+    touch(dir.file("plain"));
+    auto missing = plan_outputs({dir.file("a.flac")}, std::nullopt, dir.file("nowhere"), "wma");
+    EXPECT_EQ(missing[0].error, "output folder " + dir.file("nowhere") + " does not exist");
+    auto not_folder = plan_outputs({dir.file("a.flac")}, std::nullopt, dir.file("plain"), "wma");
+    EXPECT_EQ(not_folder[0].error, "output folder " + dir.file("plain") + " is not a folder");
+    auto is_folder = plan_outputs({dir.file("a.flac")}, dir.path().string(), std::nullopt, "wma");
+    EXPECT_NE(is_folder[0].error.find("is a folder"), std::string::npos);
+}
+
+TEST(OutputPaths, AnUnwritableOutputFolderIsNamed) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    TempDir dir;
+    fs::create_directory(dir.path() / "locked");
+    fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_NE(check_output_folder(dir.file("locked/a.wma")).find("is not writable"),
+              std::string::npos);
+}
+
+TEST(OutputPaths, StagingIsAHiddenFileBesideTheOutput) {
+    TempDir dir;
+    StagedOutput staged = stage_output(dir.file("song.wma"), 7);
+    EXPECT_EQ(staged.final_path, dir.file("song.wma"));
+    EXPECT_FALSE(staged.direct());
+    fs::path staging(staged.staging_path);
+    EXPECT_EQ(staging.parent_path(), dir.path());
+    EXPECT_EQ(staging.filename().string().front(), '.');
+    EXPECT_EQ(staging.extension(), ".wma");
+    EXPECT_NE(stage_output(dir.file("song.wma"), 8).staging_path, staged.staging_path);
+}
+
+TEST(OutputPaths, ALinkedOutputReplacesTheLinkedFileAndKeepsTheLink) {
+    TempDir dir;
+    fs::create_directory(dir.path() / "real");
+    touch(dir.file("real/target.wma"));
+    fs::create_symlink(dir.file("real/target.wma"), dir.file("link.wma"));
+    StagedOutput staged = stage_output(dir.file("link.wma"), 1);
+    EXPECT_EQ(staged.final_path, fs::canonical(dir.file("real/target.wma")).string());
+    EXPECT_EQ(fs::path(staged.staging_path).parent_path(), fs::canonical(dir.path() / "real"));
+}
+
+TEST(OutputPaths, DevicesAreWrittenDirectly) {
+    StagedOutput staged = stage_output("/dev/null", 1);
+    EXPECT_TRUE(staged.direct());
+    EXPECT_EQ(staged.final_path, "/dev/null");
+}
+
+} // namespace
+} // namespace vantrel

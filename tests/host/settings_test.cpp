@@ -1,0 +1,127 @@
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "settings/config_block.h"
+#include "settings/profile_file.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+
+namespace vantrel {
+namespace {
+
+using testing::TempDir;
+
+TEST(SettingsFolder, PrefersAnAbsoluteXdgConfigHome) {
+    EXPECT_EQ(settings_folder("/cfg", "/home/u"), "/cfg/vantrel");
+    EXPECT_EQ(settings_folder("relative/cfg", "/home/u"), "/home/u/.config/vantrel");
+    EXPECT_EQ(settings_folder("", "/home/u"), "/home/u/.config/vantrel");
+    EXPECT_EQ(settings_folder(nullptr, "/home/u"), "/home/u/.config/vantrel");
+    EXPECT_THROW(settings_folder(nullptr, nullptr), SettingsError);
+    EXPECT_THROW(settings_folder("rel", ""), SettingsError);
+}
+
+TEST(SettingsFolder, OneFilePerDiskWriterIdentifier) {
+    EXPECT_EQ(settings_file("/cfg/vantrel", "{0741CABB-F7FA-4B3B-8E7C-B8E72A264D32}"),
+              "/cfg/vantrel/diskwriter-0741cabb-f7fa-4b3b-8e7c-b8e72a264d32.cfg");
+}
+
+TEST(SettingsStore, SavesAndLoadsABlockCreatingTheFolder) {
+    TempDir dir;
+    std::string file = dir.file("deep/er/vantrel/w.cfg");
+    EXPECT_EQ(load_settings(file), std::nullopt);
+    std::vector<std::uint8_t> block{9, 0, 0, 0, 2, 0, 0, 0, 'h', 'i'};
+    save_settings(file, block);
+    EXPECT_EQ(load_settings(file), block);
+    save_settings(file, {2, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(load_settings(file), (std::vector<std::uint8_t>{2, 0, 0, 0, 0, 0, 0, 0}));
+    // Nothing is left beside the file.
+    int entries = 0;
+    for ([[maybe_unused]] auto& entry :
+         std::filesystem::directory_iterator(dir.file("deep/er/vantrel")))
+        ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(SettingsStore, AFolderInTheWayIsAnError) {
+    TempDir dir;
+    std::ofstream(dir.file("blocker")) << "x";
+    EXPECT_THROW(save_settings(dir.file("blocker/w.cfg"), {1, 2}), SettingsError);
+}
+
+TEST(ConfigBlock, PresetIndexLengthAndTextLittleEndian) {
+    EXPECT_EQ(make_config_block(2, ""), (std::vector<std::uint8_t>{2, 0, 0, 0, 0, 0, 0, 0}));
+    std::string text(700, 'x');
+    auto block = make_config_block(kCustomProfileIndex, text);
+    ASSERT_EQ(block.size(), 708u);
+    EXPECT_EQ(block[0], 9);
+    EXPECT_EQ(block[4], 700 & 0xFF);
+    EXPECT_EQ(block[5], 700 >> 8);
+    EXPECT_EQ(block[6], 0);
+    EXPECT_EQ(std::string(block.begin() + 8, block.end()), text);
+    EXPECT_EQ(make_config_block(-1, "")[3], 0xFF);
+}
+
+std::string utf16le(const std::u16string& text, bool bom) {
+    std::string bytes = bom ? std::string("\xFF\xFE") : std::string();
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+TEST(ProfileFile, ReadsUtf16WithOrWithoutByteOrderMark) {
+    std::u16string text = u"<profile name=\"Mé\u00e9 \U0001F3B5\"/>";
+    std::string expected = "<profile name=\"Mé\u00e9 \U0001F3B5\"/>";
+    EXPECT_EQ(profile_text_to_utf8(utf16le(text, true)), expected);
+    EXPECT_EQ(profile_text_to_utf8(utf16le(text, false)), expected);
+    std::string big = "\xFE\xFF";
+    for (char16_t c : std::u16string(u"<profile/>")) {
+        big += static_cast<char>(c >> 8);
+        big += static_cast<char>(c & 0xFF);
+    }
+    EXPECT_EQ(profile_text_to_utf8(big), "<profile/>");
+    EXPECT_EQ(profile_text_to_utf8(utf16le(u"<p/>", true) + std::string(2, '\0')), "<p/>");
+}
+
+TEST(ProfileFile, ReadsUtf8AndDropsItsByteOrderMark) {
+    EXPECT_EQ(profile_text_to_utf8("\xEF\xBB\xBF<profile/>"), "<profile/>");
+    EXPECT_EQ(profile_text_to_utf8("<profile name=\"Ä\"/>"), "<profile name=\"Ä\"/>");
+}
+
+TEST(ProfileFile, RefusesBytesThatAreNotText) {
+    EXPECT_THROW(profile_text_to_utf8("<pro\xFF\xFE\x80"), ProfileFileError);
+    EXPECT_THROW(profile_text_to_utf8(std::string("<a>\0<b>", 7)), ProfileFileError);
+    // A high surrogate followed by a letter, and a low surrogate alone.
+    EXPECT_THROW(profile_text_to_utf8(utf16le(u"<a", true) + std::string("\x00\xD8"
+                                                                         "a\x00",
+                                                                         4)),
+                 ProfileFileError);
+    EXPECT_THROW(profile_text_to_utf8(std::string("\xFF\xFE<\x00\x00\xDC", 6)), ProfileFileError);
+    EXPECT_THROW(profile_text_to_utf8(std::string("\xFF\xFE<\x00>", 5)), ProfileFileError);
+}
+
+TEST(ProfileFile, NamesTheFileAndTheProblem) {
+    TempDir dir;
+    try {
+        read_profile_file(dir.file("missing.prx"));
+        FAIL();
+    } catch (const ProfileFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("missing.prx"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("No such file"), std::string::npos);
+    }
+    std::ofstream(dir.file("notes.prx")) << "just some words";
+    try {
+        read_profile_file(dir.file("notes.prx"));
+        FAIL();
+    } catch (const ProfileFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("not a Windows Media profile"), std::string::npos);
+    }
+    std::ofstream(dir.file("good.prx"), std::ios::binary)
+        << utf16le(u"<Profile version=\"1\"/>", true);
+    EXPECT_EQ(read_profile_file(dir.file("good.prx")), "<Profile version=\"1\"/>");
+}
+
+} // namespace
+} // namespace vantrel
