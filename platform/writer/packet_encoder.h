@@ -66,7 +66,8 @@ using PacketEncoderFactory = std::unique_ptr<PacketEncoder> (*)(const EncoderTar
                                                                 HRESULT* result);
 
 // Adds (or with null removes) the factory for a format tag. The libavcodec
-// encoders for tags 0x160 and 0x161 are always there.
+// encoders for tags 0x160 and 0x161 and the lossless encoder for 0x163 are
+// there from the start.
 void RegisterPacketEncoderFactory(WORD formatTag, PacketEncoderFactory factory);
 
 // An encoder for the target; NS_E_INVALID_OUTPUT_FORMAT for a format no

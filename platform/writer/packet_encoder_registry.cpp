@@ -1,4 +1,5 @@
 #include "packet_encoder.h"
+#include "wma_lossless_encoder.h"
 #include "wma_lossy_encoder.h"
 
 #include "platform/wmsdk.h"
@@ -14,6 +15,7 @@ struct Registry {
     std::map<WORD, PacketEncoderFactory> factories{
         {WAVE_FORMAT_WMAUDIO1, &CreateWmaLossyEncoder},
         {WAVE_FORMAT_WMAUDIO2, &CreateWmaLossyEncoder},
+        {WAVE_FORMAT_WMAUDIO_LOSSLESS, &CreateWmaLosslessEncoder},
     };
 };
 

@@ -6,6 +6,7 @@
 #include "pcm_analysis.h"
 #include "profile_targets.h"
 #include "test_files.h"
+#include "wma_lossless_encoder.h"
 
 #include <gtest/gtest.h>
 
@@ -154,7 +155,7 @@ TEST(EncodingSession, TargetsNoCodecCanWriteAreRefused) {
         {WAVE_FORMAT_WMAUDIO2, 96000, 2, 128000, 0, {}}, // rate too high
         {WAVE_FORMAT_WMAUDIO2, 44100, 2, 8000, 0, {}},   // bit rate too low
         {WAVE_FORMAT_WMAUDIO3, 44100, 2, 128000, 0, {}}, // no encoder
-        {WAVE_FORMAT_WMAUDIO_LOSSLESS, 44100, 2, 128000, 0, {}},
+        {0x0001, 44100, 2, 1411200, 0, {}},              // no encoder either
     };
     for (const auto& target : refused) {
         SCOPED_TRACE(target.formatTag);
@@ -168,8 +169,8 @@ TEST(EncodingSession, TargetsNoCodecCanWriteAreRefused) {
     EXPECT_TRUE(folder.Entries().empty());
 }
 
-// A stand-in codec for the lossless format: raw PCM in fixed packets, enough to
-// show that a registered encoder is used with the input's own rate and channels.
+// A stand-in codec registered for the lossless format: fixed packets of
+// nothing, enough to show that the registered factory is the one used.
 class FakeLosslessEncoder final : public PacketEncoder {
 public:
     explicit FakeLosslessEncoder(const PcmFormat& input) {
@@ -209,26 +210,47 @@ std::unique_ptr<PacketEncoder> MakeFakeLossless(const EncoderTarget&, const PcmF
     return std::make_unique<FakeLosslessEncoder>(input);
 }
 
-TEST(EncodingSession, ARegisteredEncoderWritesItsFormat) {
+TEST(EncodingSession, TheRegisteredFactoryIsTheOneUsed) {
     TemporaryFolder folder;
     const auto target = BuiltInTarget(8);
     EXPECT_EQ(target.formatTag, WAVE_FORMAT_WMAUDIO_LOSSLESS);
-    EXPECT_EQ(CheckEncodable(target), NS_E_INVALID_OUTPUT_FORMAT);
 
-    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, &MakeFakeLossless);
-    EXPECT_EQ(CheckEncodable(target), S_OK);
-    const auto path = folder.File("lossless.wma");
-    const HRESULT hr = Encode(path, target, 48000, 1, Tone(48000, 1, 1.0));
     RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, nullptr);
-    ASSERT_EQ(hr, S_OK);
     EXPECT_EQ(CheckEncodable(target), NS_E_INVALID_OUTPUT_FORMAT);
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, &MakeFakeLossless);
+    const auto path = folder.File("fake.wma");
+    const HRESULT hr = Encode(path, target, 48000, 1, Tone(48000, 1, 1.0));
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, &CreateWmaLosslessEncoder);
+    ASSERT_EQ(hr, S_OK);
 
     const auto audio = DecodeFile(path);
     ASSERT_TRUE(audio.opened);
     EXPECT_EQ(audio.codec, "wmalossless");
-    EXPECT_EQ(audio.sampleRate, 48000); // the input's, not the profile's
-    EXPECT_EQ(audio.channels, 1);
-    EXPECT_EQ(audio.blockAlign, 4096);
+    EXPECT_EQ(audio.blockAlign, 4096); // the fake's packets, not the real encoder's
+}
+
+TEST(EncodingSession, LosslessKeepsTheInputsRateChannelsAndEverySample) {
+    TemporaryFolder folder;
+    const auto target = BuiltInTarget(8);
+    EXPECT_EQ(CheckEncodable(target), S_OK);
+    const struct {
+        int rate;
+        int channels;
+    } inputs[] = {{44100, 2}, {48000, 1}};
+    for (const auto& input : inputs) {
+        SCOPED_TRACE(input.rate);
+        const auto path = folder.File("lossless.wma");
+        const auto pcm = Sweep(input.rate, input.channels, 10.0);
+        ASSERT_EQ(Encode(path, target, input.rate, input.channels, pcm), S_OK);
+        const auto audio = DecodeFile(path);
+        ASSERT_TRUE(audio.opened);
+        EXPECT_EQ(audio.codec, "wmalossless");
+        EXPECT_EQ(audio.sampleRate, input.rate);
+        EXPECT_EQ(audio.channels, input.channels);
+        EXPECT_EQ(audio.decodeErrors, 0);
+        EXPECT_EQ(audio.frames, input.rate * 10);
+        EXPECT_EQ(audio.firstChannel, FirstChannel(pcm, input.channels));
+    }
 }
 
 TEST(EncodingSession, AFileThatCannotBeCreatedIsReportedAndNothingIsLeft) {

@@ -138,9 +138,14 @@ TEST_F(WriterFilter, ConfiguresWithProfilesItCanEncodeOnly) {
         EXPECT_EQ(current.Get(), profile.Get());
     }
     auto lossless = Load(kBuiltInProfiles[8].text);
-    EXPECT_EQ(config_->ConfigureFilterUsingProfile(lossless.Get()), NS_E_INVALID_OUTPUT_FORMAT);
+    EXPECT_EQ(config_->ConfigureFilterUsingProfile(lossless.Get()), S_OK);
+
+    std::string pro(kBuiltInProfiles[5].text); // a codec nothing here encodes
+    pro.replace(pro.find("00000161-"), 9, "00000162-");
+    pro.replace(pro.find("wFormatTag=\"353\""), 16, "wFormatTag=\"354\"");
+    EXPECT_EQ(config_->ConfigureFilterUsingProfile(Load(pro).Get()), NS_E_INVALID_OUTPUT_FORMAT);
     ASSERT_EQ(config_->GetCurrentProfile(current.Put()), S_OK);
-    EXPECT_NE(current.Get(), lossless.Get()); // the previous configuration stays
+    EXPECT_EQ(current.Get(), lossless.Get()); // the previous configuration stays
 
     std::string surround(kBuiltInProfiles[5].text);
     surround.replace(surround.find("nChannels=\"2\""), 13, "nChannels=\"6\"");

@@ -161,7 +161,8 @@ struct WriterGraph {
 TEST(WriterFilterGraph, EachAcceptedProfileEncodesStereo44100AndMono48000) {
     ComApartment com;
     TemporaryFolder folder;
-    for (int preset = 0; preset < 8; ++preset) {
+    for (int preset = 0; preset < 9; ++preset) {
+        const bool lossless = preset == 8;
         for (const auto& [rate, channels] : {std::pair{44100, 2}, std::pair{48000, 1}}) {
             SCOPED_TRACE(testing::Message() << "preset " << preset << " rate " << rate);
             const auto path = folder.File("track.wma");
@@ -171,13 +172,22 @@ TEST(WriterFilterGraph, EachAcceptedProfileEncodesStereo44100AndMono48000) {
             ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
             const auto audio = DecodeFile(path);
             ASSERT_TRUE(audio.opened);
+            EXPECT_EQ(audio.decodeErrors, 0);
+            EXPECT_EQ(folder.Entries(), std::vector<std::string>{"track.wma"});
+            if (lossless) {
+                // Lossless keeps the input as it is, every sample of it.
+                EXPECT_EQ(audio.codec, "wmalossless");
+                EXPECT_EQ(audio.sampleRate, rate);
+                EXPECT_EQ(audio.channels, channels);
+                EXPECT_EQ(audio.frames, rate * 10);
+                continue;
+            }
             EXPECT_EQ(audio.codec, "wmav2");
             EXPECT_EQ(audio.sampleRate, 44100);
             EXPECT_EQ(audio.channels, 2);
             EXPECT_EQ(audio.bitRate, kBuiltInProfiles[static_cast<std::size_t>(preset)].bitrate);
             EXPECT_GE(audio.frames, 441000);
             EXPECT_LE(audio.frames, 441000 + 2048);
-            EXPECT_EQ(folder.Entries(), std::vector<std::string>{"track.wma"});
         }
     }
 }

@@ -1,0 +1,115 @@
+#include "wma_lossless_encoder.h"
+
+#include "platform/wmsdk.h"
+#include "wmal_encoder.h"
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
+#include <algorithm>
+
+namespace writer {
+namespace {
+
+constexpr int kMinPacketBytes = 64;
+constexpr int kMaxPacketBytes = 32767;
+
+class WmaLosslessEncoder final : public PacketEncoder {
+public:
+    HRESULT Open(const EncoderTarget& target, const PcmFormat& input) {
+        wmal::EncoderSettings settings;
+        settings.sample_rate = input.sampleRate;
+        settings.channels = input.channels;
+        settings.bits_per_sample = 16;
+        // The profile's block alignment is the packet size it asks for.
+        settings.packet_size =
+            target.blockAlign == 0
+                ? 0
+                : std::clamp<int>(target.blockAlign, kMinPacketBytes, kMaxPacketBytes);
+        const auto status = encoder_.configure(
+            settings, [this](const wmal::Packet& packet) { return Take(packet); });
+        if (status != wmal::Status::ok) {
+            return NS_E_INVALID_OUTPUT_FORMAT;
+        }
+        const auto codecData = encoder_.codec_data();
+        info_.formatTag = WAVE_FORMAT_WMAUDIO_LOSSLESS;
+        info_.codecId = AV_CODEC_ID_WMALOSSLESS;
+        info_.sampleRate = input.sampleRate;
+        info_.channels = input.channels;
+        info_.blockAlign = encoder_.packet_size();
+        info_.bitRate = encoder_.bit_rate();
+        info_.bitsPerCodedSample = 16;
+        info_.frameSize = encoder_.frame_size();
+        info_.packetBytes = encoder_.packet_size();
+        info_.extradata.assign(codecData.begin(), codecData.end());
+        return S_OK;
+    }
+
+    const EncodedStreamInfo& Info() const override { return info_; }
+
+    HRESULT Encode(const std::int16_t* samples, std::size_t frames,
+                   std::vector<EncodedPacket>& out) override {
+        if (frames == 0) {
+            return S_OK;
+        }
+        out_ = &out;
+        const auto status = encoder_.push(samples, frames);
+        out_ = nullptr;
+        return Result(status);
+    }
+
+    HRESULT Finish(std::vector<EncodedPacket>& out) override {
+        out_ = &out;
+        const auto status = encoder_.flush();
+        out_ = nullptr;
+        return Result(status);
+    }
+
+private:
+    bool Take(const wmal::Packet& packet) {
+        if (out_ == nullptr) {
+            return false;
+        }
+        EncodedPacket encoded;
+        encoded.data.assign(packet.data, packet.data + packet.size);
+        encoded.pts = packet.timestamp;
+        encoded.duration = packet.duration;
+        out_->push_back(std::move(encoded));
+        return true;
+    }
+
+    static HRESULT Result(wmal::Status status) {
+        switch (status) {
+        case wmal::Status::ok:
+            return S_OK;
+        case wmal::Status::invalid_samples:
+            return NS_E_INVALID_DATA;
+        default:
+            return E_FAIL;
+        }
+    }
+
+    wmal::Encoder encoder_;
+    EncodedStreamInfo info_;
+    std::vector<EncodedPacket>* out_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<PacketEncoder> CreateWmaLosslessEncoder(const EncoderTarget& target,
+                                                        const PcmFormat& input, HRESULT* result) {
+    try {
+        auto encoder = std::make_unique<WmaLosslessEncoder>();
+        *result = encoder->Open(target, input);
+        if (FAILED(*result)) {
+            return nullptr;
+        }
+        return encoder;
+    } catch (const std::bad_alloc&) {
+        *result = E_OUTOFMEMORY;
+        return nullptr;
+    }
+}
+
+} // namespace writer
