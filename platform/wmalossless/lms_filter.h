@@ -52,43 +52,10 @@ template <typename Hist> struct LmsFilter {
     void encode(int32_t* signal, int count, int speed, int bits_per_sample);
 };
 
-// Dot product of the live window with the coefficients, wrapping mod 2^32.
-uint32_t lms_dot(const int16_t* coefs, const int16_t* history, int taps);
-uint32_t lms_dot(const int16_t* coefs, const int32_t* history, int taps);
-// coefs[i] += sign * updates[i], wrapping mod 2^16.
-void lms_adapt(int16_t* coefs, const int16_t* updates, int taps, int sign);
+// Restricts the filters to the plain C++ kernels (tests compare them with the vector ones).
+void use_portable_lms_kernels(bool portable);
 
-template <typename Hist>
-void LmsFilter<Hist>::encode(int32_t* signal, int count, int speed, int bits_per_sample) {
-    const int32_t range = int32_t{1} << (bits_per_sample - 1);
-    const int taps = round_up_taps(order);
-    const uint32_t rounding = (uint32_t{1} << scaling) >> 1;
-    for (int i = 0; i < count; ++i) {
-        const int32_t input = signal[i];
-        const uint32_t sum = rounding + lms_dot(coefs, history + recent, taps);
-        const int32_t prediction = static_cast<int32_t>(sum) >> scaling;
-        const int32_t residue =
-            static_cast<int32_t>(static_cast<uint32_t>(input) - static_cast<uint32_t>(prediction));
-        const int sign = sign_of(residue);
-        if (sign != 0)
-            lms_adapt(coefs, updates + recent, taps, sign);
-
-        if (recent > 0) {
-            --recent;
-        } else {
-            std::memcpy(history + order, history, sizeof(Hist) * order);
-            std::memcpy(updates + order, updates, sizeof(int16_t) * order);
-            recent = order - 1;
-        }
-        history[recent] =
-            static_cast<Hist>(input < -range ? -range : (input > range - 1 ? range - 1 : input));
-        updates[recent] = static_cast<int16_t>(sign_of(input) * speed);
-        updates[recent + (order >> 4)] >>= 2;
-        updates[recent + (order >> 3)] >>= 1;
-        // Everything past the window is zero; this entry just left it.
-        updates[recent + order] = 0;
-        signal[i] = residue;
-    }
-}
+template <> void LmsFilter<int16_t>::encode(int32_t*, int, int, int);
+template <> void LmsFilter<int32_t>::encode(int32_t*, int, int, int);
 
 } // namespace wmal

@@ -35,23 +35,27 @@ void write_seekable_header(BitWriter& out, const TileParams& params, int channel
     out.put(0, 8); // quantisation step 1
 }
 
-// Forward pre-filter: e[i] = x[i] - (sum c_j x[i-1-j]) >> s, with the decoder's 32-bit wrap.
-// `history` holds the previous outputs, most recent first, and is advanced past this tile.
-void ac_forward(const int32_t* x, int32_t* e, int length, const TileParams& p, int32_t* history) {
+// Forward pre-filter, in place: e[i] = x[i] - (sum c_j x[i-1-j]) >> s, with the decoder's
+// 32-bit wrap. `history` holds the previous outputs, most recent first, and is advanced past
+// this tile. Runs backwards so that every x it reads is still unfiltered.
+void ac_forward(int32_t* x, int length, const TileParams& p, int32_t* history) {
     const int order = p.ac_order;
-    for (int i = 0; i < length; ++i) {
+    int32_t before[kMaxAcOrder];
+    for (int j = 0; j < order; ++j)
+        before[j] = history[j];
+    for (int j = order - 1; j >= 0; --j)
+        history[j] = length <= j ? history[j - length] : x[length - 1 - j];
+    for (int i = length - 1; i >= 0; --i) {
         uint32_t pred = 0;
         for (int j = 0; j < order; ++j) {
             const int back = i - 1 - j;
-            const int32_t v = back >= 0 ? x[back] : history[-back - 1];
+            const int32_t v = back >= 0 ? x[back] : before[-back - 1];
             pred += static_cast<uint32_t>(v) * static_cast<uint32_t>(p.ac_coefs[j]);
         }
-        e[i] =
+        x[i] =
             static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
                                  static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
     }
-    for (int j = order - 1; j >= 0; --j)
-        history[j] = length <= j ? history[j - length] : x[length - 1 - j];
 }
 
 } // namespace
@@ -135,13 +139,15 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
                                        uint64_t limit_bits, BitWriter& out) {
     const TileParams& p = trial_.params;
     const bool inter_channel = uses_inter_channel(p, channels_);
+    // Low bits that are zero throughout (16-bit audio in a 24-bit stream) are left out; the
+    // decoder shifts them back in after all filters.
+    const int shift = trial_.shift;
     for (int c = 0; c < channels_; ++c) {
         int32_t* w = work_[c].data();
+        for (int i = 0; i < length; ++i)
+            w[i] = channels[c][i] >> shift;
         if (p.ac_order > 0)
-            ac_forward(channels[c], w, length, p, trial_.channel[c].ac_history);
-        else
-            for (int i = 0; i < length; ++i)
-                w[i] = channels[c][i];
+            ac_forward(w, length, p, trial_.channel[c].ac_history);
     }
     if (inter_channel) {
         int32_t* m = work_[0].data();
@@ -168,7 +174,12 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
     out.put(0, 1); // not raw
     for (int c = 0; c < channels_; ++c)
         out.put(coded[c] ? 1 : 0, 1);
-    out.put(0, 1); // no padding zeroes
+    if (shift > 0) {
+        out.put(1, 1);
+        out.put(static_cast<uint32_t>(shift), 5);
+    } else {
+        out.put(0, 1);
+    }
 
     const int first_bits = bits_per_sample_ + (inter_channel ? 1 : 0);
     const int speed = seekable ? 16 : 8;
@@ -200,6 +211,9 @@ bool TileEncoder<Hist>::encode(const int32_t* const* channels, int length, bool 
     trial_ = state_;
     if (seekable)
         restart(trial_, params);
+    // A silent tile keeps the previous shift so that the filters' history keeps its scale.
+    if (padding < bits_per_sample_ - 1)
+        trial_.shift = padding;
     if (try_compressed(channels, length, seekable, raw, out)) {
         std::swap(state_, trial_);
         return true;

@@ -37,6 +37,7 @@ private:
     struct State {
         TileParams params;
         std::vector<ChannelState> channel;
+        int shift = 0; // low zero bits left out of coded tiles
     };
 
     void restart(State& state, const TileParams& params) const;
