@@ -54,6 +54,8 @@ protected:
         fs::create_directories(folder);
         socket = "utf8api-test-" + std::to_string(getpid());
         result_file = (folder / "result.txt").string();
+        errors_file = (folder / "errors.txt").string();
+        status_file = (folder / "status.txt").string();
     }
 
     void TearDown() override {
@@ -66,8 +68,12 @@ protected:
     std::string tmux() const { return "tmux -L " + socket + " -f /dev/null"; }
 
     void start(int start_position) {
-        const std::string command = shell_quote(TERMINAL_DIALOG_PROGRAM) + " " +
-                                    shell_quote(result_file) + " " + std::to_string(start_position);
+        // The program's error output and exit status are kept, so that a
+        // sanitizer report or a crash fails the test.
+        const std::string command =
+            shell_quote(TERMINAL_DIALOG_PROGRAM) + " " + shell_quote(result_file) + " " +
+            std::to_string(start_position) + " 2>" + shell_quote(errors_file) + "; echo $? >" +
+            shell_quote(status_file);
         const std::string launch = tmux() + " new-session -d -s dialog -x 80 -y 24 " +
                                    shell_quote("TERM=screen " + command);
         ASSERT_EQ(std::system(launch.c_str()), 0);
@@ -93,17 +99,20 @@ protected:
         });
     }
 
-    // Waits for the program to write its result file.
+    static std::string read_file(const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+
+    // Waits for the program to end and answers what it wrote as its result;
+    // it must have ended normally and quietly.
     std::string result() {
-        std::string text;
-        wait_for([&] {
-            std::ifstream in(result_file);
-            std::stringstream content;
-            content << in.rdbuf();
-            text = content.str();
-            return !text.empty();
-        });
-        return text;
+        wait_for([&] { return !read_file(status_file).empty(); });
+        EXPECT_EQ(read_file(status_file), "0\n");
+        EXPECT_EQ(read_file(errors_file), "");
+        return read_file(result_file);
     }
 
     static bool wait_for(const std::function<bool()>& done) {
@@ -119,6 +128,8 @@ protected:
     fs::path folder;
     std::string socket;
     std::string result_file;
+    std::string errors_file;
+    std::string status_file;
     std::string last_screen;
 };
 
@@ -185,6 +196,37 @@ TEST_F(TerminalDialog, LoadAsksForAPath) {
     ASSERT_TRUE(screen_shows({"Custom Profile", "FromFile"})) << last_screen;
     keys("Escape");
     EXPECT_EQ(result(), "result=0 selected=0 custom=");
+}
+
+} // namespace
+
+namespace {
+
+// Without a controlling terminal the dialog cannot be shown: it is cancelled
+// with a word on standard error instead of waiting for nobody.
+TEST(TerminalWithoutTerminal, CancelsTheDialogAndSaysWhy) {
+    if (std::system("command -v setsid >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "setsid is not installed";
+    const fs::path folder =
+        fs::temp_directory_path() / ("utf8api_notty_" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const std::string result_file = (folder / "result.txt").string();
+    const std::string errors_file = (folder / "errors.txt").string();
+    const std::string command = "setsid -w " + shell_quote(TERMINAL_DIALOG_PROGRAM) + " " +
+                                shell_quote(result_file) + " 5 </dev/null >/dev/null 2>" +
+                                shell_quote(errors_file);
+    const int status = std::system(command.c_str());
+    std::ifstream result_in(result_file);
+    std::string result;
+    std::getline(result_in, result);
+    std::ifstream errors_in(errors_file);
+    std::string errors;
+    std::getline(errors_in, errors);
+    fs::remove_all(folder);
+
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(result, "result=0 selected=5 custom=");
+    EXPECT_NE(errors.find("needs a terminal"), std::string::npos) << errors;
 }
 
 } // namespace
