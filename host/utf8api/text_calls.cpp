@@ -28,8 +28,7 @@ void uPrintfV(string_base* out, const char* format, va_list arguments) {
     va_copy(writing, arguments);
     std::vsnprintf(buffer.data(), buffer.size(), format, writing);
     va_end(writing);
-    // A formatted %c of 0 would cut the text early; the byte count keeps it
-    // to what was formatted, and string_base stops at the NUL as it must.
+    // A string_base holds no NUL bytes: a formatted %c of 0 ends the text.
     out->assign_bytes(buffer.data(), static_cast<std::uint32_t>(needed));
 }
 
