@@ -142,6 +142,32 @@ constexpr UINT MB_ICONERROR = 0x10;
 constexpr UINT MB_ICONWARNING = 0x30;
 constexpr UINT MB_ICONINFORMATION = 0x40;
 
+// Window and control style bits of dialog templates (their Win32 values).
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD DS_SETFONT = 0x40;
+constexpr DWORD DS_MODALFRAME = 0x80;
+constexpr DWORD SS_LEFT = 0x0;
+constexpr DWORD SS_CENTER = 0x1;
+constexpr DWORD SS_RIGHT = 0x2;
+constexpr DWORD BS_PUSHBUTTON = 0x0;
+constexpr DWORD BS_DEFPUSHBUTTON = 0x1;
+constexpr DWORD BS_GROUPBOX = 0x7;
+constexpr DWORD ES_MULTILINE = 0x4;
+constexpr DWORD ES_AUTOVSCROLL = 0x40;
+constexpr DWORD ES_READONLY = 0x800;
+constexpr DWORD TBS_HORZ = 0x0;
+constexpr DWORD TBS_NOTICKS = 0x10;
+// The control id of controls that code never addresses.
+constexpr WORD IDC_STATIC = 0xFFFF;
+
 constexpr WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 constexpr LPARAM MAKELPARAM(WORD low, WORD high) {
