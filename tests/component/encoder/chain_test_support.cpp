@@ -2,8 +2,11 @@
 
 #include "entry/component_resources.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <thread>
 #include <unistd.h>
@@ -95,6 +98,23 @@ bool ThreadsBackTo(int count) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+void RunBounded(const std::function<void()>& steps) {
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        steps();
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!done) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            std::fprintf(stderr, "deadlock: the steps never returned\n");
+            std::abort();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    runner.join();
 }
 
 RegisteredComponentModule::RegisteredComponentModule()

@@ -5,6 +5,7 @@
 #include "encoder/dshow_wma_encoder.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ HRESULT PushTone(DShowWMAEncoder& encoder, int blocks, int blockFrames);
 int ThreadCount();
 // Waits a bounded time for the thread count to fall to `count`.
 bool ThreadsBackTo(int count);
+
+// Runs the steps on a thread of their own and waits a bounded time for them:
+// steps that never return are a deadlock, reported by ending the program.
+void RunBounded(const std::function<void()>& steps);
 
 // Registers the component's module for the test's lifetime.
 class RegisteredComponentModule {

@@ -155,7 +155,7 @@ TEST_F(ChainTest, AProfileTheWriterRefusesRaisesBeforeThePinsConnect) {
     }
     const std::u16string path = folder.WidePath("refused.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
-    {
+    RunBounded([&] {
         DShowWMAEncoder encoder;
         try {
             encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer);
@@ -171,7 +171,7 @@ TEST_F(ChainTest, AProfileTheWriterRefusesRaisesBeforeThePinsConnect) {
         EXPECT_EQ(encoder.PushPcm(pcm.data(), static_cast<DWORD>(pcm.size())), VFW_E_NOT_CONNECTED);
         EXPECT_EQ(encoder.Start(), E_UNEXPECTED);
         EXPECT_EQ(encoder.Finish(), VFW_E_WRONG_STATE);
-    }
+    });
     profile->Release();
     EXPECT_TRUE(folder.Entries().empty());
 }
@@ -278,7 +278,7 @@ TEST_F(ChainTest, AGraphThatNeverRanTakesNoAudio) {
     IWMProfile* profile = PresetProfile(2);
     const std::u16string path = folder.WidePath("never.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
-    {
+    RunBounded([&] {
         DShowWMAEncoder encoder;
         ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
         // No Start: the queue would fill and the third block would wait for ever.
@@ -288,7 +288,7 @@ TEST_F(ChainTest, AGraphThatNeverRanTakesNoAudio) {
                       VFW_E_WRONG_STATE);
         }
         EXPECT_EQ(encoder.Finish(), VFW_E_WRONG_STATE);
-    }
+    });
     profile->Release();
     EXPECT_TRUE(folder.Entries().empty());
 }
@@ -299,13 +299,13 @@ TEST_F(ChainTest, AnOutputPathInAMissingFolderFailsEveryLaterStep) {
     const WAVEFORMATEX format = StereoPcmFormat();
     HRESULT pushed = S_OK;
     HRESULT finished = S_OK;
-    {
+    RunBounded([&] {
         DShowWMAEncoder encoder;
         ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
         ASSERT_EQ(encoder.Start(), S_OK);
         pushed = PushTone(encoder, kTenSecondsOfBlocks, kBlockFrames);
         finished = encoder.Finish();
-    }
+    });
     profile->Release();
     EXPECT_EQ(pushed, VFW_E_WRONG_STATE);
     EXPECT_TRUE(FAILED(finished));
@@ -342,7 +342,7 @@ TEST_F(ChainTest, AWriterThatRefusesASampleMidStreamReleasesTheProducer) {
     const WAVEFORMATEX format = StereoPcmFormat();
     HRESULT pushed = S_OK;
     HRESULT finished = S_OK;
-    {
+    RunBounded([&] {
         DShowWMAEncoder encoder;
         ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
         ASSERT_EQ(encoder.Start(), S_OK);
@@ -350,7 +350,7 @@ TEST_F(ChainTest, AWriterThatRefusesASampleMidStreamReleasesTheProducer) {
         FileSizeLimit limit(64 * 1024);
         pushed = PushTone(encoder, kTenSecondsOfBlocks, kBlockFrames);
         finished = encoder.Finish();
-    }
+    });
     profile->Release();
     EXPECT_EQ(pushed, VFW_E_WRONG_STATE);
     EXPECT_TRUE(FAILED(finished));
@@ -361,13 +361,13 @@ TEST_F(ChainTest, DestroyingARunningEncoderWithoutFinishDoesNotHang) {
     IWMProfile* profile = PresetProfile(1);
     const std::u16string path = folder.WidePath("dropped.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
-    {
+    RunBounded([&] {
         DShowWMAEncoder encoder;
         ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
         ASSERT_EQ(encoder.Start(), S_OK);
         EXPECT_EQ(PushTone(encoder, 5, kBlockFrames), S_OK);
         // Destroyed here while the worker waits for the next block.
-    }
+    });
     profile->Release();
     EXPECT_TRUE(folder.Entries().empty());
 }
