@@ -2,12 +2,12 @@
 // order matters and C++ fixes the order of construction only within a file:
 // the disk-writer factory first, then the version record's factory (so the
 // host meets the version record first), then the client object.
+#include "diskwriter/diskwriter_wma.h"
 #include "entry/component_client_i.h"
 #include "entry/componentversion_simple.h"
 #include "entry/entry.h"
 #include "entry/host_calls.h"
 #include "entry/module_state.h"
-#include "entry/placeholder_diskwriter.h"
 #include "errors/wma_exception.h"
 #include "sdk/host_hooks.h"
 #include "vantrel/host_api.h"
@@ -37,7 +37,7 @@ constexpr char kAboutText[] = "WMA Encoder for vantrel, (c) Halvard Brenn "
                               "<halvard.brenn@ostrel-audio.example>\n"
                               "Build Date:" __DATE__ " " __TIME__;
 
-diskwriter_factory_t<placeholder_diskwriter> g_diskwriterFactory;
+diskwriter_factory_t<diskwriter_wma> g_diskwriterFactory;
 
 service_factory_single_transparent_p3_t<componentversion, componentversion_i_simple, const char*,
                                         const char*, const char*>

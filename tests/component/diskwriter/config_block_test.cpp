@@ -10,19 +10,8 @@
 
 namespace {
 
+using diskwriter_test::ConfigBlock;
 using diskwriter_test::RecordingSink;
-
-std::vector<unsigned char> Block(std::int32_t index, const std::string& text) {
-    std::vector<unsigned char> block;
-    const auto put = [&block](std::uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8)
-            block.push_back(static_cast<unsigned char>(value >> shift));
-    };
-    put(static_cast<std::uint32_t>(index));
-    put(static_cast<std::uint32_t>(text.size()));
-    block.insert(block.end(), text.begin(), text.end());
-    return block;
-}
 
 TEST(ConfigBlock, DefaultBlockIsIndexTwoAndAnEmptyTextInThreeWrites) {
     RecordingSink sink;
@@ -37,7 +26,7 @@ TEST(ConfigBlock, DefaultBlockIsIndexTwoAndAnEmptyTextInThreeWrites) {
 TEST(ConfigBlock, ReadingTheDefaultBlockSelectsIndexTwoAndEmptiesTheText) {
     std::int32_t index = 7;
     string8 text("old");
-    const auto block = Block(2, "");
+    const auto block = ConfigBlock(2, "");
     EXPECT_TRUE(
         ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
     EXPECT_EQ(index, 2);
@@ -67,7 +56,7 @@ TEST(ConfigBlock, ShorterThanAnIndexChangesNothing) {
 TEST(ConfigBlock, ACutTextKeepsTheOldTextButTakesTheIndex) {
     std::int32_t index = 0;
     string8 text("kept");
-    auto block = Block(9, "<profile name=\"x\"/>");
+    auto block = ConfigBlock(9, "<profile name=\"x\"/>");
     block.pop_back();
     EXPECT_FALSE(
         ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
@@ -88,7 +77,7 @@ TEST(ConfigBlock, ALengthBeyondTheBlockIsRefusedWithoutOverflow) {
 TEST(ConfigBlock, AnEmbeddedZeroEndsTheText) {
     std::int32_t index = 0;
     string8 text;
-    const auto block = Block(9, std::string("ab\0cd", 5));
+    const auto block = ConfigBlock(9, std::string("ab\0cd", 5));
     EXPECT_TRUE(
         ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
     EXPECT_STREQ(text.text(), "ab");
@@ -97,11 +86,11 @@ TEST(ConfigBlock, AnEmbeddedZeroEndsTheText) {
 TEST(ConfigBlock, IndexIsSignedLittleEndianAndStoredWhateverItsValue) {
     std::int32_t index = 0;
     string8 text;
-    const auto block = Block(-2, "");
+    const auto block = ConfigBlock(-2, "");
     EXPECT_TRUE(
         ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
     EXPECT_EQ(index, -2);
-    const auto large = Block(0x01020304, "");
+    const auto large = ConfigBlock(0x01020304, "");
     EXPECT_TRUE(
         ReadConfigBlock(large.data(), static_cast<std::uint32_t>(large.size()), index, text));
     EXPECT_EQ(index, 0x01020304);
@@ -111,7 +100,7 @@ TEST(ConfigBlock, SevenHundredByteTextRoundTripsAsA708ByteBlock) {
     std::string profile(700, 'x');
     for (std::size_t i = 0; i < profile.size(); ++i)
         profile[i] = static_cast<char>('a' + i % 26);
-    const auto input = Block(9, profile);
+    const auto input = ConfigBlock(9, profile);
     std::int32_t index = 0;
     string8 text;
     ASSERT_TRUE(

@@ -12,21 +12,6 @@ namespace {
 
 using namespace diskwriter_test;
 
-void WriteBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<unsigned char> Utf16LittleEndian(const std::u16string& text) {
-    std::vector<unsigned char> bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return bytes;
-}
-
 class ProfileFile : public ::testing::Test {
 protected:
     HostDouble host;

@@ -172,4 +172,31 @@ TemporaryFolder::~TemporaryFolder() {
     std::filesystem::remove_all(path_, error);
 }
 
+std::vector<unsigned char> ConfigBlock(std::int32_t index, const std::string& text) {
+    std::vector<unsigned char> block;
+    const auto put = [&block](std::uint32_t value) {
+        for (int shift = 0; shift < 32; shift += 8)
+            block.push_back(static_cast<unsigned char>(value >> shift));
+    };
+    put(static_cast<std::uint32_t>(index));
+    put(static_cast<std::uint32_t>(text.size()));
+    block.insert(block.end(), text.begin(), text.end());
+    return block;
+}
+
+std::vector<unsigned char> Utf16LittleEndian(const std::u16string& text) {
+    std::vector<unsigned char> bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    return bytes;
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
 } // namespace diskwriter_test

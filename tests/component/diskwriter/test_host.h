@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -97,8 +98,8 @@ public:
 
 class TrackDouble : public track_handle {
 public:
-    explicit TrackDouble(std::vector<std::pair<std::string, std::string>> entries)
-        : entries_(std::move(entries)) {}
+    TrackDouble(std::initializer_list<std::pair<std::string, std::string>> entries)
+        : entries_(entries) {}
     bool get_info(file_info& out, std::uint32_t flags) const override;
 
     mutable std::uint32_t lastFlags = 0xFFFFFFFFu;
@@ -129,9 +130,11 @@ private:
     std::filesystem::path path_;
 };
 
-// A string8 with its content, for comparisons.
-inline std::string TextOf(const string_base& text) {
-    return text.text();
-}
+// A configuration block: the index, the text's length and the text.
+std::vector<unsigned char> ConfigBlock(std::int32_t index, const std::string& text);
+
+// UTF-16 little-endian bytes of `text`, and a file made of `bytes`.
+std::vector<unsigned char> Utf16LittleEndian(const std::u16string& text);
+void WriteBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
 
 } // namespace diskwriter_test

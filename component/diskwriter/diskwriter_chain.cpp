@@ -1,0 +1,132 @@
+// Setting up the encoding chain for a track from its first chunk.
+#include "diskwriter/diskwriter_wma.h"
+#include "diskwriter/track_tags.h"
+
+#include "diskwriter/exception_source.h"
+#include "entry/module_state.h"
+#include "errors/wma_exception.h"
+#include "sdk/conversion_holders.h"
+#include "vantrel/sample_chunk.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr WORD kPcmFormatTag = 1;
+constexpr WORD kBitsPerSample = 16;
+// One chain buffer holds many first chunks' worth of PCM.
+constexpr std::uint64_t kBufferChunks = 16;
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+// Owns one platform reference and gives it back on every path out.
+template <class Interface> class HeldReference {
+public:
+    HeldReference() = default;
+    HeldReference(const HeldReference&) = delete;
+    HeldReference& operator=(const HeldReference&) = delete;
+    ~HeldReference() { reset(); }
+
+    Interface* get() const { return pointer_; }
+    Interface** out() {
+        reset();
+        return &pointer_;
+    }
+    void reset() {
+        if (pointer_ != nullptr)
+            pointer_->Release();
+        pointer_ = nullptr;
+    }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate) {
+    WAVEFORMATEX format{};
+    format.wFormatTag = kPcmFormatTag;
+    format.nChannels = static_cast<WORD>(channelCount & 0xFFFF);
+    format.nSamplesPerSec = static_cast<DWORD>(sampleRate);
+    format.wBitsPerSample = kBitsPerSample;
+    format.nBlockAlign = static_cast<WORD>(format.nChannels * (format.wBitsPerSample / 8));
+    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    format.cbSize = 0;
+    return format;
+}
+
+LONG FramesPerBuffer(const sample_chunk& chunk, WORD blockAlign) {
+    const std::uint64_t frames = std::uint64_t{chunk.data_capacity()} * blockAlign * kBufferChunks;
+    return static_cast<LONG>(std::min<std::uint64_t>(frames, std::numeric_limits<LONG>::max()));
+}
+
+} // namespace
+
+IWMProfile* diskwriter_wma::LoadSelectedProfile() {
+    IWMProfile* profile = nullptr;
+    HRESULT result;
+    const std::int32_t count = presetLoader_.PresetCount();
+    if (selectedPreset_ == count) {
+        // Profile text is UTF-8; a leading byte-order mark is not part of it.
+        const char* text = customProfile_.text();
+        if (std::strncmp(text, kUtf8ByteOrderMark, 3) == 0)
+            text += 3;
+        const wide_from_utf8 wideText(text);
+        result = presetLoader_.LoadCustomProfile(wideText.get(), &profile);
+    } else if (selectedPreset_ >= 0 && selectedPreset_ < count) {
+        result = presetLoader_.LoadPresetProfile(selectedPreset_, &profile);
+    } else {
+        // A stored index that names no preset.
+        result = E_INVALIDARG;
+    }
+    if (FAILED(result)) {
+        if (profile != nullptr)
+            profile->Release();
+        throw CWMAException("Failed to load selected profile.", result, kDiskWriterSourceName,
+                            __LINE__);
+    }
+    return profile;
+}
+
+void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
+    if (pcmConverter_ == nullptr) {
+        host_api* api = HostApi();
+        if (api != nullptr)
+            pcmConverter_ = api->get_service_as<pcm_converter>(0);
+        if (pcmConverter_ == nullptr)
+            throw CWMAException("Failed to get the host's PCM converter.", E_NOINTERFACE,
+                                kDiskWriterSourceName, __LINE__);
+    }
+
+    waveFormat_ = PcmFormatOf(channelCount_, sampleRate_);
+
+    HeldReference<IWMProfile> profile;
+    *profile.out() = LoadSelectedProfile();
+
+    // A chain left by an earlier failed set-up of this track never ran.
+    chain_.reset();
+    chain_ = std::make_unique<DShowWMAEncoder>();
+
+    HRESULT result = chain_->Configure(&waveFormat_, outputFileName_.c_str(), profile.get(),
+                                       FramesPerBuffer(chunk, waveFormat_.nBlockAlign));
+    if (FAILED(result))
+        throw CWMAException("Failed to setup encoding chain.", result, kDiskWriterSourceName,
+                            __LINE__);
+
+    {
+        HeldReference<IWMHeaderInfo> headerInfo;
+        result = chain_->QueryHeaderInfo(headerInfo.out());
+        if (FAILED(result))
+            throw CWMAException("Failed to get IWMHeaderInfo interface.", result,
+                                kDiskWriterSourceName, __LINE__);
+        WriteTrackTags(headerInfo.get(), trackInfo_);
+    }
+
+    // A graph that does not run would never take the PCM pushed into it.
+    result = chain_->Start();
+    if (FAILED(result))
+        throw CWMAException("Failed to start encoding chain.", result, kDiskWriterSourceName,
+                            __LINE__);
+
+    chainStarted_ = true;
+}

@@ -1,0 +1,114 @@
+// Track metadata written by the disk writer, read back from the file with an
+// independent reader.
+#include "writer_fixture.h"
+
+namespace {
+
+using namespace diskwriter_test;
+
+std::vector<std::string> ValuesOf(const ReadBackFile& file, const std::string& name) {
+    std::vector<std::string> values;
+    const auto [first, last] = file.tags.equal_range(name);
+    for (auto it = first; it != last; ++it)
+        values.push_back(it->second);
+    return values;
+}
+
+class TagsTest : public DiskWriterTest {
+protected:
+    void SetUp() override {
+        if (!MutagenAvailable())
+            GTEST_SKIP() << "python3-mutagen is not installed";
+    }
+
+    ReadBackFile Written(const std::string& name, track_handle* track) {
+        WriteTrack(name, track, 22050);
+        EXPECT_TRUE(host.console.Texts(console::severity_error).empty());
+        return ReadWithMutagen(PathOf(name));
+    }
+};
+
+TEST_F(TagsTest, HostFieldNamesBecomeWindowsMediaAttributes) {
+    TrackDouble track({{"ARTIST", "The Artist"},
+                       {"Date", "1999"},
+                       {"album", "An Album"},
+                       {"Genre", "Ambient"},
+                       {"LYRICS", "la la"},
+                       {"tracknumber", "7"},
+                       {"TrackNo", "8"}});
+    const ReadBackFile file = Written("mapped.wma", &track);
+    ASSERT_TRUE(file.readable);
+    EXPECT_EQ(track.lastFlags, 0u);
+    EXPECT_EQ(ValuesOf(file, "Author"), std::vector<std::string>{"The Artist"});
+    EXPECT_EQ(ValuesOf(file, "WM/Year"), std::vector<std::string>{"1999"});
+    EXPECT_EQ(ValuesOf(file, "WM/AlbumTitle"), std::vector<std::string>{"An Album"});
+    EXPECT_EQ(ValuesOf(file, "WM/Genre"), std::vector<std::string>{"Ambient"});
+    EXPECT_EQ(ValuesOf(file, "WM/Lyrics"), std::vector<std::string>{"la la"});
+    EXPECT_EQ(ValuesOf(file, "WM/TrackNumber"), std::vector<std::string>{"8"})
+        << "both names map to one attribute; the later entry is set last";
+    EXPECT_TRUE(ValuesOf(file, "ARTIST").empty());
+    EXPECT_TRUE(ValuesOf(file, "Date").empty());
+}
+
+TEST_F(TagsTest, OtherNamesKeepTheirExactSpelling) {
+    TrackDouble track({{"title", "A Title"},
+                       {"comment", "some words"},
+                       {"artist ", "with a blank"},
+                       {"albumartist", "Various"}});
+    const ReadBackFile file = Written("unmapped.wma", &track);
+    ASSERT_TRUE(file.readable);
+    EXPECT_EQ(ValuesOf(file, "title"), std::vector<std::string>{"A Title"});
+    EXPECT_EQ(ValuesOf(file, "comment"), std::vector<std::string>{"some words"});
+    EXPECT_EQ(ValuesOf(file, "artist "), std::vector<std::string>{"with a blank"});
+    EXPECT_EQ(ValuesOf(file, "albumartist"), std::vector<std::string>{"Various"});
+    EXPECT_TRUE(ValuesOf(file, "Author").empty());
+}
+
+TEST_F(TagsTest, NonAsciiNamesAndValuesAndEmptyValuesSurvive) {
+    TrackDouble track({{"\xD0\x9D\xD0\xB0\xD0\xB7\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xB8\xD0\xB5",
+                        "\xD0\xB7\xD0\xBD\xD0\xB0\xD1\x87\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5"},
+                       {"artist", "\xC3\x86r\xC3\xB8sk\xC3\xB8"
+                                  "bing \xE2\x98\x83 \xF0\x9D\x84\x9E"},
+                       {"ART\xC4\xB0ST", "dotted"},
+                       {"mood", ""}});
+    const ReadBackFile file = Written("unicode.wma", &track);
+    ASSERT_TRUE(file.readable);
+    EXPECT_EQ(ValuesOf(file, "\xD0\x9D\xD0\xB0\xD0\xB7\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xB8\xD0\xB5"),
+              std::vector<std::string>{
+                  "\xD0\xB7\xD0\xBD\xD0\xB0\xD1\x87\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5"});
+    EXPECT_EQ(ValuesOf(file, "Author"),
+              std::vector<std::string>{"\xC3\x86r\xC3\xB8sk\xC3\xB8"
+                                       "bing \xE2\x98\x83 \xF0\x9D\x84\x9E"});
+    EXPECT_EQ(ValuesOf(file, "ART\xC4\xB0ST"), std::vector<std::string>{"dotted"})
+        << "only ASCII letters fold";
+    EXPECT_EQ(ValuesOf(file, "mood"), std::vector<std::string>{""});
+}
+
+TEST_F(TagsTest, ATrackWithoutSetInfoKeepsThePreviousTracksTags) {
+    TrackDouble track({{"artist", "First"}});
+    Written("first.wma", &track);
+    ASSERT_TRUE(writer->open(Location("second.wma").c_str(), 0, 0, 0, 0, 0));
+    EXPECT_TRUE(FeedTone(*writer, 22050, 2, 44100));
+    writer->close();
+    EXPECT_EQ(ValuesOf(ReadWithMutagen(PathOf("second.wma")), "Author"),
+              std::vector<std::string>{"First"});
+
+    const ReadBackFile cleared = Written("third.wma", nullptr);
+    ASSERT_TRUE(cleared.readable);
+    EXPECT_TRUE(ValuesOf(cleared, "Author").empty()) << "set_info(null) empties the record";
+}
+
+TEST_F(TagsTest, InformationGivenAfterTheFirstChunkIsNotWritten) {
+    TrackDouble early({{"artist", "Early"}});
+    TrackDouble late({{"artist", "Late"}});
+    ASSERT_TRUE(writer->open(Location("late.wma").c_str(), 0, 0, 0, 0, 0));
+    ASSERT_TRUE(writer->set_info(&early));
+    EXPECT_TRUE(FeedChunk(*writer, 4096, 2, 44100));
+    ASSERT_TRUE(writer->set_info(&late));
+    EXPECT_TRUE(FeedChunk(*writer, 4096, 2, 44100));
+    writer->close();
+    EXPECT_EQ(ValuesOf(ReadWithMutagen(PathOf("late.wma")), "Author"),
+              std::vector<std::string>{"Early"});
+}
+
+} // namespace
