@@ -1,7 +1,6 @@
 #include "filters/base_filter.h"
 
 #include <climits>
-#include <cstring>
 #include <new>
 
 #include "filters/base_pin.h"
@@ -222,14 +221,7 @@ HRESULT CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
     }
     eventSink_ = sink;
     delete[] name_;
-    name_ = nullptr;
-    if (name != nullptr) {
-        const int length = WideLength(name);
-        name_ = new (std::nothrow) WCHAR[length + 1];
-        if (name_ != nullptr) {
-            std::memcpy(name_, name, (length + 1) * sizeof(WCHAR));
-        }
-    }
+    name_ = DuplicateWide(name);
     return S_OK;
 }
 

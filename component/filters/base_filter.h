@@ -20,8 +20,6 @@ public:
     CBaseFilter(const char* name, IUnknown* outer, CLock* lock, REFCLSID classId);
     ~CBaseFilter() override;
 
-    FILTERS_DELEGATE_UNKNOWN
-
     HRESULT InnerQueryInterface(REFIID iid, void** object) override;
 
     // Hooks of the inner table, in order.
@@ -31,6 +29,8 @@ public:
     // The pin without a reference added; null outside 0 .. PinCount() - 1.
     virtual CBasePin* PinAt(int index) = 0;
     virtual const FilterSetupData* SetupData();
+
+    FILTERS_DELEGATE_UNKNOWN
 
     // IPersist
     HRESULT GetClassID(CLSID* classId) override;
@@ -56,8 +56,6 @@ public:
     bool IsStopped() { return !IsStreaming(); }
     // Posts an event to the graph's event sink; E_NOTIMPL outside a graph.
     HRESULT RaiseGraphEvent(LONG code, LONG_PTR param1, LONG_PTR param2);
-
-    CLock* FilterLock() const { return lock_; }
 
 private:
     template <typename Hook> HRESULT ForEachConnectedPin(Hook hook, bool stopAtFailure);

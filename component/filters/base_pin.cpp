@@ -12,19 +12,21 @@ namespace {
 bool MeansTypeDidNotFit(HRESULT hr) {
     return hr == E_FAIL || hr == E_INVALIDARG || hr == VFW_E_TYPE_NOT_ACCEPTED;
 }
+
+// What a type refused by ValidateMediaType is reported as: a plain refusal
+// (a success other than S_OK, E_FAIL or E_INVALIDARG) says only that the type
+// was not accepted; any other failure is kept as the reason.
+HRESULT RefusedTypeResult(HRESULT validation) {
+    return SUCCEEDED(validation) || validation == E_FAIL || validation == E_INVALIDARG
+               ? VFW_E_TYPE_NOT_ACCEPTED
+               : validation;
+}
 } // namespace
 
 CBasePin::CBasePin(const char* objectName, CBaseFilter* filter, CLock* lock, HRESULT* /*result*/,
                    LPCWSTR pinName, PIN_DIRECTION direction)
-    : CUnknown(objectName, nullptr), direction_(direction), lock_(lock), filter_(filter) {
-    if (pinName != nullptr) {
-        const int length = WideLength(pinName);
-        name_ = new (std::nothrow) WCHAR[length + 1];
-        if (name_ != nullptr) {
-            std::memcpy(name_, pinName, (length + 1) * sizeof(WCHAR));
-        }
-    }
-}
+    : CUnknown(objectName, nullptr), name_(DuplicateWide(pinName)), direction_(direction),
+      lock_(lock), filter_(filter) {}
 
 CBasePin::~CBasePin() {
     delete[] name_;
@@ -197,8 +199,8 @@ HRESULT CBasePin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* type) {
                 receivePin->Disconnect();
             }
         }
-    } else if (SUCCEEDED(hr) || hr == E_FAIL || hr == E_INVALIDARG) {
-        hr = VFW_E_TYPE_NOT_ACCEPTED;
+    } else {
+        hr = RefusedTypeResult(hr);
     }
     ReleaseConnection();
     DropPeer();
@@ -221,8 +223,7 @@ HRESULT CBasePin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) 
         hr = ValidateMediaType(type);
         if (hr != S_OK) {
             ReleaseConnection();
-            return SUCCEEDED(hr) || hr == E_FAIL || hr == E_INVALIDARG ? VFW_E_TYPE_NOT_ACCEPTED
-                                                                       : hr;
+            return RefusedTypeResult(hr);
         }
         peer_ = connector;
         peer_->AddRef();
@@ -259,7 +260,8 @@ HRESULT CBasePin::ConnectedTo(IPin** pin) {
     if (pin == nullptr) {
         return E_POINTER;
     }
-    CLockGuard guard(*lock_);
+    // Read without the lock: the peer changes only on the graph's thread,
+    // which is the thread that asks.
     *pin = peer_;
     if (peer_ == nullptr) {
         return VFW_E_NOT_CONNECTED;

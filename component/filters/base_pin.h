@@ -16,8 +16,6 @@ public:
              LPCWSTR pinName, PIN_DIRECTION direction);
     ~CBasePin() override;
 
-    FILTERS_DELEGATE_UNKNOWN
-
     HRESULT InnerQueryInterface(REFIID iid, void** object) override;
     ULONG InnerAddRef() override;
     ULONG InnerRelease() override;
@@ -33,8 +31,11 @@ public:
     virtual HRESULT VetConnection(IPin* candidate);
     virtual HRESULT ReleaseConnection();
     virtual HRESULT FinishConnection(IPin* peer);
-    // The pin's preferred type at a position; VFW_S_NO_MORE_ITEMS past the end.
+    // The pin's preferred type at a position, VFW_S_NO_MORE_ITEMS past the end;
+    // a pin that offers no types keeps the base answer, E_UNEXPECTED.
     virtual HRESULT MediaTypeAt(int position, AM_MEDIA_TYPE* type);
+
+    FILTERS_DELEGATE_UNKNOWN
 
     // IPin
     HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
@@ -72,16 +73,19 @@ protected:
     HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* type);
     void DropPeer();
 
-    CLock* PinLock() const { return lock_; }
-
-    bool canReconnectWhenActive_ = false;
-    bool tryOwnTypesFirst_ = false;
-
 private:
     WCHAR* name_ = nullptr;
     IPin* peer_ = nullptr;
     PIN_DIRECTION direction_;
     CLock* lock_;
+
+protected:
+    // Connecting while the filter is not stopped is refused unless this is set.
+    bool canReconnectWhenActive_ = false;
+    // Which list NegotiateType tries first: the peer's while false.
+    bool tryOwnTypesFirst_ = false;
+
+private:
     CBaseFilter* filter_;
     IQualityControl* qualitySink_ = nullptr;
     int typeListVersion_ = 1;

@@ -5,6 +5,7 @@
 
 #include "filters/base_pin.h"
 #include "filters/media_type.h"
+#include "filters/unknown.h"
 #include "platform/win32_api.h"
 
 CMediaTypeEnumerator::CMediaTypeEnumerator(CBasePin* pin, const CMediaTypeEnumerator* copySource)
@@ -31,9 +32,7 @@ HRESULT CMediaTypeEnumerator::QueryInterface(REFIID iid, void** object) {
         return E_POINTER;
     }
     if (iid == IID_IEnumMediaTypes || iid == IID_IUnknown) {
-        *object = static_cast<IEnumMediaTypes*>(this);
-        AddRef();
-        return S_OK;
+        return HandOutInterface(static_cast<IEnumMediaTypes*>(this), object);
     }
     *object = nullptr;
     return E_NOINTERFACE;

@@ -5,6 +5,7 @@
 
 #include "filters/base_filter.h"
 #include "filters/base_pin.h"
+#include "filters/unknown.h"
 #include "platform/win32_api.h"
 
 CPinEnumerator::CPinEnumerator(CBaseFilter* filter, const CPinEnumerator* copySource)
@@ -40,9 +41,7 @@ HRESULT CPinEnumerator::QueryInterface(REFIID iid, void** object) {
         return E_POINTER;
     }
     if (iid == IID_IEnumPins || iid == IID_IUnknown) {
-        *object = static_cast<IEnumPins*>(this);
-        AddRef();
-        return S_OK;
+        return HandOutInterface(static_cast<IEnumPins*>(this), object);
     }
     *object = nullptr;
     return E_NOINTERFACE;
@@ -115,9 +114,7 @@ HRESULT CPinEnumerator::Skip(ULONG count) {
 }
 
 HRESULT CPinEnumerator::Reset() {
-    version_ = filter_->PinListVersion();
-    pinCount_ = filter_->PinCount();
-    position_ = 0;
+    Refresh();
     returned_.RemoveAll();
     return S_OK;
 }

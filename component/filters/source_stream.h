@@ -50,8 +50,6 @@ public:
     HRESULT HaltWorker() { return SendCommand(Halt); }
     HRESULT QuitWorker() { return SendCommand(Quit); }
 
-    CSource* SourceFilter() const { return source_; }
-
 private:
     CSource* source_;
 };

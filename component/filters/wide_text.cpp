@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <new>
 
 #include "platform/win32_api.h"
 
@@ -17,6 +19,18 @@ int WideLength(const WCHAR* text) {
         ++length;
     }
     return length;
+}
+
+WCHAR* DuplicateWide(const WCHAR* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    const int length = WideLength(text);
+    auto* copy = new (std::nothrow) WCHAR[length + 1];
+    if (copy != nullptr) {
+        std::memcpy(copy, text, (length + 1) * sizeof(WCHAR));
+    }
+    return copy;
 }
 
 void CopyWideBounded(WCHAR* destination, const WCHAR* source, int capacity) {

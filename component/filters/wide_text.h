@@ -6,6 +6,10 @@
 // Characters before the terminating zero.
 int WideLength(const WCHAR* text);
 
+// A new[] copy of the text with its terminator, or null when the text is null
+// or memory runs out.
+WCHAR* DuplicateWide(const WCHAR* text);
+
 // Copies at most capacity - 1 characters and always terminates the destination
 // (capacity 0 writes nothing).
 void CopyWideBounded(WCHAR* destination, const WCHAR* source, int capacity);

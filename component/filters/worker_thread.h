@@ -15,12 +15,12 @@ HRESULT InitWorkerApartment();
 class CAMThread {
 public:
     CAMThread();
-    virtual ~CAMThread();
     CAMThread(const CAMThread&) = delete;
     CAMThread& operator=(const CAMThread&) = delete;
 
     // The worker body; its result is the thread's exit code.
     virtual DWORD WorkerMain() = 0;
+    virtual ~CAMThread();
 
     // Controller side, callable from any thread.
     bool StartWorker();

@@ -213,6 +213,43 @@ TEST_F(SourceStreamTest, StopWhileTheWorkerIsInsideASlowFill) {
     EXPECT_EQ(state, State_Stopped);
 }
 
+TEST_F(SourceStreamTest, QueriesAnswerWhileAStopHoldsTheStateLock) {
+    stream->useGate = true;
+    Connect();
+    ASSERT_EQ(source->Run(0), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return stream->inside.load(); }));
+    Watched stopping([this] { return source->Stop(); });
+    ASSERT_TRUE(WaitUntil([&] { return down.allocator.decommits.load() == 1; }));
+    ASSERT_FALSE(stopping.Done());
+
+    // The stop holds the state lock until the worker leaves its fill; these
+    // queries read without it and must not wait for the stop.
+    Watched queries([this] {
+        IPin* peer = nullptr;
+        if (stream->ConnectedTo(&peer) != S_OK || peer != static_cast<IPin*>(&down)) {
+            return E_FAIL;
+        }
+        peer->Release();
+        PIN_INFO pinInfo{};
+        if (stream->QueryPinInfo(&pinInfo) != S_OK) {
+            return E_FAIL;
+        }
+        pinInfo.pFilter->Release();
+        PIN_DIRECTION direction = PINDIR_INPUT;
+        FILTER_STATE state = State_Stopped;
+        FILTER_INFO filterInfo{};
+        if (stream->QueryDirection(&direction) != S_OK || source->GetState(0, &state) != S_OK ||
+            source->QueryFilterInfo(&filterInfo) != S_OK) {
+            return E_FAIL;
+        }
+        filterInfo.pGraph->Release();
+        return state == State_Running ? S_OK : S_FALSE;
+    });
+    EXPECT_EQ(queries.Wait(), S_OK);
+    stream->OpenGate();
+    EXPECT_EQ(stopping.Wait(), S_OK);
+}
+
 TEST_F(SourceStreamTest, RepeatedStartAndStopNeverHangs) {
     Connect();
     for (int round = 0; round < 20; ++round) {

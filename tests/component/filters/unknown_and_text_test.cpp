@@ -135,6 +135,20 @@ TEST(WideTextTest, BoundedCopyCutsAndAlwaysTerminates) {
     EXPECT_EQ(tail[4], u'#'); // nothing past the terminator is written
 }
 
+TEST(WideTextTest, DuplicateIsAnOwnedCopy) {
+    const WCHAR* name = u"Capture";
+    WCHAR* copy = DuplicateWide(name);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, name);
+    EXPECT_EQ(Wide(copy), u"Capture");
+    delete[] copy;
+    copy = DuplicateWide(u"");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy[0], 0);
+    delete[] copy;
+    EXPECT_EQ(DuplicateWide(nullptr), nullptr);
+}
+
 TEST(WideTextTest, IntegersBecomeDecimalTextWithinTheirBuffer) {
     WCHAR text[32];
     IntToWide(12, text);
