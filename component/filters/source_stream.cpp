@@ -154,10 +154,13 @@ HRESULT CSourceStream::PushLoop() {
             continue;
         }
         sample->Release();
-        PushEndOfStream();
         if (hr == S_FALSE) {
+            PushEndOfStream();
             return S_OK;
         }
+        // The data did not end, it failed: downstream gets no end of stream, so a
+        // renderer never finishes a cut-off stream as if it were whole (a file
+        // writer would otherwise replace an older file with a truncated one).
         source_->RaiseGraphEvent(EC_ERRORABORT, hr, 0);
         return hr;
     }

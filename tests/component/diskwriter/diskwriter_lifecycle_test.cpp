@@ -198,7 +198,9 @@ TEST_F(LifecycleTest, AnOlderFileDoesNotMakeAFailedTrackLookEncoded) {
     EXPECT_EQ(FileContent(path), "an older file");
 }
 
-TEST_F(LifecycleTest, AnAbortedGraphIsReportedAsFailedAndNothingWaits) {
+TEST_F(LifecycleTest, AnAbortedGraphIsReportedAsFailedAndKeepsTheOlderFile) {
+    const std::string path = PathOf("aborted.wma");
+    WriteFile(path, "an older file");
     ASSERT_TRUE(writer->open(Location("aborted.wma").c_str(), 0, 0, 0, 0, 0));
     // The first chunk sizes the chain's buffers: one value of capacity gives
     // 64 frames, so the next, much larger chunk cannot be delivered.
@@ -209,6 +211,7 @@ TEST_F(LifecycleTest, AnAbortedGraphIsReportedAsFailedAndNothingWaits) {
     EXPECT_EQ(host.console.Texts(console::severity_error),
               std::vector<std::string>{"Encoding failed"});
     EXPECT_TRUE(host.console.Texts(console::severity_information).empty());
+    EXPECT_EQ(FileContent(path), "an older file");
 }
 
 TEST_F(LifecycleTest, AnUnwritableFolderFailsTheTrackWithoutWaiting) {

@@ -133,7 +133,7 @@ TEST_F(SourceStreamTest, DataEndingAtOnceSendsOnlyEndOfStream) {
     EXPECT_EQ(stream->fills, 1);
 }
 
-TEST_F(SourceStreamTest, FailingFillSendsEndOfStreamAndTheAbortEvent) {
+TEST_F(SourceStreamTest, FailingFillAbortsWithItsCodeAndSendsNoEndOfStream) {
     stream->failAt = 3;
     stream->failCode = E_ACCESSDENIED;
     Connect();
@@ -141,7 +141,7 @@ TEST_F(SourceStreamTest, FailingFillSendsEndOfStreamAndTheAbortEvent) {
     ASSERT_TRUE(WaitUntil([&] { return !graph.sink.Events().empty(); }));
     EXPECT_EQ(StopWatched(), S_OK);
     EXPECT_EQ(down.receiveCount, 2);
-    EXPECT_EQ(down.endOfStreams, 1);
+    EXPECT_EQ(down.endOfStreams, 0);
     std::vector<GraphEvent> events = graph.sink.Events();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].code, EC_ERRORABORT);
@@ -157,7 +157,7 @@ TEST_F(SourceStreamTest, OtherSuccessCodeFromFillAlsoAborts) {
     ASSERT_TRUE(WaitUntil([&] { return !graph.sink.Events().empty(); }));
     EXPECT_EQ(StopWatched(), S_OK);
     EXPECT_EQ(graph.sink.Events()[0].param1, 2);
-    EXPECT_EQ(down.endOfStreams, 1);
+    EXPECT_EQ(down.endOfStreams, 0);
 }
 
 TEST_F(SourceStreamTest, RefusedDeliveryStopsPushingQuietly) {
