@@ -8,11 +8,18 @@ namespace platform_core {
 
 bool KernelObject::Wait(std::optional<std::chrono::steady_clock::time_point> deadline) {
     std::unique_lock lock(mutex_);
-    if (!deadline)
+    if (TryAcquire())
+        return true;
+    if (!deadline) {
         changed_.wait(lock, [this] { return TryAcquire(); });
-    else if (!changed_.wait_until(lock, *deadline, [this] { return TryAcquire(); }))
+        return true;
+    }
+    // A poll (a deadline already passed) answers at once: waiting on the
+    // condition variable would still enter the kernel, on a hot path of callers
+    // that poll for commands between samples.
+    if (std::chrono::steady_clock::now() >= *deadline)
         return false;
-    return true;
+    return changed_.wait_until(lock, *deadline, [this] { return TryAcquire(); });
 }
 
 void Event::Set() {
