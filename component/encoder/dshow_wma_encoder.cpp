@@ -7,11 +7,12 @@
 
 namespace {
 
-constexpr char kSourceFile[] = "dshow_wma_encoder.cpp";
+// The name failures of this module are recorded under.
+constexpr char kSourceName[] = "DShowWMAEncoder";
 constexpr LONG kCompletionWaitMilliseconds = 5000;
 
 [[noreturn]] void Raise(const char* message, HRESULT code, int line) {
-    throw CWMAException(message, code, kSourceFile, line);
+    throw CWMAException(message, code, kSourceName, line);
 }
 
 template <class T> void ReleaseField(T*& field) {

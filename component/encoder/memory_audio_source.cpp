@@ -2,7 +2,7 @@
 
 #include "encoder/memory_audio_source_stream.h"
 
-#include <cstring>
+#include <memory>
 #include <new>
 
 CMemoryAudioSource::CMemoryAudioSource(HRESULT* result)

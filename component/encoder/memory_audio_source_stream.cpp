@@ -4,12 +4,13 @@
 #include "encoder/sample_times.h"
 
 #include <algorithm>
-#include <limits>
 #include <cstring>
+#include <limits>
 
 namespace {
 
-// A format block shorter than this lacks the extra-size field, which reads as 0.
+// The wave format's fields before its extra-size field. A block that holds
+// them but not the extra size is taken with an extra size of 0.
 constexpr ULONG kWaveFormatBaseSize = 16;
 
 } // namespace

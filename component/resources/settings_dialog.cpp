@@ -15,8 +15,8 @@ constexpr DialogControlTemplate kControls[] = {
     {"BUTTON", "OK", IDOK, kChild | BS_DEFPUSHBUTTON, 112, 156, 50, 14},
     {"BUTTON", "Cancel", IDCANCEL, kChild | BS_PUSHBUTTON, 168, 156, 50, 14},
     {"BUTTON", "Custom", IDC_STATIC, kChild | BS_GROUPBOX, 8, 60, 208, 88},
-    {"EDIT", "", IDC_CUSTOM_PROFILE,
-     kChild | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 12, 73, 200, 52},
+    {"EDIT", "", IDC_CUSTOM_PROFILE, kChild | ES_MULTILINE | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
+     12, 73, 200, 52},
     {"BUTTON", "Load", IDC_LOAD_PROFILE, kChild | BS_PUSHBUTTON, 160, 129, 50, 14},
 };
 

@@ -268,7 +268,7 @@ TEST_F(ChainTest, AnEmptyFileNameIsRefusedByTheWriter) {
     } catch (const CWMAException& error) {
         EXPECT_EQ(error.Message(), "Unable to set File writer filename.");
         EXPECT_EQ(error.Code(), E_INVALIDARG);
-        EXPECT_EQ(error.SourceFile(), "dshow_wma_encoder.cpp");
+        EXPECT_EQ(error.SourceFile(), "DShowWMAEncoder");
     }
 }
 

@@ -196,8 +196,7 @@ TEST_F(ComponentResourcesTest, SettingsDialogHasEveryControlInPlace) {
         {"BUTTON", "OK", 1, child | BS_DEFPUSHBUTTON, 112, 156, 50, 14},
         {"BUTTON", "Cancel", 2, child, 168, 156, 50, 14},
         {"BUTTON", "Custom", 0xFFFF, child | BS_GROUPBOX, 8, 60, 208, 88},
-        {"EDIT", "", 1004,
-         child | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 12, 73, 200,
+        {"EDIT", "", 1004, child | ES_MULTILINE | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 12, 73, 200,
          52},
         {"BUTTON", "Load", 1005, child, 160, 129, 50, 14},
     };

@@ -143,7 +143,7 @@ TEST(CWMAException, CutsTheDescriptionAt1023Characters) {
     ASSERT_EQ(failure.Description().size(), 1023u);
     EXPECT_EQ(failure.Description(), expectedStart.substr(0, 1023));
 
-    // One character short of the limit stays whole.
+    // A description of exactly 1023 characters stays whole.
     const std::string frame = "CWMAException Message: '' Error Code: 'E_FAIL - Unspecified "
                               "error.' - 0x80004005";
     const std::string fits(1023 - frame.size(), 'x');
