@@ -189,7 +189,7 @@ TEST_F(LoadedComponent, HidesItsInternalNames) {
         "_ZN13CWMAException10FormatWhatEv",
         "_Z16LookupResultCodeiPNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
         "_ZN20service_factory_base5head_E",
-        "_ZTV22placeholder_diskwriter",
+        "_ZTV14diskwriter_wma",
         "_ZTV18component_client_i",
     };
     for (const char* name : hidden)
