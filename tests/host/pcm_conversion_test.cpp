@@ -71,6 +71,32 @@ TEST(PcmConversion, LongBlocksMatchTheSingleValueRule) {
     }
 }
 
+TEST(PcmConversion, BlocksTreatEdgeValuesLikeSingleValues) {
+    // Long blocks go through the vector path; every special value must come out
+    // as the one-value rule gives it, wherever it sits in the block.
+    const double edges[] = {0.0,
+                            -0.0,
+                            2.5 / 32768,
+                            -2.5 / 32768,
+                            1.6 / 32768,
+                            -1.6 / 32768,
+                            1.0,
+                            -1.0,
+                            32767.4 / 32768,
+                            -7.5,
+                            1e300,
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity(),
+                            std::nan("")};
+    std::vector<double> values;
+    for (int repeat = 0; repeat < 3; ++repeat)
+        values.insert(values.end(), std::begin(edges), std::end(edges));
+    std::vector<std::int16_t> out(values.size());
+    convert_to_int16(values.data(), values.size(), out.data());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        ASSERT_EQ(out[i], one(values[i])) << i;
+}
+
 class PcmConverterService : public ::testing::Test {
 protected:
     host_chunk chunk_;
