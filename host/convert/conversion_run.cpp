@@ -88,8 +88,12 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
                                                          : "not converted";
             output.error("vantrel: " + request.plans[i].input + ": " + reason);
         }
-        outcomes[i].written ? ++totals.written : ++totals.failed;
-        totals.audio_seconds += outcomes[i].audio_seconds;
+        if (outcomes[i].written) {
+            ++totals.written;
+            totals.audio_seconds += outcomes[i].audio_seconds;
+        } else {
+            ++totals.failed;
+        }
     }
     totals.wall_seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
@@ -34,12 +35,25 @@ std::string check_output_folder(const std::string& output) {
         folder = ".";
     std::error_code ec;
     auto status = fs::status(folder, ec);
+    if (!fs::exists(status) && ec == std::errc::not_a_directory)
+        return "output folder " + folder.string() +
+               " does not exist: a part of its path is a file, not a folder";
     if (!fs::exists(status))
         return "output folder " + folder.string() + " does not exist";
     if (!fs::is_directory(status))
         return "output folder " + folder.string() + " is not a folder";
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
         return "output folder " + folder.string() + " is not writable: " + std::strerror(errno);
+    // Permission bits do not bind the superuser, and a read-only mount or a
+    // kernel file system passes access(): only making a file tells for sure.
+    std::string probe = (folder / (".vantrel-probe-" + std::to_string(::getpid()))).string();
+    int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST)
+        return {}; // left by an earlier process with this id: made there, so writable
+    if (fd < 0)
+        return "output folder " + folder.string() + " is not writable: " + std::strerror(errno);
+    ::close(fd);
+    ::unlink(probe.c_str());
     return {};
 }
 

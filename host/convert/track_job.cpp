@@ -43,7 +43,7 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
     track.length_seconds = facts.duration;
     TrackTags tags = normalize_tags(decoder.container_tags());
     apply_tag_overrides(tags.meta, overrides);
-    track.meta = std::move(tags.meta);
+    track.meta = join_repeated_fields(tags.meta);
     track.info.push_back({"samplerate", std::to_string(facts.sample_rate)});
     track.info.push_back({"channels", std::to_string(facts.channels)});
     if (facts.bits_per_sample > 0)
@@ -100,14 +100,20 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
         failure = "the encoder did not take the track's information";
     if (!opened && failure.empty())
         failure = "the encoder cannot open " + staged.final_path;
+    std::size_t chunks_taken = 0;
     while (failure.empty() && frames > 0) {
         chunk.set_sample_count(static_cast<std::uint32_t>(frames));
         if (!guarded([&] { return writer.process_chunk(chunk); }, failure)) {
-            if (failure.empty())
+            const char* told = context.error_lines > 0 ? " (see its error above)" : "";
+            if (failure.empty() && chunks_taken == 0)
+                failure = std::string("the encoder could not start the track") + told;
+            else if (failure.empty())
                 failure = "the encoder refused the audio at " +
-                          format_duration(static_cast<double>(decoder->frames_read()) / rate);
+                          format_duration(static_cast<double>(decoder->frames_read()) / rate) +
+                          told;
             break;
         }
+        ++chunks_taken;
         output.track_progress(slot, static_cast<double>(decoder->frames_read()) / rate);
         if (stop.load(std::memory_order_relaxed)) {
             failure = "interrupted";

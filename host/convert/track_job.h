@@ -25,7 +25,8 @@ struct TrackOutcome {
 };
 
 // The track as the player describes it: the container's tags in the player's
-// field names with `overrides` applied, and its technical information.
+// field names with `overrides` applied, one entry per field with several values
+// joined by "; ", and its technical information.
 track_info describe_track(const std::string& input, const AudioDecoder& decoder,
                           const TagList& overrides);
 

@@ -111,6 +111,20 @@ TagList split_joined_values(const TagList& tags) {
     return out;
 }
 
+TagList join_repeated_fields(const TagList& meta) {
+    TagList out;
+    for (const Tag& tag : meta) {
+        auto same = std::find_if(out.begin(), out.end(), [&](const Tag& t) {
+            return equal_ignoring_case(t.name, tag.name);
+        });
+        if (same == out.end())
+            out.push_back(tag);
+        else if (!tag.value.empty())
+            same->value += (same->value.empty() ? "" : "; ") + tag.value;
+    }
+    return out;
+}
+
 void apply_tag_overrides(TagList& meta, const TagList& overrides) {
     for (const Tag& override_tag : overrides)
         std::erase_if(meta,

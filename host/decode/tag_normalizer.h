@@ -17,6 +17,11 @@ TrackTags normalize_tags(const TagList& container_tags);
 // Splits a value that FFmpeg joined from several with ';'.
 TagList split_joined_values(const TagList& tags);
 
+// One entry per field (names compared ignoring ASCII case, the first spelling
+// and position kept) with its values joined by "; ". A Windows Media header keeps
+// one value per attribute name, so separate entries would lose all but the last.
+TagList join_repeated_fields(const TagList& meta);
+
 // Applies --tag fields: each named field loses its entries (names compared
 // ignoring ASCII case) and gains the given values in order; an empty value only
 // removes the field.

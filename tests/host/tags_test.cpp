@@ -65,6 +65,19 @@ TEST(TagNormalizer, SplitsValuesFfmpegJoined) {
               (TagList{{"artist", "A"}, {"artist", "B"}, {"title", "T"}, {"x", ""}, {"x", ""}}));
 }
 
+TEST(TagNormalizer, JoinsTheValuesOfOneFieldInOneEntry) {
+    EXPECT_EQ(
+        join_repeated_fields({{"artist", "Ann"},
+                              {"title", "T"},
+                              {"ARTIST", "Bøb"},
+                              {"genre", ""},
+                              {"Artist", "名"},
+                              {"genre", "Jazz"},
+                              {"artist ", "x"}}),
+        (TagList{{"artist", "Ann; Bøb; 名"}, {"title", "T"}, {"genre", "Jazz"}, {"artist ", "x"}}));
+    EXPECT_EQ(join_repeated_fields({}), TagList{});
+}
+
 TEST(TagOverrides, ReplaceTheFieldIgnoringCaseAndMayAddSeveralValues) {
     TagList meta{{"artist", "Old"}, {"title", "T"}, {"ARTIST", "Older"}, {"comment", "c"}};
     apply_tag_overrides(

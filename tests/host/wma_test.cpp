@@ -1,115 +1,130 @@
-// Real conversions through the component ostrel: the .wma files are read back
-// with ffprobe and mutagen. While the component's disk writer is still its
-// placeholder (it does not call itself "Windows Media Audio"), these skip.
+// Real conversions through the component ostrel from WAV, FLAC and MP3 inputs:
+// the .wma files are read back with ffprobe, ffmpeg and mutagen for codec, bit
+// rate, duration and every tag, and the console shows each track's timing line.
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 
-#include "test_support.h"
+#include "real_wma.h"
 
 namespace vantrel::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RealWma : public ::testing::Test {
-protected:
-    TempDir dir_;
-
-    void SetUp() override {
-        CommandResult r = run_vantrel({"components"}, env());
-        if (!contains(r.out, "disk writer: Windows Media Audio (.wma)"))
-            GTEST_SKIP() << "the component's disk writer is not the real one yet:\n" << r.out;
-    }
-
-    std::vector<std::string> env() const { return {"XDG_CONFIG_HOME=" + dir_.file("config")}; }
-
-    std::string probe(const std::string& path, const std::string& entries) {
-        CommandResult r =
-            run_command("ffprobe -v error -show_entries " + entries +
-                        " -of default=noprint_wrappers=1:nokey=1 " + shell_quote(path));
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r.out;
-    }
-
-    double decoded_seconds(const std::string& path) {
-        CommandResult r = run_command("ffmpeg -nostdin -v error -i " + shell_quote(path) +
-                                      " -f s16le -ac 1 -ar 44100 - | wc -c");
-        return std::stod(r.out) / 2 / 44100;
-    }
-
-    std::string mutagen_tag(const std::string& path, const std::string& name) {
-        return run_python("import mutagen.asf\nf = mutagen.asf.ASF(" + shell_quote(path) +
-                          ")\nprint('|'.join(str(v) for v in f.get(" + shell_quote(name) +
-                          ", [])), end='')\n");
-    }
-};
+// Checks what every lossy preset writes: Windows Media Audio 2 at 44.1 kHz
+// stereo, the input's whole length, and the preset's bit rate.
+void expect_lossy_file(const std::string& path, double seconds, double bitrate) {
+    EXPECT_EQ(RealWma::probe(path, "stream=codec_name"), "wmav2\n") << path;
+    EXPECT_EQ(RealWma::probe(path, "stream=sample_rate,channels"), "44100\n2\n") << path;
+    EXPECT_NEAR(RealWma::probe_number(path, "stream=bit_rate"), bitrate, bitrate * 0.01) << path;
+    EXPECT_NEAR(RealWma::probe_number(path, "format=duration"), seconds, 0.1) << path;
+    // Every pushed sample is in the file, and at most one codec frame more.
+    double decoded = RealWma::decoded_seconds(path);
+    EXPECT_GE(decoded, seconds - 0.001) << path;
+    EXPECT_LE(decoded, seconds + 0.05) << path;
+    auto [length, rate] = RealWma::mutagen_info(path);
+    EXPECT_NEAR(length, seconds, 0.1) << path;
+    EXPECT_NEAR(rate, bitrate, bitrate * 0.01) << path;
+}
 
 TEST_F(RealWma, WavToWmaAt128kbps) {
     make_tone(dir_.file("ten.wav"), 10.0, 44100, 2);
-    CommandResult r = run_vantrel({"convert", "--preset", "5", dir_.file("ten.wav")}, env());
+    CommandResult r = vantrel({"convert", "--preset", "5", dir_.file("ten.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string out = dir_.file("ten.wma");
-    EXPECT_EQ(probe(out, "stream=codec_name"), "wmav2\n");
-    EXPECT_EQ(probe(out, "stream=sample_rate,channels"), "44100\n2\n");
-    double seconds = decoded_seconds(out);
-    EXPECT_GE(seconds, 10.0 - 0.001);
-    EXPECT_LE(seconds, 10.0 + 0.1);
-    double bitrate = static_cast<double>(fs::file_size(out)) * 8 / 10.0;
-    EXPECT_NEAR(bitrate, 128000, 128000 * 0.08);
-    EXPECT_TRUE(contains(r.err, "Encoding took ")) << r.err;
+    expect_lossy_file(out, 10.0, 128000);
+    // The file's size follows the bit rate (header and packets included).
+    double size_rate = static_cast<double>(fs::file_size(out)) * 8 / 10.0;
+    EXPECT_NEAR(size_rate, 128000, 128000 * 0.08);
+    EXPECT_EQ(timing_lines_for(r.err, dir_.file("ten.wav")), 1) << r.err;
+    EXPECT_TRUE(contains(r.err, dir_.file("ten.wav") + " -> " + out)) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: 1 track written, 0 failed, in ")) << r.err;
+    EXPECT_EQ(files_left(), (std::vector<std::string>{"ten.wav", "ten.wma"}));
 }
 
-TEST_F(RealWma, TagsFromFlacAndMp3ReachTheHeader) {
+TEST_F(RealWma, MonoFlacAt48kHzWithSeveralValuesAndNonAsciiTags) {
     std::string flac = dir_.file("tagged.flac");
     make_tone(flac, 2.0, 48000, 1);
     run_python("from mutagen.flac import FLAC\nf = FLAC(" + shell_quote(flac) +
-               ")\nf['ARTIST'] = ['Ann']\nf['ALBUM'] = ['Ålbum 名']\nf['TITLE'] = ['Tïtle']\n"
-               "f['DATE'] = ['2021']\nf['GENRE'] = ['Jazz']\nf['TRACKNUMBER'] = ['5']\nf.save()\n");
-    std::string mp3 = dir_.file("tagged.mp3");
-    make_tone(mp3, 2.0, 44100, 2,
-              "-b:a 192k -metadata artist=Zoë -metadata title=Song -metadata comment=Nice");
-    fs::create_directory(dir_.path() / "out");
-    CommandResult r =
-        run_vantrel({"convert", "-d", dir_.file("out"), "--tag", "mood=calm", flac, mp3}, env());
+               ")\nf['ARTIST'] = ['Ann', 'Bøb']\nf['ALBUM'] = ['Ålbum 名']\n"
+               "f['TITLE'] = ['Tïtle']\nf['DATE'] = ['2021']\nf['GENRE'] = ['Jazz']\n"
+               "f['TRACKNUMBER'] = ['5']\nf['COMMENT'] = ['Çà va']\nf.save()\n");
+    fs::create_directory(dir_.path() / "flac-out");
+    std::string out = dir_.file("flac-out/renamed.wma");
+    CommandResult r = vantrel({"convert", "-o", out, "--tag", "mood=calm", flac});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string a = dir_.file("out/tagged.wma");
-    EXPECT_TRUE(fs::exists(a));
-    EXPECT_EQ(mutagen_tag(a, "Author"), "Ann");
-    EXPECT_EQ(mutagen_tag(a, "WM/AlbumTitle"), "Ålbum 名");
-    EXPECT_EQ(mutagen_tag(a, "Title"), "Tïtle");
-    EXPECT_EQ(mutagen_tag(a, "WM/Year"), "2021");
-    EXPECT_EQ(mutagen_tag(a, "WM/Genre"), "Jazz");
-    EXPECT_EQ(mutagen_tag(a, "WM/TrackNumber"), "5");
-    EXPECT_EQ(mutagen_tag(a, "mood"), "calm");
-    EXPECT_EQ(probe(a, "stream=sample_rate,channels"), "44100\n2\n");
-    double seconds = decoded_seconds(a);
-    EXPECT_GE(seconds, 2.0 - 0.001);
-    EXPECT_LE(seconds, 2.0 + 0.1);
+    expect_lossy_file(out, 2.0, 64000); // the default preset
+    EXPECT_EQ(timing_lines_for(r.err, flac), 1) << r.err;
+
+    TagMap tags = mutagen_tags(out);
+    EXPECT_EQ(tags["Author"], "Ann; Bøb") << "no value of a repeated field is lost";
+    EXPECT_EQ(tags["WM/AlbumTitle"], "Ålbum 名");
+    EXPECT_EQ(tags["title"], "Tïtle");
+    EXPECT_EQ(tags["WM/Year"], "2021");
+    EXPECT_EQ(tags["WM/Genre"], "Jazz");
+    EXPECT_EQ(tags["WM/TrackNumber"], "5");
+    EXPECT_EQ(tags["comment"], "Çà va");
+    EXPECT_EQ(tags["mood"], "calm");
+    TagMap probed = probe_tags(out);
+    EXPECT_EQ(probed["artist"], "Ann; Bøb");
+    EXPECT_EQ(probed["album"], "Ålbum 名");
+    EXPECT_EQ(probed["title"], "Tïtle");
+    EXPECT_EQ(probed["genre"], "Jazz");
+    EXPECT_EQ(probed["mood"], "calm");
 }
 
-TEST_F(RealWma, MixedBatchWritesTheGoodTracks) {
-    make_tone(dir_.file("good.wav"), 1.0, 44100, 2);
-    make_tone(dir_.file("empty.wav"), 0.0, 44100, 2);
-    CommandResult r = run_vantrel(
-        {"convert", dir_.file("good.wav"), dir_.file("empty.wav"), dir_.file("missing.flac")},
-        env());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(fs::exists(dir_.file("good.wma")));
-    EXPECT_FALSE(fs::exists(dir_.file("empty.wma")));
-    EXPECT_TRUE(contains(r.err, "1 track written, 2 failed")) << r.err;
+TEST_F(RealWma, Mp3WithId3TagsAt192kbps) {
+    std::string mp3 = dir_.file("tagged.mp3");
+    make_tone(mp3, 3.0, 44100, 2, "-b:a 192k");
+    run_python("from mutagen.id3 import ID3, TPE1, TIT2, TALB, TCON, TRCK, TDRC, COMM\n"
+               "t = ID3()\nt.add(TPE1(encoding=3, text=['Zoë', 'Éd']))\n"
+               "t.add(TIT2(encoding=3, text=['Sông ♪']))\nt.add(TALB(encoding=3, text=['Ærø']))\n"
+               "t.add(TCON(encoding=3, text=['Folk']))\nt.add(TRCK(encoding=3, text=['7/12']))\n"
+               "t.add(TDRC(encoding=3, text=['1999']))\n"
+               "t.add(COMM(encoding=3, lang='eng', desc='', text=['Nice']))\nt.save(" +
+               shell_quote(mp3) + ")\n");
+    fs::create_directory(dir_.path() / "mp3-out");
+    CommandResult r = vantrel({"convert", "--preset", "7", "-d", dir_.file("mp3-out"), mp3});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string out = dir_.file("mp3-out/tagged.wma");
+    expect_lossy_file(out, 3.0, 192000);
+    EXPECT_EQ(timing_lines_for(r.err, mp3), 1) << r.err;
+
+    TagMap tags = mutagen_tags(out);
+    EXPECT_EQ(tags["Author"], "Zoë; Éd");
+    EXPECT_EQ(tags["title"], "Sông ♪");
+    EXPECT_EQ(tags["WM/AlbumTitle"], "Ærø");
+    EXPECT_EQ(tags["WM/Genre"], "Folk");
+    EXPECT_EQ(tags["WM/TrackNumber"], "7");
+    EXPECT_EQ(tags["totaltracks"], "12");
+    EXPECT_EQ(tags["WM/Year"], "1999");
+    EXPECT_EQ(tags["comment"], "Nice");
+    TagMap probed = probe_tags(out);
+    EXPECT_EQ(probed["artist"], "Zoë; Éd");
+    EXPECT_EQ(probed["title"], "Sông ♪");
 }
 
-TEST_F(RealWma, ABrokenProfileFailsEveryTrackWithoutFiles) {
-    make_tone(dir_.file("a.wav"), 0.5, 44100, 2);
-    fs::path prx = dir_.path() / "broken.prx";
-    run_command("printf '<profile version=\"589824\"><streamconfig' > " +
-                shell_quote(prx.string()));
-    CommandResult r =
-        run_vantrel({"convert", "--profile", prx.string(), dir_.file("a.wav")}, env());
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(contains(r.err, "error: ")) << r.err;
-    EXPECT_FALSE(fs::exists(dir_.file("a.wma")));
+TEST_F(RealWma, ParallelTracksEachWriteTheirFileAndTimingLine) {
+    std::vector<std::string> inputs{dir_.file("a.wav"), dir_.file("b.flac"), dir_.file("c.mp3"),
+                                    dir_.file("d.wav")};
+    make_tone(inputs[0], 1.5, 48000, 1);
+    make_tone(inputs[1], 2.5, 44100, 2);
+    make_tone(inputs[2], 1.0, 22050, 1, "-b:a 64k");
+    make_tone(inputs[3], 0.7, 96000, 2);
+    const double seconds[] = {1.5, 2.5, 1.0, 0.7};
+    fs::create_directory(dir_.path() / "out");
+    std::vector<std::string> arguments{"convert",       "-j", "2", "--preset", "0", "-d",
+                                       dir_.file("out")};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    CommandResult r = vantrel(arguments);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: 4 tracks written, 0 failed, in ")) << r.err;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        std::string out = dir_.file("out/" + fs::path(inputs[i]).stem().string() + ".wma");
+        expect_lossy_file(out, seconds[i], 32000);
+        EXPECT_EQ(timing_lines_for(r.err, inputs[i]), 1) << r.err;
+    }
 }
 
 } // namespace

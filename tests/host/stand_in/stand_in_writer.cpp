@@ -3,6 +3,7 @@
 // converted through the host's pcm_converter) in a plain file, and that can be
 // told through VANTREL_STAND_IN_FAIL to fail in each way a real encoder can:
 //   process     process_chunk prints an error and answers false
+//   late        the same from the second chunk on
 //   error-line  an error line at close, the file still written
 //   no-file     nothing written
 //   half-file   part of the file written, then an error line
@@ -93,7 +94,7 @@ public:
     bool process_chunk(sample_chunk& chunk) override {
         check_thread();
         std::string mode = failure_mode();
-        if (mode == "process") {
+        if (mode == "process" || (mode == "late" && chunks_ > 0)) {
             print(console::severity_error, "Stand-in refuses the audio.");
             return false;
         }

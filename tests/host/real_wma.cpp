@@ -1,0 +1,138 @@
+#include "real_wma.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+namespace vantrel::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// "KEY=VALUE" lines into a map; a key seen twice keeps both values.
+TagMap parse_lines(const std::string& text, const std::string& prefix, char separator) {
+    TagMap tags;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind(prefix, 0) != 0)
+            continue;
+        auto at = line.find(separator, prefix.size());
+        if (at == std::string::npos)
+            continue;
+        std::string name = line.substr(prefix.size(), at - prefix.size());
+        std::string& value = tags[name];
+        value += (value.empty() ? "" : "|") + line.substr(at + 1);
+    }
+    return tags;
+}
+
+} // namespace
+
+void RealWma::SetUp() {
+    CommandResult r = run_vantrel({"components"}, env());
+    if (!contains(r.out, "disk writer: Windows Media Audio (.wma)"))
+        GTEST_SKIP() << "the component's disk writer is not the real one:\n" << r.out << r.err;
+}
+
+std::vector<std::string> RealWma::env() const {
+    return {"XDG_CONFIG_HOME=" + dir_.file("config")};
+}
+
+CommandResult RealWma::vantrel(const std::vector<std::string>& arguments, int seconds) const {
+    return run_vantrel(arguments, env(), seconds);
+}
+
+std::string RealWma::probe(const std::string& path, const std::string& entries) {
+    CommandResult r = run_command("ffprobe -v error -show_entries " + entries +
+                                  " -of default=noprint_wrappers=1:nokey=1 " + shell_quote(path));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.out;
+}
+
+double RealWma::probe_number(const std::string& path, const std::string& entry) {
+    std::string text = probe(path, entry);
+    try {
+        return std::stod(text);
+    } catch (const std::exception&) {
+        ADD_FAILURE() << "ffprobe gave no number for " << entry << " of " << path << ": " << text;
+        return -1;
+    }
+}
+
+TagMap RealWma::probe_tags(const std::string& path) {
+    CommandResult r = run_command("ffprobe -v error -show_entries format_tags "
+                                  "-of default=noprint_wrappers=1 " +
+                                  shell_quote(path));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return parse_lines(r.out, "TAG:", '=');
+}
+
+TagMap RealWma::mutagen_tags(const std::string& path) {
+    std::string out = run_python("import mutagen.asf\n"
+                                 "f = mutagen.asf.ASF(" +
+                                 shell_quote(path) +
+                                 ")\n"
+                                 "for name, values in f.tags.items():\n"
+                                 "    for v in values:\n"
+                                 "        print('tag\\t' + name + '\\t' + str(v))\n");
+    TagMap raw = parse_lines(out, "tag\t", '\t');
+    return raw;
+}
+
+std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
+    std::string out = run_python("import mutagen.asf\nf = mutagen.asf.ASF(" + shell_quote(path) +
+                                 ")\nprint(f.info.length, f.info.bitrate)\n");
+    std::istringstream in(out);
+    double length = -1;
+    int bitrate = -1;
+    in >> length >> bitrate;
+    return {length, bitrate};
+}
+
+std::string RealWma::decoded_pcm(const std::string& path) {
+    CommandResult r =
+        run_command("ffmpeg -nostdin -v error -i " + shell_quote(path) + " -f s16le -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.out;
+}
+
+double RealWma::decoded_seconds(const std::string& path) {
+    double rate = probe_number(path, "stream=sample_rate");
+    double channels = probe_number(path, "stream=channels");
+    if (rate <= 0 || channels <= 0)
+        return -1;
+    return static_cast<double>(decoded_pcm(path).size()) / 2 / channels / rate;
+}
+
+int RealWma::timing_lines_for(const std::string& console, const std::string& input) {
+    static const std::regex line("ostrel\\.so: info: Encoding took [0-9]+ milliseconds, "
+                                 "speed [0-9]+\\.[0-9][0-9]x \\((.*)\\)");
+    int count = 0;
+    std::istringstream lines(console);
+    std::string text;
+    std::smatch match;
+    while (std::getline(lines, text))
+        if (std::regex_match(text, match, line) && match[1] == input)
+            ++count;
+    return count;
+}
+
+std::vector<std::string> RealWma::files_left() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir_.path(), ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (ec)
+            break;
+        std::string name = fs::relative(it->path(), dir_.path(), ec).string();
+        if (name.rfind("config", 0) != 0)
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace vantrel::testing
