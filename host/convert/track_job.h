@@ -15,8 +15,10 @@ namespace vantrel {
 
 class StatusOutput;
 
-// Frames per chunk handed to the disk writer.
-constexpr std::size_t kChunkFrames = 4096;
+// Frames per chunk handed to the disk writer. Each chunk is one hand-over to the
+// encoder's thread, so larger chunks mean fewer wake-ups; the encoder sizes its
+// buffer from the first chunk, so memory stays bounded whatever the track length.
+constexpr std::size_t kChunkFrames = 16384;
 
 struct TrackOutcome {
     bool written = false;
