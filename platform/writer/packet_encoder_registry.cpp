@@ -1,4 +1,5 @@
 #include "packet_encoder.h"
+#include "wma2_packet_encoder.h"
 #include "wma_lossless_encoder.h"
 #include "wma_lossy_encoder.h"
 
@@ -14,7 +15,7 @@ struct Registry {
     std::mutex lock;
     std::map<WORD, PacketEncoderFactory> factories{
         {WAVE_FORMAT_WMAUDIO1, &CreateWmaLossyEncoder},
-        {WAVE_FORMAT_WMAUDIO2, &CreateWmaLossyEncoder},
+        {WAVE_FORMAT_WMAUDIO2, &CreateWma2PacketEncoder},
         {WAVE_FORMAT_WMAUDIO_LOSSLESS, &CreateWmaLosslessEncoder},
     };
 };

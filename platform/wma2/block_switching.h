@@ -1,0 +1,52 @@
+// Block switching: how a frame is cut into blocks.
+//
+// Long blocks resolve frequency finely but spread their quantisation noise over their
+// whole length; before an attack, or after a sound stops, that noise sits where nothing
+// masks it. The planner measures the signal's energy in short segments; where it changes
+// fast, it compares the perceptual entropy of a block (raised by how unevenly the energy is
+// spread in it, the noise a long block cannot hide) with that of its two halves, down to
+// the smallest size the stream allows, and keeps the cheaper cut.
+#pragma once
+
+#include "aligned_buffer.h"
+#include "block_transform.h"
+#include "hearing_model.h"
+#include "stream_params.h"
+#include "tuning.h"
+
+#include <array>
+#include <vector>
+
+namespace wma2 {
+
+class BlockPlanner {
+public:
+    BlockPlanner(const StreamParams& params, const EncoderTuning& tuning);
+
+    // `signal[ch]` at decoder time frame_index * F (at least 3F samples); fills `blocks`
+    // with size indices that tile the frame. `offset_db` is the noise the frames are
+    // coded with, relative to their masks (how many bits a block will take).
+    void Plan(const std::array<const float*, 2>& signal, float offset_db, std::vector<int>& blocks);
+
+private:
+    // Cost of coding [start, start + n) as one block of size index k.
+    float BlockCost(const std::array<const float*, 2>& signal, int k, int start);
+    float Unevenness(int k, int start) const;
+    void Split(const std::array<const float*, 2>& signal, int k, int start,
+               std::vector<int>& blocks, float* cost);
+
+    const StreamParams& params_;
+    float split_unevenness_;
+    std::vector<int> forced_;
+    BlockTransform transform_;
+    HearingModel model_;
+    int segment_len_;
+    // High-passed energy per segment, from F/2 - F/2 before the frame's blocks to the end
+    // of their windows: 2F samples.
+    std::vector<float> energy_;
+    AlignedBuffer coefs_;
+    BandMasking masking_;
+    float noise_factor_ = 1;
+};
+
+} // namespace wma2

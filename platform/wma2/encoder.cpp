@@ -1,0 +1,288 @@
+#include "encoder.h"
+
+#include "block_switching.h"
+#include "frame_coder.h"
+#include "packetizer.h"
+#include "rate_control.h"
+#include "stream_params.h"
+#include "tuning.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace wma2 {
+namespace {
+
+constexpr int kMaxPacketBytes = 16384;
+constexpr int kDefaultFramesPerPacket = 8;
+constexpr double kSampleScale = 32768.0; // the transform works in 16-bit units
+// With noise coding the decoder adds a fiftieth of the step at every coded position:
+// steps far above the mask would be heard as noise.
+constexpr int kMaxNoiseCodingOffset = 20;
+
+std::int64_t DeclaredBitRate(std::int64_t bit_rate) {
+    return bit_rate / 8 * 8;
+}
+
+double FrameBytes(const EncoderSettings& settings, int frame_len) {
+    return static_cast<double>(DeclaredBitRate(settings.bit_rate)) * frame_len /
+           (8.0 * settings.sample_rate);
+}
+
+int ChoosePacketBytes(const EncoderSettings& settings, int frame_len) {
+    const double frame = FrameBytes(settings, frame_len);
+    const int smallest = static_cast<int>(std::ceil(frame)) + 4;
+    int wanted = settings.packet_bytes;
+    if (wanted == 0) {
+        wanted = static_cast<int>(std::lround(frame * kDefaultFramesPerPacket));
+    }
+    return std::clamp(wanted, std::min(smallest, kMaxPacketBytes), kMaxPacketBytes);
+}
+
+} // namespace
+
+std::string SettingsProblem(const EncoderSettings& settings) {
+    std::string problem =
+        TargetProblem(settings.sample_rate, settings.channels, DeclaredBitRate(settings.bit_rate));
+    if (problem.empty() && settings.packet_bytes < 0) {
+        problem = "the packet size cannot be negative";
+    }
+    return problem;
+}
+
+struct Encoder::Impl {
+    Impl(const EncoderSettings& settings, PacketSink packet_sink, const EncoderTuning& tunes)
+        : tuning(tunes), params(DeriveStreamParams(settings.sample_rate, settings.channels,
+                                                   DeclaredBitRate(settings.bit_rate))),
+          packet_bytes(ChoosePacketBytes(settings, params.frame_len)), sink(std::move(packet_sink)),
+          coder(params, tuning), planner(params, tuning), packetizer(params, packet_bytes),
+          // Bits of payload per frame that keep the packets at the declared bit rate.
+          rate(static_cast<double>(packetizer.payload_bits()) *
+                   FrameBytes(settings, params.frame_len) / packet_bytes,
+               tuning.reservoir_frames * static_cast<double>(packetizer.payload_bits()) *
+                   FrameBytes(settings, params.frame_len) / packet_bytes,
+               params.noise_coding ? kMaxNoiseCodingOffset : RateControl::kMaxOffset,
+               tuning.proportional_db, tuning.integral) {
+        const int frame_len = params.frame_len;
+        for (int ch = 0; ch < params.channels; ++ch) {
+            // The decoder drops its first two frames of output: the input starts at 2F.
+            signal[ch].assign(static_cast<std::size_t>(2 * frame_len), 0.0F);
+        }
+    }
+
+    // Codes every frame whose samples are all there.
+    Status CodeReadyFrames() {
+        const std::int64_t frame_len = params.frame_len;
+        while (buffer_start + static_cast<std::int64_t>(signal[0].size()) >=
+               (next_frame + 3) * frame_len) {
+            const Status status = CodeFrame(false);
+            if (status != Status::kOk) {
+                return status;
+            }
+        }
+        return Status::kOk;
+    }
+
+    Status CodeFrame(bool last) {
+        const int frame_len = params.frame_len;
+        FrameRequest request;
+        const std::int64_t start = next_frame * frame_len - buffer_start;
+        for (int ch = 0; ch < params.channels; ++ch) {
+            request.signal[ch] = signal[ch].data() + start;
+        }
+        request.blocks = blocks;
+        request.prev_k = prev_k;
+        if (last) {
+            request.next_k = params.block_sizes - 1;
+        } else {
+            std::array<const float*, 2> ahead{};
+            for (int ch = 0; ch < params.channels; ++ch) {
+                ahead[ch] = request.signal[ch] + frame_len;
+            }
+            planner.Plan(ahead, static_cast<float>(rate.reference_offset()), next_blocks);
+            request.next_k = next_blocks.front();
+        }
+        const FrameSlot slot = packetizer.NextSlot();
+        request.explicit_sizes = slot.explicit_sizes;
+        coder.Analyse(request, static_cast<float>(rate.reference_offset()));
+        const FrameBounds bounds = rate.Bounds({slot.min_bits, slot.max_bits}, last);
+        const int gain_offset =
+            rate.ChooseOffset([this](int o) { return coder.Bits(o); }, bounds, coder.silent());
+        BitWriter frame;
+        const std::uint64_t bits =
+            coder.Write(gain_offset, bounds.min_bits, bounds.max_bits, frame);
+        rate.Spend(bits);
+        prev_k = request.blocks.back();
+        blocks.swap(next_blocks);
+
+        std::vector<CodedPacket> packets;
+        packetizer.AddFrame(frame, packets);
+        ++next_frame;
+        if (last) {
+            packetizer.Finish(packets);
+        }
+        const Status status = Deliver(packets, last);
+        // Samples before the next frame are no longer needed.
+        const std::int64_t drop = next_frame * frame_len - buffer_start;
+        for (int ch = 0; ch < params.channels; ++ch) {
+            signal[ch].erase(signal[ch].begin(), signal[ch].begin() + drop);
+        }
+        buffer_start += drop;
+        return status;
+    }
+
+    Status Deliver(const std::vector<CodedPacket>& packets, bool last) {
+        const std::int64_t frame_len = params.frame_len;
+        for (std::size_t i = 0; i < packets.size(); ++i) {
+            const CodedPacket& packet = packets[i];
+            // Frame j decodes to the pushed samples [(j - 2)F, (j - 1)F); the decoder's
+            // final flush yields the rest of the last frame.
+            const std::int64_t first =
+                std::clamp<std::int64_t>((packet.first_frame - 2) * frame_len, 0, pushed);
+            std::int64_t end = std::clamp<std::int64_t>(
+                (packet.first_frame + packet.frames - 2) * frame_len, 0, pushed);
+            if (last && i + 1 == packets.size()) {
+                end = pushed;
+            }
+            Packet out;
+            out.data = packet.data.data();
+            out.size = packet.data.size();
+            out.timestamp = first;
+            out.duration = std::max<std::int64_t>(0, end - first);
+            if (!sink(out)) {
+                return Status::kSinkFailed;
+            }
+        }
+        return Status::kOk;
+    }
+
+    EncoderTuning tuning;
+    StreamParams params;
+    int packet_bytes;
+    PacketSink sink;
+    FrameCoder coder;
+    BlockPlanner planner;
+    Packetizer packetizer;
+    RateControl rate;
+    std::array<std::vector<float>, 2> signal;
+    std::int64_t buffer_start = 0; // decoder time of signal[ch][0]
+    std::int64_t pushed = 0;
+    std::int64_t next_frame = 0;
+    int prev_k = 0;
+    std::vector<int> blocks{0}; // the frame to code next
+    std::vector<int> next_blocks;
+    bool finished = false;
+    bool failed = false;
+};
+
+Encoder::Encoder() = default;
+Encoder::~Encoder() = default;
+
+Status Encoder::Configure(const EncoderSettings& settings, PacketSink sink) {
+    return Configure(settings, std::move(sink), EncoderTuning{});
+}
+
+Status Encoder::Configure(const EncoderSettings& settings, PacketSink sink,
+                          const EncoderTuning& tuning) {
+    impl_.reset();
+    if (!SettingsProblem(settings).empty() || !sink) {
+        return Status::kInvalidSettings;
+    }
+    impl_ = std::make_unique<Impl>(settings, std::move(sink), tuning);
+    return Status::kOk;
+}
+
+Status Encoder::Push(const float* const* planes, std::size_t frames) {
+    if (!impl_) {
+        return Status::kNotConfigured;
+    }
+    Impl& s = *impl_;
+    if (s.finished) {
+        return Status::kFinished;
+    }
+    if (s.failed) {
+        return Status::kSinkFailed;
+    }
+    for (int ch = 0; ch < s.params.channels; ++ch) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            if (!std::isfinite(planes[ch][i])) {
+                return Status::kInvalidSamples;
+            }
+        }
+    }
+    // In pieces of a frame, so the buffer stays a few frames long.
+    const auto piece = static_cast<std::size_t>(s.params.frame_len);
+    for (std::size_t at = 0; at < frames; at += piece) {
+        const std::size_t count = std::min(piece, frames - at);
+        for (int ch = 0; ch < s.params.channels; ++ch) {
+            auto& buffer = s.signal[ch];
+            for (std::size_t i = 0; i < count; ++i) {
+                const double sample = std::clamp(planes[ch][at + i], -1.0F, 1.0F);
+                buffer.push_back(static_cast<float>(sample * kSampleScale));
+            }
+        }
+        s.pushed += static_cast<std::int64_t>(count);
+        const Status status = s.CodeReadyFrames();
+        if (status != Status::kOk) {
+            s.failed = true;
+            return status;
+        }
+    }
+    return Status::kOk;
+}
+
+Status Encoder::Finish() {
+    if (!impl_) {
+        return Status::kNotConfigured;
+    }
+    Impl& s = *impl_;
+    if (s.finished) {
+        return Status::kOk;
+    }
+    if (s.failed) {
+        return Status::kSinkFailed;
+    }
+    s.finished = true;
+    const std::int64_t frame_len = s.params.frame_len;
+    // Two frames more than the whole frames of audio: the last one's overlap tail is what
+    // the decoder's final flush returns.
+    const std::int64_t frames = s.pushed / frame_len + 2;
+    const auto needed = static_cast<std::size_t>((frames + 2) * frame_len - s.buffer_start);
+    for (int ch = 0; ch < s.params.channels; ++ch) {
+        if (s.signal[ch].size() < needed) {
+            s.signal[ch].resize(needed, 0.0F);
+        }
+    }
+    while (s.next_frame < frames) {
+        const Status status = s.CodeFrame(s.next_frame + 1 == frames);
+        if (status != Status::kOk) {
+            s.failed = true;
+            return status;
+        }
+    }
+    return Status::kOk;
+}
+
+std::array<std::uint8_t, 10> Encoder::CodecData() const {
+    std::array<std::uint8_t, 10> data{};
+    const int flags = impl_ ? impl_->params.flags : kEncoderFlags;
+    data[4] = static_cast<std::uint8_t>(flags & 0xFF);
+    data[5] = static_cast<std::uint8_t>(flags >> 8);
+    return data;
+}
+
+int Encoder::PacketBytes() const {
+    return impl_ ? impl_->packet_bytes : 0;
+}
+
+int Encoder::FrameSize() const {
+    return impl_ ? impl_->params.frame_len : 0;
+}
+
+std::int64_t Encoder::BitRate() const {
+    return impl_ ? impl_->params.bit_rate : 0;
+}
+
+} // namespace wma2

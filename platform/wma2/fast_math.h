@@ -1,0 +1,32 @@
+// Logarithms and powers of two precise to about 1e-4, for the hearing model's many
+// per-coefficient evaluations where the library functions would dominate the run time.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace wma2 {
+
+// log2(x) for x > 0 (normal numbers).
+inline float FastLog2(float x) {
+    const auto bits = std::bit_cast<std::uint32_t>(x);
+    const auto exponent = static_cast<float>(static_cast<int>((bits >> 23) & 0xFF) - 127);
+    const float m = std::bit_cast<float>((bits & 0x007FFFFFu) | 0x3F800000u); // [1, 2)
+    // Minimax polynomial of log2 on [1, 2).
+    const float p =
+        -1.7417939F + (2.8212026F + (-1.4699568F + (0.44717955F - 0.056570851F * m) * m) * m) * m;
+    return exponent + p;
+}
+
+// 2^x for -126 < x < 128.
+inline float FastExp2(float x) {
+    const float floor_x = static_cast<float>(static_cast<int>(x) - (x < 0 ? 1 : 0));
+    const float f = x - floor_x; // [0, 1)
+    // Polynomial of 2^f on [0, 1).
+    const float p =
+        1.0F + f * (0.69314718F + f * (0.24022652F + f * (0.05550411F + f * 0.00961813F)));
+    const auto bits = static_cast<std::uint32_t>(static_cast<int>(floor_x) + 127) << 23;
+    return p * std::bit_cast<float>(bits);
+}
+
+} // namespace wma2

@@ -1,0 +1,127 @@
+#include "rate_control.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace wma2 {
+namespace {
+
+constexpr double kBorrowShare = 0.25;
+
+} // namespace
+RateControl::RateControl(double frame_budget, double capacity, int max_offset,
+                         double proportional_db, double integral)
+    : budget_(frame_budget), capacity_(capacity), max_offset_(max_offset),
+      proportional_(proportional_db), integral_(integral) {}
+
+FrameBounds RateControl::Bounds(const FrameBounds& packets, bool last) const {
+    // The reservoir runs from -capacity/4 (borrowed: the stream ahead of its packets,
+    // which the end of the stream cannot pay back) to +3 capacity/4 (saved).
+    const double most = budget_ + reservoir_ + kBorrowShare * capacity_;
+    double least = budget_ + reservoir_ - (1.0 - kBorrowShare) * capacity_;
+    if (last) {
+        // What is still saved is filled up, so that the stream keeps its size.
+        least = budget_ + reservoir_;
+    }
+    FrameBounds bounds;
+    bounds.max_bits =
+        std::min(packets.max_bits, static_cast<std::uint64_t>(std::max(1.0, std::floor(most))));
+    bounds.min_bits =
+        std::max(packets.min_bits, static_cast<std::uint64_t>(std::max(0.0, std::ceil(least))));
+    bounds.min_bits = std::min(bounds.min_bits, bounds.max_bits);
+    return bounds;
+}
+
+int RateControl::ChooseOffset(const std::function<std::uint64_t(int)>& bits,
+                              const FrameBounds& bounds, bool silent) {
+    if (silent) {
+        return static_cast<int>(std::lround(reference_));
+    }
+    const double distance = reservoir_ / (0.5 * capacity_);
+    int offset = std::clamp(static_cast<int>(std::lround(reference_ - proportional_ * distance)),
+                            kMinOffset, max_offset_);
+    if (!started_) {
+        // The first frame with sound sets the reference: the offset that spends the budget.
+        started_ = true;
+        offset = 10;
+        const auto target = static_cast<std::uint64_t>(std::clamp<double>(
+            budget_, static_cast<double>(bounds.min_bits), static_cast<double>(bounds.max_bits)));
+        int low = kMinOffset;
+        int high = max_offset_;
+        while (low < high) {
+            const int mid = low + (high - low) / 2;
+            if (bits(mid) <= target) {
+                high = mid;
+            } else {
+                low = mid + 1;
+            }
+        }
+        reference_ = low;
+        return low;
+    }
+    std::uint64_t size = bits(offset);
+    if (size > bounds.max_bits) {
+        // Coarser until it fits: double the step, then halve back.
+        int fits = offset;
+        int step = 1;
+        int too_big = offset;
+        while (fits < max_offset_) {
+            fits = std::min(max_offset_, too_big + step);
+            if (bits(fits) <= bounds.max_bits) {
+                break;
+            }
+            too_big = fits;
+            step *= 2;
+        }
+        while (fits - too_big > 1) {
+            const int mid = too_big + (fits - too_big) / 2;
+            if (bits(mid) <= bounds.max_bits) {
+                fits = mid;
+            } else {
+                too_big = mid;
+            }
+        }
+        offset = fits;
+    } else if (size < bounds.min_bits) {
+        // Finer while it stays short of the floor (the rest is filler).
+        int short_of = offset;
+        int step = 1;
+        int over = offset;
+        bool reached = false;
+        while (short_of > kMinOffset) {
+            over = std::max(kMinOffset, short_of - step);
+            size = bits(over);
+            if (size >= bounds.min_bits) {
+                reached = true;
+                break;
+            }
+            short_of = over;
+            step *= 2;
+        }
+        if (reached) {
+            // The finest offset that stays within the ceiling.
+            while (short_of - over > 1) {
+                const int mid = over + (short_of - over) / 2;
+                if (bits(mid) >= bounds.min_bits) {
+                    over = mid;
+                } else {
+                    short_of = mid;
+                }
+            }
+            offset = bits(short_of) >= bounds.min_bits ? short_of : over;
+            if (bits(offset) > bounds.max_bits) {
+                offset = short_of;
+            }
+        } else {
+            offset = over;
+        }
+    }
+    reference_ += integral_ * (static_cast<double>(offset) - reference_) - integral_ * distance;
+    return offset;
+}
+
+void RateControl::Spend(std::uint64_t bits) {
+    reservoir_ += budget_ - static_cast<double>(bits);
+}
+
+} // namespace wma2

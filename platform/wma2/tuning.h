@@ -1,0 +1,45 @@
+// The encoder's tuning: figures found by measurement, and a few overrides that tests use
+// to make the encoder write particular streams (block sizes, stereo modes).
+#pragma once
+
+#include "stream_params.h"
+
+#include <vector>
+
+namespace wma2 {
+
+enum class StereoChoice { kPerBlock, kLeftRight, kMidSide };
+
+struct EncoderTuning {
+    // Hearing model: extra masking offset of a pure tone over noise, and how much the
+    // allowed noise follows a band's width (0: the same noise-to-mask ratio everywhere).
+    float tonal_offset_db = 6.0F;
+    float width_share = 0.0F;
+    // Quantisation: how far small values lean towards zero (fraction of a step).
+    float rounding_bias = 0.18F;
+    // Exponents: bits an exponent is worth per coefficient per squared unit of error.
+    float precision_cost = 0.12F;
+    bool reuse_exponents = true;
+    bool noise_substitution = true;
+    // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
+    // its halves are considered.
+    float split_unevenness = 1.6F;
+    // Rate control: reservoir size in frames; reaction of the gain offset (dB) to the
+    // reservoir's fill (from -1 to 1), now and over time.
+    double reservoir_frames = 4.0;
+    double proportional_db = 3.0;
+    double integral = 0.05;
+    // Coded bandwidth in Hz; 0 picks it from the bit rate.
+    float bandwidth_hz = 0.0F;
+
+    // For tests: every frame cut into these block size indices (empty: block switching),
+    // and the stereo mode of every block.
+    std::vector<int> forced_blocks;
+    StereoChoice stereo = StereoChoice::kPerBlock;
+};
+
+// Coded bandwidth for the stream's bit rate: narrow at low rates, where wide bands would
+// spread the bits too thin.
+float BandwidthFor(const StreamParams& params);
+
+} // namespace wma2

@@ -1,0 +1,177 @@
+#include "wma2_packet_encoder.h"
+
+#include "encoder.h"
+
+#include "platform/wmsdk.h"
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+
+#include <climits>
+
+namespace writer {
+namespace {
+
+wma2::EncoderSettings SettingsFor(const EncoderTarget& target) {
+    wma2::EncoderSettings settings;
+    settings.sample_rate = target.sampleRate;
+    settings.channels = target.channels;
+    settings.bit_rate = static_cast<std::int64_t>(target.bitrate);
+    // The profile's block alignment is the packet size it asks for.
+    settings.packet_bytes = target.blockAlign;
+    return settings;
+}
+
+class Wma2PacketEncoder final : public PacketEncoder {
+public:
+    ~Wma2PacketEncoder() override { swr_free(&resampler_); }
+
+    HRESULT Open(const EncoderTarget& target, const PcmFormat& input) {
+        if (!Wma2TargetProblem(target).empty() || input.channels <= 0 || input.sampleRate <= 0) {
+            return NS_E_INVALID_OUTPUT_FORMAT;
+        }
+        if (encoder_.Configure(SettingsFor(target), [this](const wma2::Packet& packet) {
+                return Take(packet);
+            }) != wma2::Status::kOk) {
+            return NS_E_INVALID_OUTPUT_FORMAT;
+        }
+        const auto codecData = encoder_.CodecData();
+        info_.formatTag = WAVE_FORMAT_WMAUDIO2;
+        info_.codecId = AV_CODEC_ID_WMAV2;
+        info_.sampleRate = target.sampleRate;
+        info_.channels = target.channels;
+        info_.blockAlign = encoder_.PacketBytes();
+        info_.bitRate = encoder_.BitRate();
+        info_.bitsPerCodedSample = 16;
+        info_.frameSize = encoder_.FrameSize();
+        info_.packetBytes = encoder_.PacketBytes();
+        info_.extradata.assign(codecData.begin(), codecData.end());
+
+        AVChannelLayout inputLayout{};
+        AVChannelLayout outputLayout{};
+        av_channel_layout_default(&inputLayout, input.channels);
+        av_channel_layout_default(&outputLayout, target.channels);
+        const int made =
+            swr_alloc_set_opts2(&resampler_, &outputLayout, AV_SAMPLE_FMT_FLTP, target.sampleRate,
+                                &inputLayout, AV_SAMPLE_FMT_S16, input.sampleRate, 0, nullptr);
+        av_channel_layout_uninit(&inputLayout);
+        av_channel_layout_uninit(&outputLayout);
+        if (made < 0 || swr_init(resampler_) < 0) {
+            return NS_E_INVALID_OUTPUT_FORMAT;
+        }
+        planes_.resize(static_cast<std::size_t>(target.channels));
+        return S_OK;
+    }
+
+    const EncodedStreamInfo& Info() const override { return info_; }
+
+    HRESULT Encode(const std::int16_t* samples, std::size_t frames,
+                   std::vector<EncodedPacket>& out) override {
+        if (frames == 0) {
+            return S_OK;
+        }
+        if (samples == nullptr || frames > static_cast<std::size_t>(INT32_MAX / 2)) {
+            return E_INVALIDARG;
+        }
+        const auto* input = reinterpret_cast<const std::uint8_t*>(samples);
+        return Convert(&input, static_cast<int>(frames), out);
+    }
+
+    HRESULT Finish(std::vector<EncodedPacket>& out) override {
+        const HRESULT hr = Convert(nullptr, 0, out); // what the resampler still holds
+        if (FAILED(hr)) {
+            return hr;
+        }
+        out_ = &out;
+        const auto status = encoder_.Finish();
+        out_ = nullptr;
+        return Result(status);
+    }
+
+private:
+    // Resamples and hands the result to the encoder, whose packets land in `out`.
+    HRESULT Convert(const std::uint8_t** input, int frames, std::vector<EncodedPacket>& out) {
+        const int room = swr_get_out_samples(resampler_, frames);
+        if (room < 0) {
+            return E_FAIL;
+        }
+        if (room == 0) {
+            return S_OK;
+        }
+        std::vector<std::uint8_t*> pointers;
+        for (auto& plane : planes_) {
+            plane.resize(static_cast<std::size_t>(room));
+            pointers.push_back(reinterpret_cast<std::uint8_t*>(plane.data()));
+        }
+        const int made = swr_convert(resampler_, pointers.data(), room, input, frames);
+        if (made < 0) {
+            return E_FAIL;
+        }
+        std::vector<const float*> planes;
+        for (const auto& plane : planes_) {
+            planes.push_back(plane.data());
+        }
+        out_ = &out;
+        const auto status = encoder_.Push(planes.data(), static_cast<std::size_t>(made));
+        out_ = nullptr;
+        return Result(status);
+    }
+
+    bool Take(const wma2::Packet& packet) {
+        if (out_ == nullptr) {
+            return false;
+        }
+        EncodedPacket encoded;
+        encoded.data.assign(packet.data, packet.data + packet.size);
+        encoded.pts = packet.timestamp;
+        encoded.duration = packet.duration;
+        out_->push_back(std::move(encoded));
+        return true;
+    }
+
+    static HRESULT Result(wma2::Status status) {
+        switch (status) {
+        case wma2::Status::kOk:
+            return S_OK;
+        case wma2::Status::kInvalidSamples:
+            return NS_E_INVALID_DATA;
+        default:
+            return E_FAIL;
+        }
+    }
+
+    wma2::Encoder encoder_;
+    SwrContext* resampler_ = nullptr;
+    EncodedStreamInfo info_;
+    std::vector<std::vector<float>> planes_;
+    std::vector<EncodedPacket>* out_ = nullptr;
+};
+
+} // namespace
+
+std::string Wma2TargetProblem(const EncoderTarget& target) {
+    if (target.formatTag != WAVE_FORMAT_WMAUDIO2) {
+        return "not a Windows Media Audio 2 profile";
+    }
+    return wma2::SettingsProblem(SettingsFor(target));
+}
+
+std::unique_ptr<PacketEncoder> CreateWma2PacketEncoder(const EncoderTarget& target,
+                                                       const PcmFormat& input, HRESULT* result) {
+    try {
+        auto encoder = std::make_unique<Wma2PacketEncoder>();
+        *result = encoder->Open(target, input);
+        if (FAILED(*result)) {
+            return nullptr;
+        }
+        return encoder;
+    } catch (const std::bad_alloc&) {
+        *result = E_OUTOFMEMORY;
+        return nullptr;
+    }
+}
+
+} // namespace writer
