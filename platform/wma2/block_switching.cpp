@@ -1,5 +1,7 @@
 #include "block_switching.h"
 
+#include "fast_math.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -10,7 +12,7 @@ namespace {
 constexpr float kMaxUnevenness = 1e4F;
 // Quietest segment energy counted: about -70 dBFS of a first difference over 64 samples.
 constexpr float kQuietSegment = 7000.0F;
-constexpr int kSegmentLen = 64;
+constexpr int kSegmentLen = 128;
 
 } // namespace
 
@@ -19,6 +21,7 @@ BlockPlanner::BlockPlanner(const StreamParams& params, const EncoderTuning& tuni
       transform_(params), model_(params, {tuning.tonal_offset_db, tuning.width_share}),
       segment_len_(kSegmentLen) {
     energy_.resize(static_cast<std::size_t>(2 * params_.frame_len / segment_len_));
+    mix_.resize(static_cast<std::size_t>(2 * params_.frame_len));
     coefs_.Resize(static_cast<std::size_t>(params_.frame_len));
 }
 
@@ -51,8 +54,15 @@ void BlockPlanner::Plan(const std::array<const float*, 2>& signal, float offset_
         blocks.push_back(0);
         return;
     }
-    float cost = 0;
-    Split(signal, 0, 0, blocks, &cost);
+    // The cuts are weighed on one channel: the mean of the two.
+    const float* mono = signal[0];
+    if (params_.channels == 2) {
+        for (std::size_t i = 0; i < mix_.size(); ++i) {
+            mix_[i] = 0.5F * (signal[0][i] + signal[1][i]);
+        }
+        mono = mix_.data();
+    }
+    Split(mono, 0, 0, blocks);
 }
 
 float BlockPlanner::Unevenness(int k, int start) const {
@@ -84,55 +94,48 @@ float BlockPlanner::Unevenness(int k, int start) const {
     return std::min(static_cast<float>(loss / weights), kMaxUnevenness);
 }
 
-float BlockPlanner::BlockCost(const std::array<const float*, 2>& signal, int k, int start) {
+float BlockPlanner::BlockCost(const float* signal, int k, int start) {
     const int n = params_.block_len(k);
     const int first = params_.frame_len / 2 + start - n / 2;
     const float loss = Unevenness(k, start);
     const auto& edges = params_.band_edges[k];
     const int bands = params_.band_count(k);
     const int end = params_.coefs_end[k];
+    transform_.Forward(k, k, k, signal + first, coefs_.data());
+    model_.Analyse(k, coefs_.data(), end, masking_, /*tonality=*/false);
     float bits = 0;
-    for (int ch = 0; ch < params_.channels; ++ch) {
-        transform_.Forward(k, k, k, signal[ch] + first, coefs_.data());
-        model_.Analyse(k, coefs_.data(), end, masking_);
-        for (int b = 0; b < bands; ++b) {
-            const int to = std::min(edges[static_cast<std::size_t>(b) + 1], end);
-            const float scale = loss / (masking_.allowed[b] * noise_factor_);
-            for (int i = edges[static_cast<std::size_t>(b)]; i < to; ++i) {
-                const float c = coefs_[static_cast<std::size_t>(i)];
-                bits += 0.5F * std::log2(1.0F + c * c * scale);
-            }
+    for (int b = 0; b < bands; ++b) {
+        const int to = std::min(edges[static_cast<std::size_t>(b) + 1], end);
+        const float scale = loss / (masking_.allowed[b] * noise_factor_);
+        for (int i = edges[static_cast<std::size_t>(b)]; i < to; ++i) {
+            const float c = coefs_[static_cast<std::size_t>(i)];
+            bits += 0.5F * FastLog2(1.0F + c * c * scale);
         }
-        // Side information: exponents, noise-coded bands, gain.
-        bits += 2.5F * static_cast<float>(bands) + (params_.noise_coding ? 25.0F : 0.0F) + 8.0F;
     }
-    return bits + 6.0F; // sizes, stereo and coded flags
+    // Per channel the side information (exponents, noise-coded bands, gain); then sizes,
+    // stereo and coded flags.
+    const float side =
+        2.5F * static_cast<float>(bands) + (params_.noise_coding ? 25.0F : 0.0F) + 8.0F;
+    return static_cast<float>(params_.channels) * (bits + side) + 6.0F;
 }
 
-void BlockPlanner::Split(const std::array<const float*, 2>& signal, int k, int start,
-                         std::vector<int>& blocks, float* cost) {
-    const bool smallest = k + 1 >= params_.block_sizes;
-    if (smallest || Unevenness(k, start) < split_unevenness_) {
+float BlockPlanner::Split(const float* signal, int k, int start, std::vector<int>& blocks) {
+    // Bottom up: the cheaper of the block and the best cuts of its halves.
+    if (k + 1 >= params_.block_sizes || Unevenness(k, start) < split_unevenness_) {
         blocks.push_back(k);
-        *cost = BlockCost(signal, k, start);
-        return;
+        return BlockCost(signal, k, start);
     }
     const std::size_t mark = blocks.size();
-    float halves = 0;
-    float half = 0;
-    const int n = params_.block_len(k);
-    Split(signal, k + 1, start, blocks, &half);
-    halves += half;
-    Split(signal, k + 1, start + n / 2, blocks, &half);
-    halves += half;
+    const int half = params_.block_len(k) / 2;
+    const float halves =
+        Split(signal, k + 1, start, blocks) + Split(signal, k + 1, start + half, blocks);
     const float whole = BlockCost(signal, k, start);
     if (whole <= halves) {
         blocks.resize(mark);
         blocks.push_back(k);
-        *cost = whole;
-    } else {
-        *cost = halves;
+        return whole;
     }
+    return halves;
 }
 
 } // namespace wma2

@@ -30,10 +30,10 @@ public:
 
 private:
     // Cost of coding [start, start + n) as one block of size index k.
-    float BlockCost(const std::array<const float*, 2>& signal, int k, int start);
+    float BlockCost(const float* signal, int k, int start);
     float Unevenness(int k, int start) const;
-    void Split(const std::array<const float*, 2>& signal, int k, int start,
-               std::vector<int>& blocks, float* cost);
+    // Cuts [start, start + N) of size index k the cheapest way; answers the cost.
+    float Split(const float* signal, int k, int start, std::vector<int>& blocks);
 
     const StreamParams& params_;
     float split_unevenness_;
@@ -44,6 +44,7 @@ private:
     // High-passed energy per segment, from F/2 - F/2 before the frame's blocks to the end
     // of their windows: 2F samples.
     std::vector<float> energy_;
+    std::vector<float> mix_; // the channels' mean over the analysed 2F samples
     AlignedBuffer coefs_;
     BandMasking masking_;
     float noise_factor_ = 1;

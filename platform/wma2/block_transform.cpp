@@ -25,7 +25,6 @@ BlockTransform::BlockTransform(const StreamParams& params)
         }
     }
     windowed_.Resize(static_cast<std::size_t>(2 * frame_len_));
-    window_.Resize(static_cast<std::size_t>(2 * frame_len_));
 }
 
 BlockTransform::~BlockTransform() {
@@ -34,37 +33,29 @@ BlockTransform::~BlockTransform() {
     }
 }
 
-void BlockTransform::Window(int k, int prev_k, int next_k, float* window) const {
+void BlockTransform::Forward(int k, int prev_k, int next_k, const float* input, float* coefs) {
+    // The window applied piece by piece: zeros, a rising slope and ones on the left, the
+    // mirror image on the right.
     const int n = frame_len_ >> k;
-    // Left half: rises over a slope of the smaller size, centred on the block boundary.
+    float* windowed = windowed_.data();
     const int left_k = std::max(k, prev_k);
     const int left = frame_len_ >> left_k;
     const int left_pad = (n - left) / 2;
     const float* rise = slopes_[left_k].data();
-    std::fill(window, window + left_pad, 0.0F);
-    std::copy(rise, rise + left, window + left_pad);
-    std::fill(window + left_pad + left, window + n, 1.0F);
-    // Right half: the mirror image with the next block's slope.
+    std::fill(windowed, windowed + left_pad, 0.0F);
+    for (int i = 0; i < left; ++i) {
+        windowed[left_pad + i] = input[left_pad + i] * rise[i];
+    }
+    std::copy(input + left_pad + left, input + n, windowed + left_pad + left);
     const int right_k = std::max(k, next_k);
     const int right = frame_len_ >> right_k;
     const int right_pad = (n - right) / 2;
     const float* fall = slopes_[right_k].data();
-    float* half = window + n;
-    std::fill(half, half + right_pad, 1.0F);
+    std::copy(input + n, input + n + right_pad, windowed + n);
     for (int i = 0; i < right; ++i) {
-        half[right_pad + i] = fall[right - 1 - i];
+        windowed[n + right_pad + i] = input[n + right_pad + i] * fall[right - 1 - i];
     }
-    std::fill(half + right_pad + right, half + n, 0.0F);
-}
-
-void BlockTransform::Forward(int k, int prev_k, int next_k, const float* input, float* coefs) {
-    const int n = frame_len_ >> k;
-    float* window = window_.data();
-    Window(k, prev_k, next_k, window);
-    float* windowed = windowed_.data();
-    for (int i = 0; i < 2 * n; ++i) {
-        windowed[i] = input[i] * window[i];
-    }
+    std::fill(windowed + n + right_pad + right, windowed + 2 * n, 0.0F);
     functions_[k](contexts_[k], coefs, windowed, sizeof(float));
 }
 

@@ -28,10 +28,6 @@ public:
     // `input` holds the block's 2N samples; writes N coefficients to `coefs`.
     void Forward(int k, int prev_k, int next_k, const float* input, float* coefs);
 
-    // The 2N-sample window of a block of size index k between blocks of size prev_k and
-    // next_k, written to `window`.
-    void Window(int k, int prev_k, int next_k, float* window) const;
-
 private:
     int frame_len_;
     int block_sizes_;
@@ -39,7 +35,6 @@ private:
     std::array<av_tx_fn, kMaxBlockSizes> functions_{};
     std::array<AlignedBuffer, kMaxBlockSizes> slopes_; // rising sine slope per size
     AlignedBuffer windowed_;
-    AlignedBuffer window_;
 };
 
 } // namespace wma2

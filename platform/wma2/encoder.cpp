@@ -117,6 +117,9 @@ struct Encoder::Impl {
         prev_k = request.blocks.back();
         blocks.swap(next_blocks);
 
+        if (frame.size() < slot.min_bits || frame.size() > slot.max_bits) {
+            return Status::kInternalError;
+        }
         std::vector<CodedPacket> packets;
         packetizer.AddFrame(frame, packets);
         ++next_frame;
@@ -174,7 +177,7 @@ struct Encoder::Impl {
     std::vector<int> blocks{0}; // the frame to code next
     std::vector<int> next_blocks;
     bool finished = false;
-    bool failed = false;
+    Status failure = Status::kOk; // once a call failed, every later one answers the same
 };
 
 Encoder::Encoder() = default;
@@ -202,8 +205,8 @@ Status Encoder::Push(const float* const* planes, std::size_t frames) {
     if (s.finished) {
         return Status::kFinished;
     }
-    if (s.failed) {
-        return Status::kSinkFailed;
+    if (s.failure != Status::kOk) {
+        return s.failure;
     }
     for (int ch = 0; ch < s.params.channels; ++ch) {
         for (std::size_t i = 0; i < frames; ++i) {
@@ -226,7 +229,7 @@ Status Encoder::Push(const float* const* planes, std::size_t frames) {
         s.pushed += static_cast<std::int64_t>(count);
         const Status status = s.CodeReadyFrames();
         if (status != Status::kOk) {
-            s.failed = true;
+            s.failure = status;
             return status;
         }
     }
@@ -241,8 +244,8 @@ Status Encoder::Finish() {
     if (s.finished) {
         return Status::kOk;
     }
-    if (s.failed) {
-        return Status::kSinkFailed;
+    if (s.failure != Status::kOk) {
+        return s.failure;
     }
     s.finished = true;
     const std::int64_t frame_len = s.params.frame_len;
@@ -258,7 +261,7 @@ Status Encoder::Finish() {
     while (s.next_frame < frames) {
         const Status status = s.CodeFrame(s.next_frame + 1 == frames);
         if (status != Status::kOk) {
-            s.failed = true;
+            s.failure = status;
             return status;
         }
     }

@@ -60,6 +60,7 @@ enum class Status {
     kFinished,       // Push() after Finish()
     kInvalidSamples, // NaN or infinite input
     kSinkFailed,
+    kInternalError, // a frame would break the packets' rules: nothing more is written
 };
 
 using PacketSink = std::function<bool(const Packet&)>;

@@ -10,7 +10,7 @@
 namespace wma2 {
 namespace {
 
-constexpr int kReach = 3; // candidates on either side of the wanted value
+constexpr int kReach = 2; // candidates on either side of the wanted value
 
 int CodeBits(int delta) {
     const PrefixCode& code = ExponentDeltaCode();

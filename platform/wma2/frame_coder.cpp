@@ -60,6 +60,7 @@ int FrameCoder::BandOf(int k, int coefficient) const {
 }
 
 void FrameCoder::Analyse(const FrameRequest& request, float expected_offset_db) {
+    quantised_at_ = kNotQuantised;
     const int frame_len = params_.frame_len;
     expected_offset_db_ = expected_offset_db;
     explicit_sizes_ = request.explicit_sizes;
@@ -616,14 +617,6 @@ void FrameCoder::MapStoredExponents(int k, const StoredExponents& stored,
     }
 }
 
-void FrameCoder::QuantiseAll(int offset_db) {
-    auto stored = stored_;
-    for (auto& block : blocks_) {
-        Quantise(block, offset_db, stored);
-    }
-    pending_stored_ = std::move(stored);
-}
-
 std::uint64_t FrameCoder::CountBlocks() {
     BitCounter counter;
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
@@ -664,6 +657,18 @@ std::uint64_t FrameCoder::Bits(int offset_db) {
     return CountBlocks();
 }
 
+void FrameCoder::QuantiseAll(int offset_db) {
+    if (quantised_at_ == offset_db) {
+        return; // the blocks hold this offset's values already
+    }
+    auto stored = stored_;
+    for (auto& block : blocks_) {
+        Quantise(block, offset_db, stored);
+    }
+    pending_stored_ = std::move(stored);
+    quantised_at_ = offset_db;
+}
+
 std::uint64_t FrameCoder::Write(int offset_db, std::uint64_t min_bits, std::uint64_t max_bits,
                                 BitWriter& out) {
     QuantiseAll(offset_db);
@@ -689,6 +694,7 @@ std::uint64_t FrameCoder::Write(int offset_db, std::uint64_t min_bits, std::uint
         PutBlock(out, params_, blocks_[b].coding, scratch_);
     }
     stored_ = pending_stored_;
+    quantised_at_ = kNotQuantised; // filler and silenced blocks changed the values
     return bits;
 }
 
@@ -759,17 +765,25 @@ void FrameCoder::AddStuffing(std::uint64_t bits, std::uint64_t room_bits) {
             return;
         }
     }
-    // Nothing coded: code the first channel of the first block, all zeros, if its gain,
-    // exponents and end of block fit.
+    // Still short, or nothing coded: code the first channel of the first block, all zeros,
+    // if its gain, exponents and end of block fit. (Not in a block whose coded channels
+    // keep the decoder's exponents: it would have to send new ones.)
     BlockWork& block = blocks_.front();
     ChannelCoding& channel = block.coding.channels[0];
-    if (!channel.coded && left > 0) {
+    bool others_reuse = false;
+    for (int ch = 1; ch < params_.channels; ++ch) {
+        others_reuse =
+            others_reuse || (block.coding.channels[ch].coded && !block.coding.new_exponents);
+    }
+    if (!channel.coded && left > 0 && !others_reuse) {
         const std::uint64_t before = CountBlocks();
+        const bool sends_exponents = block.coding.new_exponents;
         channel.coded = true;
         block.coding.new_exponents = true;
         const std::uint64_t cost = CountBlocks() - before;
         if (cost > room_bits) {
             channel.coded = false;
+            block.coding.new_exponents = sends_exponents;
             return;
         }
         AddStuffing(left - std::min(left, cost), room_bits - cost);

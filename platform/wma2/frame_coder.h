@@ -114,6 +114,8 @@ private:
     std::vector<std::int32_t> scratch_;
     std::vector<float> mid_scratch_;
     std::vector<float> side_scratch_;
+    static constexpr int kNotQuantised = -1000;
+    int quantised_at_ = kNotQuantised; // the offset the blocks are quantised at
     bool explicit_sizes_ = false;
     float perceptual_entropy_ = 0;
     bool silent_ = true;

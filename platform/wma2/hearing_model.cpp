@@ -16,8 +16,8 @@ constexpr float kDownwardDbPerBark = 27.0F;
 constexpr float kNoEnergy = 1e-12F;
 constexpr float kLog2Of10Over10 = 0.33219281F; // dB to log2 of a power ratio
 constexpr float kDbPerLog2 = 3.0103F;
-// Spread energy far below the threshold in quiet (model units) is not followed further.
-constexpr float kNegligible = 1e-3F;
+// Spread energy below this share of what a partition's mask holds anyway is not followed.
+constexpr float kNegligible = 1e-4F;
 constexpr int kPeakWidth = 8; // coefficients around a partition for its tonality
 
 double Bark(double frequency) {
@@ -51,8 +51,6 @@ HearingModel::HearingModel(const StreamParams& params, HearingModelTuning tuning
     }
     const auto n = static_cast<std::size_t>(params_.frame_len);
     power_.resize(n);
-    power_prefix_.resize(n + 1);
-    weighted_prefix_.resize(n + 1);
 }
 
 void HearingModel::BuildLayout(int k) {
@@ -121,7 +119,7 @@ void HearingModel::BuildLayout(int k) {
     }
 }
 
-void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out) {
+void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out, bool tonality) {
     const Layout& layout = layouts_[k];
     const int n = params_.block_len(k);
     const auto& partitions = layout.partitions;
@@ -135,32 +133,24 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out)
     for (int i = 0; i < n; ++i) {
         power[i] = coefs[i] * coefs[i];
     }
-    // Running sums, so that any range of coefficients sums in one step.
-    double sum = 0;
-    double weighted = 0;
-    for (int i = 0; i < n; ++i) {
-        power_prefix_[static_cast<std::size_t>(i)] = sum;
-        weighted_prefix_[static_cast<std::size_t>(i)] = weighted;
-        sum += power[i];
-        weighted += static_cast<double>(power[i]) * layout.ear[static_cast<std::size_t>(i)];
-    }
-    power_prefix_[static_cast<std::size_t>(n)] = sum;
-    weighted_prefix_[static_cast<std::size_t>(n)] = weighted;
-
     for (std::size_t p = 0; p < count; ++p) {
         const Partition& partition = partitions[p];
-        const auto from = static_cast<std::size_t>(partition.start);
-        const auto to = static_cast<std::size_t>(partition.end);
-        energy_[p] =
-            static_cast<float>(weighted_prefix_[to] - weighted_prefix_[from]) * layout.to_model;
+        float weighted = 0;
+        for (int i = partition.start; i < partition.end; ++i) {
+            weighted += power[i] * layout.ear[static_cast<std::size_t>(i)];
+        }
+        energy_[p] = weighted * layout.to_model;
+        if (!tonality) {
+            tonality_[p] = 0;
+            continue;
+        }
         // Tonality from how far the strongest pair stands above the neighbourhood's mean.
         float peak = 0;
+        float total = power[partition.peak_end];
         for (int i = partition.peak_start; i < partition.peak_end; ++i) {
             peak = std::max(peak, power[i] + power[i + 1]);
+            total += power[i];
         }
-        const auto total =
-            static_cast<float>(power_prefix_[static_cast<std::size_t>(partition.peak_end) + 1] -
-                               power_prefix_[static_cast<std::size_t>(partition.peak_start)]);
         const auto pairs = static_cast<float>(partition.peak_end - partition.peak_start);
         const float mean = 2.0F * total / (pairs + 1.0F);
         if (mean <= kNoEnergy || peak <= kNoEnergy) {
@@ -174,7 +164,21 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out)
                        0.0F, 1.0F);
     }
     // Spreading: each partition's energy masks its neighbours, fading geometrically with
-    // the distance in Bark.
+    // the distance in Bark. A contribution is followed only while it can still matter
+    // somewhere further on: above a ten-thousandth of that partition's own energy plus the
+    // threshold in quiet (both part of its mask).
+    floor_above_.resize(count + 1);
+    floor_below_.resize(count + 1);
+    floor_above_[count] = std::numeric_limits<float>::infinity();
+    floor_below_[0] = std::numeric_limits<float>::infinity();
+    for (std::size_t p = count; p-- > 0;) {
+        floor_above_[p] =
+            std::min(floor_above_[p + 1], kNegligible * (energy_[p] + partitions[p].quiet));
+    }
+    for (std::size_t p = 0; p < count; ++p) {
+        floor_below_[p + 1] =
+            std::min(floor_below_[p], kNegligible * (energy_[p] + partitions[p].quiet));
+    }
     for (std::size_t j = 0; j < count; ++j) {
         const float e = energy_[j];
         if (e <= kNoEnergy) {
@@ -185,20 +189,16 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out)
         const float upward =
             std::max(0.0F, 24.0F + 230.0F / partitions[j].frequency - 0.2F * level_db);
         const float per_bark_log2 = -upward * kLog2Of10Over10;
+        const float per_half_bark = FastExp2(0.5F * per_bark_log2);
         float term = e;
-        for (std::size_t i = j + 1; i < count; ++i) {
-            term *= FastExp2(per_bark_log2 * layout.step[i]);
-            if (term < kNegligible) {
-                break;
-            }
+        for (std::size_t i = j + 1; i < count && term >= floor_above_[i]; ++i) {
+            const float step = layout.step[i];
+            term *= step == 0.5F ? per_half_bark : FastExp2(per_bark_log2 * step);
             spread_[i] += term;
         }
         term = e;
-        for (std::size_t i = j; i-- > 0;) {
+        for (std::size_t i = j; i-- > 0 && term >= floor_below_[i + 1];) {
             term *= layout.downward_step[i + 1];
-            if (term < kNegligible) {
-                break;
-            }
             spread_[i] += term;
         }
     }
@@ -243,13 +243,14 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out)
         // Energy and bits of the coded part (all of the band when none of it is coded).
         const int coded_to = std::min(to, end);
         const int energy_to = coded_to > from ? coded_to : to;
-        const double signal = power_prefix_[static_cast<std::size_t>(energy_to)] -
-                              power_prefix_[static_cast<std::size_t>(from)];
-        out.energy[b] = static_cast<float>(signal / (energy_to - from));
+        float signal = 0;
+        for (int i = from; i < energy_to; ++i) {
+            signal += power[i];
+        }
+        out.energy[b] = signal / static_cast<float>(energy_to - from);
         if (coded_to > from) {
-            out.perceptual_entropy += static_cast<float>(
-                0.5 * (coded_to - from) *
-                FastLog2(static_cast<float>(1.0 + signal / (coded_to - from) / allowed)));
+            out.perceptual_entropy += 0.5F * static_cast<float>(coded_to - from) *
+                                      FastLog2(1.0F + out.energy[b] / static_cast<float>(allowed));
         }
     }
 }

@@ -40,8 +40,9 @@ public:
     explicit HearingModel(const StreamParams& params, HearingModelTuning tuning = {});
 
     // `coefs` are the N coefficients of a block of size index k; `end` the first
-    // coefficient not coded (the chosen bandwidth).
-    void Analyse(int k, const float* coefs, int end, BandMasking& out);
+    // coefficient not coded (the chosen bandwidth). Without `tonality` every masker counts
+    // as noise (a quicker estimate).
+    void Analyse(int k, const float* coefs, int end, BandMasking& out, bool tonality = true);
 
     // Mask of the sum and difference channels from those of the left and right ones:
     // noise in either of them lands in both outputs.
@@ -78,10 +79,10 @@ private:
     HearingModelTuning tuning_;
     std::array<Layout, kMaxBlockSizes> layouts_;
     std::vector<float> power_;
-    std::vector<double> power_prefix_;
-    std::vector<double> weighted_prefix_;
     std::vector<float> energy_;
     std::vector<float> spread_;
+    std::vector<float> floor_above_; // least that matters from partition p upwards
+    std::vector<float> floor_below_; // and below partition p
     std::vector<float> inverse_mask_;
     std::vector<float> tonality_;
 };

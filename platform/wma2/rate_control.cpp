@@ -6,7 +6,9 @@
 namespace wma2 {
 namespace {
 
-constexpr double kBorrowShare = 0.25;
+// The share of the reservoir that frames may borrow (run ahead of their packets): a
+// stream that ends then is that much longer than its rate says.
+constexpr double kBorrowShare = 0.125;
 
 } // namespace
 RateControl::RateControl(double frame_budget, double capacity, int max_offset,
@@ -15,8 +17,7 @@ RateControl::RateControl(double frame_budget, double capacity, int max_offset,
       proportional_(proportional_db), integral_(integral) {}
 
 FrameBounds RateControl::Bounds(const FrameBounds& packets, bool last) const {
-    // The reservoir runs from -capacity/4 (borrowed: the stream ahead of its packets,
-    // which the end of the stream cannot pay back) to +3 capacity/4 (saved).
+    // The reservoir runs from a little borrowed to most of its size saved.
     const double most = budget_ + reservoir_ + kBorrowShare * capacity_;
     double least = budget_ + reservoir_ - (1.0 - kBorrowShare) * capacity_;
     if (last) {
@@ -37,7 +38,9 @@ int RateControl::ChooseOffset(const std::function<std::uint64_t(int)>& bits,
     if (silent) {
         return static_cast<int>(std::lround(reference_));
     }
-    const double distance = reservoir_ / (0.5 * capacity_);
+    // From -1 (borrowed all it may) through 0 (the middle of the reservoir's range) to 1.
+    const double middle = (0.5 - kBorrowShare) * capacity_;
+    const double distance = (reservoir_ - middle) / (0.5 * capacity_);
     int offset = std::clamp(static_cast<int>(std::lround(reference_ - proportional_ * distance)),
                             kMinOffset, max_offset_);
     if (!started_) {

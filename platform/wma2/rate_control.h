@@ -2,11 +2,11 @@
 // the frames lend to and borrow from each other within the reservoir.
 //
 // The quality is held constant: one gain offset (noise relative to the masking threshold)
-// for every frame, moved slowly so that the reservoir stays near balance. A frame keeps that
-// offset unless its bits would overdraw the reservoir or overflow it (or break the packets'
-// limits); then its offset moves just as far as needed. The frames may run ahead of their
-// share by a quarter of the reservoir (a stream that ends then is that much longer) and
-// save up to three quarters (filler keeps them from saving more).
+// for every frame, moved slowly so that the reservoir stays about half full. A frame keeps
+// that offset unless its bits would overdraw the reservoir or overflow it (or break the
+// packets' limits); then its offset moves just as far as needed. The frames may run ahead
+// of their share by an eighth of the reservoir (a stream that ends then is that much
+// longer) and save the rest (filler keeps them from saving more).
 #pragma once
 
 #include <cstdint>
