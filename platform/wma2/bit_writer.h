@@ -14,12 +14,11 @@ public:
         if (count == 0) {
             return;
         }
+        if (acc_bits_ + count > 64) {
+            FlushWords();
+        }
         acc_ = (acc_ << count) | (value & (0xFFFFFFFFu >> (32 - count)));
         acc_bits_ += count;
-        while (acc_bits_ >= 8) {
-            acc_bits_ -= 8;
-            bytes_.push_back(static_cast<std::uint8_t>(acc_ >> acc_bits_));
-        }
     }
 
     void PutBit(bool bit) { Put(bit ? 1u : 0u, 1); }
@@ -43,13 +42,14 @@ public:
         acc_ = 0;
         acc_bits_ = 0;
     }
-    // Drops the first `count` bits, a multiple of 8.
-    void DropBytes(std::size_t count);
 
 private:
+    // Moves the accumulator's whole leading 32-bit words to the byte store.
+    void FlushWords();
+
     std::vector<std::uint8_t> bytes_;
-    std::uint64_t acc_ = 0;
-    int acc_bits_ = 0; // < 8 between calls
+    std::uint64_t acc_ = 0; // the last acc_bits_ bits, not yet in bytes_
+    int acc_bits_ = 0;
 };
 
 } // namespace wma2

@@ -21,6 +21,14 @@ BlockPlanner::BlockPlanner(const StreamParams& params, const EncoderTuning& tuni
       transform_(params), model_(params, {tuning.tonal_offset_db, tuning.width_share}),
       segment_len_(kSegmentLen) {
     energy_.resize(static_cast<std::size_t>(2 * params_.frame_len / segment_len_));
+    // The squared sine window of each block size at the middle of each segment.
+    for (int k = 0; k < params_.block_sizes; ++k) {
+        const int n = params_.block_len(k);
+        for (int s = 0; s < 2 * n / segment_len_; ++s) {
+            const double w = std::sin(std::numbers::pi * (s + 0.5) * segment_len_ / (2.0 * n));
+            segment_weights_[k].push_back(static_cast<float>(w * w));
+        }
+    }
     mix_.resize(static_cast<std::size_t>(2 * params_.frame_len));
     coefs_.Resize(static_cast<std::size_t>(params_.frame_len));
 }
@@ -69,27 +77,21 @@ float BlockPlanner::Unevenness(int k, int start) const {
     // The block's window covers [start - N/2, start + 3N/2) of the frame's block stretch,
     // which itself starts F/2 into the analysed 2F samples.
     const int n = params_.block_len(k);
-    const int first = params_.frame_len / 2 + start - n / 2;
-    const int segments = 2 * n / segment_len_;
-    if (segments < 2) {
+    const auto& window = segment_weights_[k];
+    if (window.size() < 2) {
         return 1.0F;
     }
+    const float* e = energy_.data() + (params_.frame_len / 2 + start - n / 2) / segment_len_;
     double weighted = 0;
     double weights = 0;
-    std::array<double, 64> window{};
-    for (int s = 0; s < segments; ++s) {
-        const double t = (s + 0.5) * segment_len_;
-        const double w = std::sin(std::numbers::pi * t / (2.0 * n));
-        window[static_cast<std::size_t>(s)] = w * w;
-        const auto e = energy_[static_cast<std::size_t>(first / segment_len_ + s)];
-        weighted += w * w * e;
-        weights += w * w;
+    for (std::size_t s = 0; s < window.size(); ++s) {
+        weighted += window[s] * e[s];
+        weights += window[s];
     }
     const double mean = weighted / weights;
     double loss = 0;
-    for (int s = 0; s < segments; ++s) {
-        const auto e = energy_[static_cast<std::size_t>(first / segment_len_ + s)];
-        loss += window[static_cast<std::size_t>(s)] * mean / e;
+    for (std::size_t s = 0; s < window.size(); ++s) {
+        loss += window[s] * mean / e[s];
     }
     return std::min(static_cast<float>(loss / weights), kMaxUnevenness);
 }

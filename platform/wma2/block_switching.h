@@ -44,6 +44,7 @@ private:
     // High-passed energy per segment, from F/2 - F/2 before the frame's blocks to the end
     // of their windows: 2F samples.
     std::vector<float> energy_;
+    std::array<std::vector<float>, kMaxBlockSizes> segment_weights_;
     std::vector<float> mix_; // the channels' mean over the analysed 2F samples
     AlignedBuffer coefs_;
     BandMasking masking_;

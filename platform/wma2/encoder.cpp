@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kMaxPacketBytes = 16384;
 constexpr int kDefaultFramesPerPacket = 8;
-constexpr double kSampleScale = 32768.0; // the transform works in 16-bit units
+constexpr float kSampleScale = 32768.0F; // the transform works in 16-bit units
 // With noise coding the decoder adds a fiftieth of the step at every coded position:
 // steps far above the mask would be heard as noise.
 constexpr int kMaxNoiseCodingOffset = 20;
@@ -221,9 +221,12 @@ Status Encoder::Push(const float* const* planes, std::size_t frames) {
         const std::size_t count = std::min(piece, frames - at);
         for (int ch = 0; ch < s.params.channels; ++ch) {
             auto& buffer = s.signal[ch];
+            const std::size_t old_size = buffer.size();
+            buffer.resize(old_size + count);
+            const float* in = planes[ch] + at;
+            float* out = buffer.data() + old_size;
             for (std::size_t i = 0; i < count; ++i) {
-                const double sample = std::clamp(planes[ch][at + i], -1.0F, 1.0F);
-                buffer.push_back(static_cast<float>(sample * kSampleScale));
+                out[i] = std::clamp(in[i], -1.0F, 1.0F) * kSampleScale;
             }
         }
         s.pushed += static_cast<std::int64_t>(count);

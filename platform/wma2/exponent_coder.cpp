@@ -13,8 +13,9 @@ namespace {
 constexpr int kReach = 2; // candidates on either side of the wanted value
 
 int CodeBits(int delta) {
-    const PrefixCode& code = ExponentDeltaCode();
-    return code.lengths[delta - code.first];
+    static const std::uint8_t* const lengths =
+        ExponentDeltaCode().lengths - ExponentDeltaCode().first;
+    return lengths[delta];
 }
 
 } // namespace

@@ -104,7 +104,8 @@ void FrameCoder::AnalyseBlock(BlockWork& block) {
     const int n = params_.block_len(block.k);
     for (int ch = 0; ch < params_.channels; ++ch) {
         ChannelWork& channel = block.channels[ch];
-        model_.Analyse(block.k, channel.coefs.data(), block.end, channel.masking);
+        // Tonality needs the frequency resolution of the longer blocks.
+        model_.Analyse(block.k, channel.coefs.data(), block.end, channel.masking, block.k < 2);
         channel.content = false;
         // Below a hundredth of a 16-bit step there is nothing to code.
         const float floor = 0.01F * static_cast<float>(n);
@@ -378,12 +379,10 @@ void FrameCoder::PlanReuse(BlockWork& block, std::array<StoredExponents, 2>& sto
     if (block.reuse) {
         return;
     }
-    BlockCoding planned = block.coding;
     for (int ch = 0; ch < params_.channels; ++ch) {
         const ChannelWork& channel = block.channels[ch];
         if (channel.content) {
-            planned.channels[ch].exponents = channel.chosen;
-            Store(planned, ch, channel.offset, stored[ch]);
+            Store(k, channel.chosen, channel.offset, stored[ch]);
         }
     }
 }
@@ -572,8 +571,8 @@ void FrameCoder::Quantise(BlockWork& block, int offset_db, std::array<StoredExpo
         coding.new_exponents = true;
         for (int ch = 0; ch < params_.channels; ++ch) {
             if (coding.channels[ch].coded) {
-                Store(coding, ch, block.channels[ch].content ? block.channels[ch].offset : 0,
-                      stored[ch]);
+                Store(coding.k, coding.channels[ch].exponents,
+                      block.channels[ch].content ? block.channels[ch].offset : 0, stored[ch]);
             }
         }
     }
@@ -709,21 +708,20 @@ void FrameCoder::RecomputeStored() {
         }
         for (int ch = 0; ch < params_.channels; ++ch) {
             if (coding.channels[ch].coded) {
-                Store(coding, ch, block.channels[ch].content ? block.channels[ch].offset : 0,
-                      stored[ch]);
+                Store(coding.k, coding.channels[ch].exponents,
+                      block.channels[ch].content ? block.channels[ch].offset : 0, stored[ch]);
             }
         }
     }
     pending_stored_ = std::move(stored);
 }
 
-void FrameCoder::Store(const BlockCoding& coding, int ch, int offset, StoredExponents& s) const {
-    const int bands = params_.band_count(coding.k);
-    const auto& edges = params_.band_edges[coding.k];
-    const Exponents& exponents = coding.channels[ch].exponents;
+void FrameCoder::Store(int k, const Exponents& exponents, int offset, StoredExponents& s) const {
+    const int bands = params_.band_count(k);
+    const auto& edges = params_.band_edges[k];
     s.valid = true;
-    s.k = coding.k;
-    s.per_coef.resize(static_cast<std::size_t>(params_.block_len(coding.k)));
+    s.k = k;
+    s.per_coef.resize(static_cast<std::size_t>(params_.block_len(k)));
     for (int b = 0; b < bands; ++b) {
         std::fill(s.per_coef.begin() + edges[static_cast<std::size_t>(b)],
                   s.per_coef.begin() + edges[static_cast<std::size_t>(b) + 1], exponents[b]);

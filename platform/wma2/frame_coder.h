@@ -98,7 +98,7 @@ private:
     std::uint64_t CountBlocks();
     void AddStuffing(std::uint64_t bits, std::uint64_t room_bits);
     void RecomputeStored();
-    void Store(const BlockCoding& coding, int ch, int offset, StoredExponents& stored) const;
+    void Store(int k, const Exponents& exponents, int offset, StoredExponents& stored) const;
     bool HasNoiseBand(const BlockWork& block, int ch, int band) const;
     int BandOf(int k, int coefficient) const;
 

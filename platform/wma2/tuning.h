@@ -23,7 +23,7 @@ struct EncoderTuning {
     bool noise_substitution = true;
     // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
     // its halves are considered.
-    float split_unevenness = 2.5F;
+    float split_unevenness = 3.2F;
     // Rate control: reservoir size in frames; reaction of the gain offset (dB) to the
     // reservoir's fill (from -1 to 1), now and over time.
     double reservoir_frames = 4.0;
