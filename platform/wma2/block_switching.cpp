@@ -30,6 +30,9 @@ BlockPlanner::BlockPlanner(const StreamParams& params, const EncoderTuning& tuni
         }
     }
     mix_.resize(static_cast<std::size_t>(2 * params_.frame_len));
+    for (auto& ancestor : ancestors_) {
+        ancestor.coefs.Resize(static_cast<std::size_t>(params_.frame_len));
+    }
     coefs_.Resize(static_cast<std::size_t>(params_.frame_len));
 }
 
@@ -44,19 +47,18 @@ void BlockPlanner::Plan(const std::array<const float*, 2>& signal, float offset_
     const int frame_len = params_.frame_len;
     const int segments = 2 * frame_len / segment_len_;
     for (int s = 0; s < segments; ++s) {
-        double energy = 0;
+        float energy = 0;
         for (int ch = 0; ch < params_.channels; ++ch) {
             const float* x = signal[ch] + s * segment_len_;
             // First difference: attacks stand out against the low frequencies.
-            float previous = s == 0 ? x[0] : x[-1];
-            for (int i = 0; i < segment_len_; ++i) {
-                const float d = x[i] - previous;
-                energy += static_cast<double>(d) * d;
-                previous = x[i];
+            energy += s == 0 ? 0.0F : (x[0] - x[-1]) * (x[0] - x[-1]);
+            for (int i = 1; i < segment_len_; ++i) {
+                const float d = x[i] - x[i - 1];
+                energy += d * d;
             }
         }
         energy_[static_cast<std::size_t>(s)] =
-            std::max(static_cast<float>(energy), kQuietSegment * params_.channels);
+            std::max(energy, kQuietSegment * static_cast<float>(params_.channels));
     }
     if (params_.block_sizes == 1 || Unevenness(0, 0) < split_unevenness_) {
         blocks.push_back(0);
@@ -69,6 +71,9 @@ void BlockPlanner::Plan(const std::array<const float*, 2>& signal, float offset_
             mix_[i] = 0.5F * (signal[0][i] + signal[1][i]);
         }
         mono = mix_.data();
+    }
+    for (auto& ancestor : ancestors_) {
+        ancestor.start = -1;
     }
     Split(mono, 0, 0, blocks);
 }
@@ -96,6 +101,34 @@ float BlockPlanner::Unevenness(int k, int start) const {
     return std::min(static_cast<float>(loss / weights), kMaxUnevenness);
 }
 
+void BlockPlanner::AnalyseAncestor(const float* signal, int k, int start) {
+    // The model runs on blocks down to a quarter of the frame; smaller blocks borrow the
+    // mask of the quarter they lie in, scaled to their own level.
+    Ancestor& ancestor = ancestors_[k];
+    if (ancestor.start == start) {
+        return;
+    }
+    ancestor.start = start;
+    const int n = params_.block_len(k);
+    transform_.Forward(k, k, k, signal + params_.frame_len / 2 + start - n / 2,
+                       ancestor.coefs.data());
+    model_.Analyse(k, ancestor.coefs.data(), params_.coefs_end[k], ancestor.masking,
+                   /*tonality=*/false);
+    const auto& edges = params_.band_edges[k];
+    ancestor.allowed.assign(static_cast<std::size_t>(n) + 1, 0.0F);
+    float energy = 0;
+    for (int b = 0; b < params_.band_count(k); ++b) {
+        for (int i = edges[static_cast<std::size_t>(b)]; i < edges[static_cast<std::size_t>(b) + 1];
+             ++i) {
+            ancestor.allowed[static_cast<std::size_t>(i) + 1] =
+                ancestor.allowed[static_cast<std::size_t>(i)] + ancestor.masking.allowed[b];
+            energy += ancestor.coefs[static_cast<std::size_t>(i)] *
+                      ancestor.coefs[static_cast<std::size_t>(i)];
+        }
+    }
+    ancestor.energy = energy / static_cast<float>(n) + 1e-6F;
+}
+
 float BlockPlanner::BlockCost(const float* signal, int k, int start) {
     const int n = params_.block_len(k);
     const int first = params_.frame_len / 2 + start - n / 2;
@@ -103,15 +136,37 @@ float BlockPlanner::BlockCost(const float* signal, int k, int start) {
     const auto& edges = params_.band_edges[k];
     const int bands = params_.band_count(k);
     const int end = params_.coefs_end[k];
-    transform_.Forward(k, k, k, signal + first, coefs_.data());
-    model_.Analyse(k, coefs_.data(), end, masking_, /*tonality=*/false);
+    const int analysed = std::min(k, kDeepestModel);
+    const int ancestor_n = params_.block_len(analysed);
+    AnalyseAncestor(signal, analysed, start / ancestor_n * ancestor_n);
+    const Ancestor& ancestor = ancestors_[analysed];
+    const float* coefs = ancestor.coefs.data();
+    if (k == analysed) {
+        masking_ = ancestor.masking;
+    } else {
+        transform_.Forward(k, k, k, signal + first, coefs_.data());
+        coefs = coefs_.data();
+        float energy = 0;
+        for (int i = 0; i < n; ++i) {
+            energy += coefs[i] * coefs[i];
+        }
+        // The borrowed mask follows the block's own level.
+        const float ratio = energy / static_cast<float>(n) / ancestor.energy;
+        const int r = 1 << (k - analysed);
+        for (int b = 0; b < bands; ++b) {
+            const auto lo = static_cast<std::size_t>(edges[static_cast<std::size_t>(b)] * r);
+            const auto hi = static_cast<std::size_t>(edges[static_cast<std::size_t>(b) + 1] * r);
+            masking_.allowed[b] = (ancestor.allowed[hi] - ancestor.allowed[lo]) /
+                                      static_cast<float>(hi - lo) * ratio +
+                                  1e-6F;
+        }
+    }
     float bits = 0;
     for (int b = 0; b < bands; ++b) {
         const int to = std::min(edges[static_cast<std::size_t>(b) + 1], end);
         const float scale = loss / (masking_.allowed[b] * noise_factor_);
         for (int i = edges[static_cast<std::size_t>(b)]; i < to; ++i) {
-            const float c = coefs_[static_cast<std::size_t>(i)];
-            bits += 0.5F * FastLog2(1.0F + c * c * scale);
+            bits += 0.5F * RoughLog2(1.0F + coefs[i] * coefs[i] * scale);
         }
     }
     // Per channel the side information (exponents, noise-coded bands, gain); then sizes,

@@ -5,7 +5,9 @@
 // masks it. The planner measures the signal's energy in short segments; where it changes
 // fast, it compares the perceptual entropy of a block (raised by how unevenly the energy is
 // spread in it, the noise a long block cannot hide) with that of its two halves, down to
-// the smallest size the stream allows, and keeps the cheaper cut.
+// the smallest size the stream allows, and keeps the cheaper cut. The cuts are weighed on
+// the channels' mean; blocks smaller than a quarter of the frame take the mask of the
+// quarter they lie in, scaled to their own level, rather than running the model again.
 #pragma once
 
 #include "aligned_buffer.h"
@@ -31,6 +33,9 @@ public:
 private:
     // Cost of coding [start, start + n) as one block of size index k.
     float BlockCost(const float* signal, int k, int start);
+    // Runs the model on the block of size index k at `start` unless it has just done so.
+    void AnalyseAncestor(const float* signal, int k, int start);
+    void Propose(int k, int start, std::vector<int>& blocks) const;
     float Unevenness(int k, int start) const;
     // Cuts [start, start + N) of size index k the cheapest way; answers the cost.
     float Split(const float* signal, int k, int start, std::vector<int>& blocks);
@@ -48,6 +53,16 @@ private:
     std::vector<float> mix_; // the channels' mean over the analysed 2F samples
     AlignedBuffer coefs_;
     BandMasking masking_;
+    // The smallest blocks the model runs on (a quarter of the frame), per size index.
+    static constexpr int kDeepestModel = 2;
+    struct Ancestor {
+        int start = -1;
+        AlignedBuffer coefs;
+        BandMasking masking;
+        std::vector<float> allowed; // sums of the allowed noise per coefficient
+        float energy = 1;           // mean energy per coefficient
+    };
+    std::array<Ancestor, kDeepestModel + 1> ancestors_;
     float noise_factor_ = 1;
 };
 

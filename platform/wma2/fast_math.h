@@ -18,6 +18,12 @@ inline float FastLog2(float x) {
     return exponent + p;
 }
 
+// log2(x) for x > 0 within 0.09: the exponent and a straight line through the mantissa.
+inline float RoughLog2(float x) {
+    const auto bits = std::bit_cast<std::uint32_t>(x);
+    return static_cast<float>(bits) * (1.0F / 8388608.0F) - 127.0F;
+}
+
 // 2^x for -126 < x < 128.
 inline float FastExp2(float x) {
     const float floor_x = static_cast<float>(static_cast<int>(x) - (x < 0 ? 1 : 0));

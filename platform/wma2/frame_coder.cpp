@@ -1,5 +1,6 @@
 #include "frame_coder.h"
 
+#include "fast_math.h"
 #include "quantiser.h"
 
 #include <algorithm>
@@ -35,12 +36,12 @@ float BandPerceptualEntropy(const float* coefs, const float* allowed, const Stre
         if (to <= from) {
             break;
         }
-        double energy = 0;
+        float energy = 0;
         for (int i = from; i < to; ++i) {
-            energy += static_cast<double>(coefs[i]) * coefs[i];
+            energy += coefs[i] * coefs[i];
         }
-        const double n = to - from;
-        bits += static_cast<float>(0.5 * n * std::log2(1.0 + energy / n / allowed[b]));
+        const auto n = static_cast<float>(to - from);
+        bits += 0.5F * n * FastLog2(1.0F + energy / n / allowed[b]);
     }
     return bits;
 }
@@ -104,6 +105,13 @@ void FrameCoder::AnalyseBlock(BlockWork& block) {
     const int n = params_.block_len(block.k);
     for (int ch = 0; ch < params_.channels; ++ch) {
         ChannelWork& channel = block.channels[ch];
+        if (ch == 1 && std::equal(channel.coefs.data(), channel.coefs.data() + n,
+                                  block.channels[0].coefs.data())) {
+            // The same sound in both channels (a mono recording): the same mask.
+            channel.masking = block.channels[0].masking;
+            channel.content = block.channels[0].content;
+            continue;
+        }
         // Tonality needs the frequency resolution of the longer blocks.
         model_.Analyse(block.k, channel.coefs.data(), block.end, channel.masking, block.k < 2);
         channel.content = false;
@@ -169,15 +177,15 @@ void FrameCoder::ChooseStereo(BlockWork& block) {
         for (int b = 0; b < bands; ++b) {
             const int from = edges[static_cast<std::size_t>(b)];
             const int to = edges[static_cast<std::size_t>(b) + 1];
-            double energy = 0;
+            float energy = 0;
+            float peak = 0;
             for (int i = from; i < to; ++i) {
                 const float c = channel.coefs[static_cast<std::size_t>(i)];
-                energy += static_cast<double>(c) * c;
-                if (i < block.end && std::fabs(c) > floor) {
-                    channel.content = true;
-                }
+                energy += c * c;
+                peak = std::max(peak, i < block.end ? std::fabs(c) : 0.0F);
             }
-            channel.masking.energy[b] = static_cast<float>(energy / (to - from));
+            channel.content = channel.content || peak > floor;
+            channel.masking.energy[b] = energy / static_cast<float>(to - from);
         }
     }
 }
