@@ -7,7 +7,8 @@ packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libavcodec-dev libavformat-dev libswresample-dev libavutil-dev
           libpugixml-dev libncurses-dev ffmpeg python3-mutagen tmux)
 if [ "${1:-}" = "--bench" ]; then
-    packages+=(flac fluidsynth fluid-soundfont-gm espeak-ng sox hyperfine time)
+    packages+=(flac fluidsynth fluid-soundfont-gm espeak-ng sox hyperfine time
+               python3-numpy python3-scipy)
 fi
 
 missing=()
