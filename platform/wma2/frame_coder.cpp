@@ -13,6 +13,9 @@ namespace {
 // Exponent units per bel of noise energy: a step of 10^(e/16) is 1.25 dB per unit.
 constexpr float kExponentsPerBel = 8.0F;
 constexpr float kDbPerExponent = 1.25F;
+// A noise band's level may miss its target by this much (dB) before kept exponents are
+// given up for new ones.
+constexpr float kNoiseLevelSlack = 1.5F;
 
 // 10^(d / 16) for exponent differences d = 0 .. 155.
 const std::array<float, kMaxExponent - kMinExponent + 1>& StepRatios() {
@@ -382,7 +385,9 @@ void FrameCoder::PlanReuse(BlockWork& block, std::array<StoredExponents, 2>& sto
                 lost += tuning_.precision_cost * channel.weight[b] * miss * miss;
             }
         }
-        block.reuse = tuning_.reuse_exponents && possible && any && lost < saved;
+        const bool cheaper = tuning_.reuse_exponents == ExponentReuse::kAlways || lost < saved;
+        block.reuse =
+            tuning_.reuse_exponents != ExponentReuse::kNever && possible && any && cheaper;
     }
     if (block.reuse) {
         return;
@@ -395,7 +400,7 @@ void FrameCoder::PlanReuse(BlockWork& block, std::array<StoredExponents, 2>& sto
     }
 }
 
-void FrameCoder::SetNoiseLevels(BlockWork& block, int ch) {
+float FrameCoder::SetNoiseLevels(BlockWork& block, int ch) {
     ChannelWork& channel = block.channels[ch];
     ChannelCoding& coding = block.coding.channels[ch];
     const auto& high = params_.high_bands[block.k];
@@ -415,6 +420,7 @@ void FrameCoder::SetNoiseLevels(BlockWork& block, int ch) {
     }
     bool first = true;
     int previous = 0;
+    float miss = 0;
     const float top_db = kDbPerExponent * static_cast<float>(channel.effective_top);
     for (std::size_t j = 0; j < high.size(); ++j) {
         if (!coding.noise[j]) {
@@ -434,10 +440,13 @@ void FrameCoder::SetNoiseLevels(BlockWork& block, int ch) {
         }
         coding.noise_level[j] = level;
         previous = level;
+        miss = std::max(miss, std::fabs(static_cast<float>(level) - level_db));
     }
+    return miss;
 }
 
-void FrameCoder::Quantise(BlockWork& block, int offset_db, std::array<StoredExponents, 2>& stored) {
+void FrameCoder::Quantise(BlockWork& block, int offset_db, std::array<StoredExponents, 2>& stored,
+                          bool may_reuse) {
     const int k = block.k;
     const int n = params_.block_len(k);
     const int bands = params_.band_count(k);
@@ -445,7 +454,7 @@ void FrameCoder::Quantise(BlockWork& block, int offset_db, std::array<StoredExpo
     const int end_all = params_.coefs_end[k];
     BlockCoding& coding = block.coding;
 
-    bool reuse = block.reuse && k != 0;
+    bool reuse = may_reuse && block.reuse && k != 0;
     for (int ch = 0; ch < params_.channels && reuse; ++ch) {
         reuse = !block.channels[ch].content || stored[ch].valid;
     }
@@ -549,6 +558,7 @@ void FrameCoder::Quantise(BlockWork& block, int offset_db, std::array<StoredExpo
     coding.gain = gain;
     const float scale = std::pow(10.0F, -static_cast<float>(gain) / 20.0F);
     const int max_level = (1 << EscapeLevelBits(gain)) - 1;
+    float noise_miss = 0;
     for (int ch = 0; ch < params_.channels; ++ch) {
         ChannelWork& channel = block.channels[ch];
         ChannelCoding& out = coding.channels[ch];
@@ -570,8 +580,13 @@ void FrameCoder::Quantise(BlockWork& block, int offset_db, std::array<StoredExpo
         }
         out.coded = any || noise;
         if (noise) {
-            SetNoiseLevels(block, ch);
+            noise_miss = std::max(noise_miss, SetNoiseLevels(block, ch));
         }
+    }
+    if (reuse && noise_miss > kNoiseLevelSlack) {
+        // The kept exponents put a noise level out of its field's reach: send new ones.
+        Quantise(block, offset_db, stored, false);
+        return;
     }
 
     // What the decoder keeps from this block.

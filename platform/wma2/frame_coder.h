@@ -90,8 +90,10 @@ private:
     void ChooseExponents(BlockWork& block);
     void PlaceNoiseExponents(BlockWork& block, int ch);
     void PlanReuse(BlockWork& block, std::array<StoredExponents, 2>& stored);
-    void SetNoiseLevels(BlockWork& block, int ch);
-    void Quantise(BlockWork& block, int offset_db, std::array<StoredExponents, 2>& stored);
+    // Answers how far (dB) the levels had to be moved to fit their fields.
+    float SetNoiseLevels(BlockWork& block, int ch);
+    void Quantise(BlockWork& block, int offset_db, std::array<StoredExponents, 2>& stored,
+                  bool may_reuse = true);
     void QuantiseAll(int offset_db);
     void MapStoredExponents(int k, const StoredExponents& stored,
                             std::vector<int>& exponent_of) const;

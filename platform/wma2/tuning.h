@@ -9,6 +9,9 @@
 namespace wma2 {
 
 enum class StereoChoice { kPerBlock, kLeftRight, kMidSide };
+// Whether a short block keeps the exponents the decoder holds: when that is cheaper,
+// never, or whenever it can (for tests).
+enum class ExponentReuse { kWhenCheaper, kNever, kAlways };
 
 struct EncoderTuning {
     // Hearing model: extra masking offset of a pure tone over noise, and how much the
@@ -19,7 +22,7 @@ struct EncoderTuning {
     float rounding_bias = 0.18F;
     // Exponents: bits an exponent is worth per coefficient per squared unit of error.
     float precision_cost = 0.12F;
-    bool reuse_exponents = true;
+    ExponentReuse reuse_exponents = ExponentReuse::kWhenCheaper;
     bool noise_substitution = true;
     // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
     // its halves are considered.
