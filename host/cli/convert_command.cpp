@@ -8,7 +8,7 @@
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "settings/writer_settings.h"
-#include "vantrel/service.h"
+#include "vantrel/wma_config_block.h"
 
 namespace vantrel {
 namespace {
@@ -45,19 +45,14 @@ std::vector<std::uint8_t> configuration(HostSession& session, const DiskWriterCh
                                         std::vector<std::uint8_t> chosen) {
     if (!chosen.empty())
         return chosen;
-    service_base* made = choice.factory->create_instance();
-    if (!made)
-        return {};
-    auto* writer = static_cast<diskwriter*>(made);
     std::vector<std::uint8_t> block;
     std::string warning;
     try {
-        block = stored_or_default_block(*writer, writer_settings_file(choice.guid), warning);
+        block = stored_or_default_block(writer_settings_file(choice.guid), warning);
     } catch (const SettingsError& e) {
         warning = std::string(e.what()) + "; using the default settings";
-        block = default_block(*writer);
+        block = wma_config::make_default();
     }
-    writer->release();
     if (!warning.empty())
         session.output().error("vantrel: warning: " + warning);
     return block;

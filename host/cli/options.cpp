@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "vantrel/wma_config_block.h"
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -98,7 +100,7 @@ bool shared_option(const std::string& option, ArgumentScanner& scanner, Options&
 
 bool encoding_option(const std::string& option, ArgumentScanner& scanner, EncodingChoice& choice) {
     if (option == "--preset") {
-        choice.preset = parse_int(scanner.value(option), option, 0, kPresetCount - 1);
+        choice.preset = parse_int(scanner.value(option), option, 0, wma_config::preset_count - 1);
         return true;
     }
     if (option == "--profile") {

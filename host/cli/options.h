@@ -48,8 +48,6 @@ struct Options {
     SettingsOptions settings;
 };
 
-constexpr int kPresetCount = 9;
-
 // Reads argv[1..argc-1]. Throws UsageError with a message that names the problem.
 Options parse_options(int argc, const char* const* argv);
 

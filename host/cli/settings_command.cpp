@@ -3,11 +3,11 @@
 
 #include "cli/host_session.h"
 #include "services/host_string.h"
-#include "settings/config_block.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "settings/writer_settings.h"
 #include "vantrel/service.h"
+#include "vantrel/wma_config_block.h"
 
 namespace vantrel {
 namespace {
@@ -30,8 +30,8 @@ void show(diskwriter& writer, const DiskWriterChoice& choice, const std::string&
     std::printf("Settings file: %s%s\n", file.c_str(), saved ? "" : " (not saved yet)");
     std::printf("Setting:       %s\n", description(writer).c_str());
     std::printf("Presets (--preset N):\n");
-    for (int i = 0; i < kPresetCount; ++i) {
-        configure(writer, make_config_block(i, ""));
+    for (int i = 0; i < wma_config::preset_count; ++i) {
+        configure(writer, wma_config::make(i, ""));
         std::printf("  %d  %s\n", i, description(writer).c_str());
     }
     configure(writer, current);
@@ -59,7 +59,7 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
         return 1;
     }
     std::string warning;
-    stored_or_default_block(writer, file, warning);
+    configure(writer, stored_or_default_block(file, warning));
     if (!warning.empty())
         session.output().error("vantrel: warning: " + warning);
 
@@ -68,7 +68,7 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
         show(writer, choice, file);
         return 0;
     case SettingsAction::reset:
-        configure(writer, default_block(writer));
+        configure(writer, wma_config::make_default());
         return save(session, writer, file);
     case SettingsAction::store: {
         std::vector<std::uint8_t> block;

@@ -2,9 +2,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-#include "settings/config_block.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
+#include "settings/writer_settings.h"
 #include "test_support.h"
 
 namespace vantrel {
@@ -49,17 +49,27 @@ TEST(SettingsStore, AFolderInTheWayIsAnError) {
     EXPECT_THROW(save_settings(dir.file("blocker/w.cfg"), {1, 2}), SettingsError);
 }
 
-TEST(ConfigBlock, PresetIndexLengthAndTextLittleEndian) {
-    EXPECT_EQ(make_config_block(2, ""), (std::vector<std::uint8_t>{2, 0, 0, 0, 0, 0, 0, 0}));
-    std::string text(700, 'x');
-    auto block = make_config_block(kCustomProfileIndex, text);
-    ASSERT_EQ(block.size(), 708u);
-    EXPECT_EQ(block[0], 9);
-    EXPECT_EQ(block[4], 700 & 0xFF);
-    EXPECT_EQ(block[5], 700 >> 8);
-    EXPECT_EQ(block[6], 0);
-    EXPECT_EQ(std::string(block.begin() + 8, block.end()), text);
-    EXPECT_EQ(make_config_block(-1, "")[3], 0xFF);
+TEST(StoredBlock, UsedWhenCompleteElseTheDefaultWithAReason) {
+    TempDir dir;
+    const std::string file = dir.file("w.cfg");
+    const std::vector<std::uint8_t> fallback{2, 0, 0, 0, 0, 0, 0, 0};
+    std::string warning;
+    EXPECT_EQ(stored_or_default_block(file, warning), fallback);
+    EXPECT_EQ(warning, "") << "nothing saved yet is no problem";
+
+    const std::vector<std::uint8_t> custom{9, 0, 0, 0, 2, 0, 0, 0, 'h', 'i'};
+    save_settings(file, custom);
+    EXPECT_EQ(stored_or_default_block(file, warning), custom);
+    EXPECT_EQ(warning, "");
+
+    save_settings(file, {10, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(stored_or_default_block(file, warning), fallback);
+    EXPECT_NE(warning.find("name no preset"), std::string::npos) << warning;
+
+    warning.clear();
+    save_settings(file, {5, 0, 0, 0, 3, 0, 0, 0, 'a'});
+    EXPECT_EQ(stored_or_default_block(file, warning), fallback);
+    EXPECT_NE(warning.find("damaged"), std::string::npos) << warning;
 }
 
 std::string utf16le(const std::u16string& text, bool bom) {
