@@ -35,35 +35,47 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
     std::mutex writer_error_mutex;
     std::string writer_error;
 
+    // Each worker has a disk writer of its own; one that had to abandon a
+    // track is released and a fresh one made for the next.
     auto worker = [&] {
-        std::string error;
-        diskwriter* writer = make_writer(*request.writer_factory, error);
-        if (!writer) {
-            std::lock_guard lock(writer_error_mutex);
-            writer_error = error;
-            return;
-        }
-        if (!request.config.empty() &&
-            !writer->set_config(request.config.data(),
-                                static_cast<std::uint32_t>(request.config.size())))
-            output.error("vantrel: warning: the disk writer did not fully accept its settings");
+        diskwriter* writer = nullptr;
+        auto ready_writer = [&]() -> diskwriter* {
+            if (writer)
+                return writer;
+            std::string error;
+            writer = make_writer(*request.writer_factory, error);
+            if (!writer) {
+                std::lock_guard lock(writer_error_mutex);
+                writer_error = error;
+                return nullptr;
+            }
+            if (!request.config.empty() &&
+                !writer->set_config(request.config.data(),
+                                    static_cast<std::uint32_t>(request.config.size())))
+                output.error("vantrel: warning: the disk writer did not fully accept its settings");
+            return writer;
+        };
         for (;;) {
-            if (stop.load())
+            if (stop.load() || !ready_writer())
                 break;
             std::size_t index = next.fetch_add(1);
             if (index >= request.plans.size())
                 break;
             const OutputPlan& plan = request.plans[index];
-            TrackOutcome outcome = convert_track(*writer, plan, request.overrides,
-                                                 static_cast<unsigned>(index), output, stop);
+            TrackOutcome outcome = convert_track(*writer, plan, request.overrides, output, stop);
             if (outcome.written)
                 output.info(plan.input + " -> " + plan.output);
             else
                 output.error("vantrel: " + plan.input + ": " + outcome.error);
+            if (outcome.writer_abandoned) {
+                writer->release();
+                writer = nullptr;
+            }
             outcomes[index] = std::move(outcome);
             attempted[index] = true; // each index is written by one thread only
         }
-        writer->release();
+        if (writer)
+            writer->release();
     };
 
     std::size_t threads =

@@ -87,19 +87,4 @@ std::vector<OutputPlan> plan_outputs(const std::vector<std::string>& inputs,
     return plans;
 }
 
-StagedOutput stage_output(const std::string& output, unsigned unique) {
-    std::error_code ec;
-    fs::path target(output);
-    // A symbolic link stays a link: the file it points to is replaced.
-    if (fs::is_symlink(fs::symlink_status(target, ec)))
-        target = fs::weakly_canonical(target, ec);
-    auto status = fs::status(target, ec);
-    if (fs::exists(status) && !fs::is_regular_file(status))
-        return {target.string(), target.string()};
-    fs::path staging = target.parent_path() /
-                       ("." + target.stem().string() + ".vantrel-" + std::to_string(::getpid()) +
-                        "-" + std::to_string(unique) + target.extension().string());
-    return {target.string(), staging.string()};
-}
-
 } // namespace vantrel

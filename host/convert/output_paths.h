@@ -31,13 +31,4 @@ bool same_file(const std::string& a, const std::string& b);
 // Empty when a new file can be made in the folder of `output`; else the reason.
 std::string check_output_folder(const std::string& output);
 
-// Where the encoder writes before the finished file is moved onto its path, and
-// whether staging is possible: devices and pipes are written directly.
-struct StagedOutput {
-    std::string final_path;   // the regular file the output ends up in
-    std::string staging_path; // equal to final_path when written directly
-    bool direct() const { return staging_path == final_path; }
-};
-StagedOutput stage_output(const std::string& output, unsigned unique);
-
 } // namespace vantrel

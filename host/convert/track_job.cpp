@@ -3,6 +3,7 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "decode/tag_normalizer.h"
 #include "progress/status_output.h"
@@ -27,9 +28,21 @@ template <class F> bool guarded(F&& call, std::string& failure) {
     return false;
 }
 
-void remove_quietly(const std::string& path) {
-    std::error_code ec;
-    fs::remove(path, ec);
+// What stands at a path, to tell afterwards whether the encoder put a new file
+// there: the platform's writer moves a finished file onto the path, so a file
+// that is new has a new identity.
+struct FileIdentity {
+    bool exists = false;
+    bool regular = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+FileIdentity identity_of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return {true, S_ISREG(st.st_mode), st.st_dev, st.st_ino};
 }
 
 } // namespace
@@ -58,7 +71,7 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
 }
 
 TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
-                           unsigned unique, StatusOutput& output, const std::atomic<bool>& stop) {
+                           StatusOutput& output, const std::atomic<bool>& stop) {
     TrackOutcome outcome;
     if (!plan.error.empty()) {
         outcome.error = plan.error;
@@ -89,17 +102,17 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
     }
 
     const double rate = decoder->facts().sample_rate;
-    StagedOutput staged = stage_output(plan.output, unique);
+    const FileIdentity before = identity_of(plan.output);
     TrackContext context{plan.input, 0};
     ScopedTrack scope(context);
     int slot = output.track_started(plan.input, decoder->facts().duration);
     std::string failure;
-    std::string location = "file://" + staged.staging_path;
+    std::string location = "file://" + plan.output;
     bool opened = guarded([&] { return writer.open(location.c_str(), 0, 0, 0, 0, 0); }, failure);
     if (opened && !guarded([&] { return writer.set_info(&track); }, failure) && failure.empty())
         failure = "the encoder did not take the track's information";
     if (!opened && failure.empty())
-        failure = "the encoder cannot open " + staged.final_path;
+        failure = "the encoder cannot open " + plan.output;
     std::size_t chunks_taken = 0;
     while (failure.empty() && frames > 0) {
         chunk.set_sample_count(static_cast<std::uint32_t>(frames));
@@ -125,27 +138,28 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
             failure = e.what();
         }
     }
-    if (opened)
+    // A track that failed on this side is abandoned, not closed: closing would
+    // finish a file with part of the audio and put it over an older one, while
+    // a disk writer released without close throws its unfinished file away.
+    if (opened && failure.empty())
         guarded(
             [&] {
                 writer.close();
                 return true;
             },
             failure);
+    else if (opened)
+        outcome.writer_abandoned = true;
     outcome.audio_seconds = static_cast<double>(decoder->frames_read()) / rate;
 
-    std::error_code ec;
     if (failure.empty() && context.error_lines > 0)
         failure = "the encoder reported an error (see above)";
-    if (failure.empty() && !fs::exists(staged.staging_path, ec))
-        failure = "the encoder wrote no output file";
-    if (failure.empty() && !staged.direct()) {
-        fs::rename(staged.staging_path, staged.final_path, ec);
-        if (ec)
-            failure = "cannot move the finished file to " + staged.final_path + ": " + ec.message();
+    if (failure.empty()) {
+        const FileIdentity after = identity_of(plan.output);
+        const bool replaced = after.device != before.device || after.inode != before.inode;
+        if (!after.exists || (after.regular && before.exists && !replaced))
+            failure = "the encoder wrote no output file";
     }
-    if (!failure.empty() && !staged.direct())
-        remove_quietly(staged.staging_path);
     output.track_finished(slot, outcome.audio_seconds);
     outcome.written = failure.empty();
     outcome.error = failure;

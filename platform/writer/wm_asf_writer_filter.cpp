@@ -315,20 +315,44 @@ HRESULT WmAsfWriterFilter::ReceivePcm(const BYTE* data, std::size_t length) {
         }
     }
     try {
-        // Whole frames only; a frame split across samples waits for its rest.
-        carry_.insert(carry_.end(), data, data + length);
-        const std::size_t frames = carry_.size() / inputBlockAlign_;
-        if (frames == 0) {
-            return S_OK;
+        // Samples normally hold whole frames and go to the encoder as they are;
+        // a frame split across samples is put together first.
+        if (!carry_.empty()) {
+            const std::size_t take = std::min(inputBlockAlign_ - carry_.size(), length);
+            carry_.insert(carry_.end(), data, data + take);
+            data += take;
+            length -= take;
+            if (carry_.size() < inputBlockAlign_) {
+                return S_OK;
+            }
+            const HRESULT hr = WriteFrames(carry_.data(), 1);
+            carry_.clear();
+            if (FAILED(hr)) {
+                return Abort(hr);
+            }
         }
-        std::vector<std::int16_t> pcm(frames * inputBlockAlign_ / 2);
-        std::memcpy(pcm.data(), carry_.data(), pcm.size() * 2);
-        carry_.erase(carry_.begin(), carry_.begin() + static_cast<std::ptrdiff_t>(pcm.size() * 2));
-        const HRESULT hr = session_->Write(0, pcm.data(), frames);
-        return FAILED(hr) ? Abort(hr) : S_OK;
+        const std::size_t frames = length / inputBlockAlign_;
+        const HRESULT hr = WriteFrames(data, frames);
+        if (FAILED(hr)) {
+            return Abort(hr);
+        }
+        carry_.assign(data + frames * inputBlockAlign_, data + length);
+        return S_OK;
     } catch (const std::bad_alloc&) {
         return Abort(E_OUTOFMEMORY);
     }
+}
+
+HRESULT WmAsfWriterFilter::WriteFrames(const BYTE* data, std::size_t frames) {
+    if (frames == 0) {
+        return S_OK;
+    }
+    if (reinterpret_cast<std::uintptr_t>(data) % alignof(std::int16_t) == 0) {
+        return session_->Write(0, reinterpret_cast<const std::int16_t*>(data), frames);
+    }
+    std::vector<std::int16_t> aligned(frames * inputBlockAlign_ / sizeof(std::int16_t));
+    std::memcpy(aligned.data(), data, aligned.size() * sizeof(std::int16_t));
+    return session_->Write(0, aligned.data(), frames);
 }
 
 HRESULT WmAsfWriterFilter::EndOfStreamReached() {

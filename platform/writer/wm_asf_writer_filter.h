@@ -82,6 +82,8 @@ private:
     // Streaming state; guarded by streamLock_, never by the filter lock.
     HRESULT StartSession();
     HRESULT Abort(HRESULT failure);
+    // Hands whole frames to the session without a copy when they are aligned.
+    HRESULT WriteFrames(const BYTE* data, std::size_t frames);
 
     AsfWriterInputPin pin_;
     std::shared_ptr<HeaderAttributes> attributes_;
@@ -99,8 +101,8 @@ private:
     bool runReplace_ = true;
     std::vector<StreamSetup> runStreams_;
     std::size_t inputBlockAlign_ = 0;
-    std::unique_ptr<EncodingSession> session_;
     std::vector<BYTE> carry_; // the start of a frame split across samples
+    std::unique_ptr<EncodingSession> session_;
     HRESULT failure_ = S_OK;
     bool completed_ = false;
 };

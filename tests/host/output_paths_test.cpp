@@ -96,33 +96,5 @@ TEST(OutputPaths, AnUnwritableOutputFolderIsNamed) {
     }
 }
 
-TEST(OutputPaths, StagingIsAHiddenFileBesideTheOutput) {
-    TempDir dir;
-    StagedOutput staged = stage_output(dir.file("song.wma"), 7);
-    EXPECT_EQ(staged.final_path, dir.file("song.wma"));
-    EXPECT_FALSE(staged.direct());
-    fs::path staging(staged.staging_path);
-    EXPECT_EQ(staging.parent_path(), dir.path());
-    EXPECT_EQ(staging.filename().string().front(), '.');
-    EXPECT_EQ(staging.extension(), ".wma");
-    EXPECT_NE(stage_output(dir.file("song.wma"), 8).staging_path, staged.staging_path);
-}
-
-TEST(OutputPaths, ALinkedOutputReplacesTheLinkedFileAndKeepsTheLink) {
-    TempDir dir;
-    fs::create_directory(dir.path() / "real");
-    touch(dir.file("real/target.wma"));
-    fs::create_symlink(dir.file("real/target.wma"), dir.file("link.wma"));
-    StagedOutput staged = stage_output(dir.file("link.wma"), 1);
-    EXPECT_EQ(staged.final_path, fs::canonical(dir.file("real/target.wma")).string());
-    EXPECT_EQ(fs::path(staged.staging_path).parent_path(), fs::canonical(dir.path() / "real"));
-}
-
-TEST(OutputPaths, DevicesAreWrittenDirectly) {
-    StagedOutput staged = stage_output("/dev/null", 1);
-    EXPECT_TRUE(staged.direct());
-    EXPECT_EQ(staged.final_path, "/dev/null");
-}
-
 } // namespace
 } // namespace vantrel

@@ -56,6 +56,31 @@ TEST_F(RealWma, TwoInputsWithOneOutputNameWriteOnlyTheFirst) {
     EXPECT_EQ(files_left(), (Names{"same.flac", "same.wav", "same.wma"}));
 }
 
+// The platform's file writer alone keeps the user's files: a link stays a link
+// with its target replaced, a device is written directly, an older file is
+// replaced by the finished one, and nothing is left beside the output.
+TEST_F(RealWma, OutputsThroughALinkADeviceAndOverAnOlderFile) {
+    make_tone(dir_.file("a.wav"), 0.5, 44100, 2);
+    fs::create_directory(dir_.path() / "real");
+    std::ofstream(dir_.file("real/target.wma")) << "older";
+    fs::create_symlink(dir_.file("real/target.wma"), dir_.file("link.wma"));
+    CommandResult r = vantrel({"convert", "-o", dir_.file("link.wma"), dir_.file("a.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir_.file("link.wma")));
+    EXPECT_EQ(probe(dir_.file("real/target.wma"), "stream=codec_name"), "wmav2\n");
+
+    r = vantrel({"convert", "-o", "/dev/null", dir_.file("a.wav")});
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    std::ofstream(dir_.file("a.wma")) << "older";
+    r = vantrel({"convert", dir_.file("a.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(dir_.file("a.wma"), "stream=codec_name"), "wmav2\n");
+    for (const fs::path& folder : {dir_.path(), dir_.path() / "real"})
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+}
+
 TEST_F(RealWma, UnusableOutputFoldersAreNamed) {
     make_tone(dir_.file("a.wav"), 0.3, 44100, 2);
     std::ofstream(dir_.file("plain")) << "a file, not a folder";
