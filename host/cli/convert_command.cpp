@@ -1,6 +1,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <thread>
 
 #include "cli/host_session.h"
@@ -14,13 +15,15 @@ namespace vantrel {
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<int> interrupting_signal{0};
 
-extern "C" void on_interrupt(int) {
+extern "C" void on_interrupt(int signal) {
+    interrupting_signal.store(signal);
     interrupted.store(true);
 }
 
-// Ctrl-C lets the tracks in progress end cleanly (their partial output is
-// removed); a second one ends the program at once.
+// Ctrl-C, SIGTERM and SIGHUP let the tracks in progress end cleanly (their
+// unfinished output is thrown away); a second one ends the program at once.
 class InterruptGuard {
 public:
     InterruptGuard() {
@@ -28,17 +31,17 @@ public:
         action.sa_handler = on_interrupt;
         action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &old_int_);
-        sigaction(SIGTERM, &action, &old_term_);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &action, &old_[i]);
     }
     ~InterruptGuard() {
-        sigaction(SIGINT, &old_int_, nullptr);
-        sigaction(SIGTERM, &old_term_, nullptr);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &old_[i], nullptr);
     }
 
 private:
-    struct sigaction old_int_ {};
-    struct sigaction old_term_ {};
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction old_[std::size(kSignals)]{};
 };
 
 std::vector<std::uint8_t> configuration(HostSession& session, const DiskWriterChoice& choice,
@@ -85,6 +88,7 @@ int run_convert(const Options& options) {
     request.jobs = c.jobs ? c.jobs : std::max(1u, std::thread::hardware_concurrency());
 
     interrupted.store(false);
+    interrupting_signal.store(0);
     RunTotals totals;
     {
         InterruptGuard guard;
@@ -92,7 +96,7 @@ int run_convert(const Options& options) {
     }
     session.output().info("vantrel: " + summary_line(totals));
     if (interrupted.load())
-        return 130;
+        return 128 + interrupting_signal.load(); // as if the signal had ended the program
     return totals.failed ? 1 : 0;
 }
 

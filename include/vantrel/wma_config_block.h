@@ -53,8 +53,8 @@ inline contents read(const void* data, std::size_t size) {
 
 // Writes the block as three writes: the index, N and the text (a write of 0
 // bytes when the text is empty). `write(const void* bytes, std::size_t count)`.
-template <class Write> void write(Write&& write_bytes, std::int32_t preset_index,
-                                  std::string_view profile_text) {
+template <class Write>
+void write(Write&& write_bytes, std::int32_t preset_index, std::string_view profile_text) {
     auto u32 = [](std::uint32_t value) {
         return std::array<unsigned char, 4>{
             static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),

@@ -49,8 +49,8 @@ struct IMoniker : IPersistStream {
                                                    void** result) = 0;
     virtual HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx* context, IMoniker* left, REFIID iid,
                                                     void** result) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reduce(IBindCtx* context, DWORD howFar,
-                                             IMoniker** toLeft, IMoniker** reduced) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reduce(IBindCtx* context, DWORD howFar, IMoniker** toLeft,
+                                             IMoniker** reduced) = 0;
     virtual HRESULT STDMETHODCALLTYPE ComposeWith(IMoniker* right, BOOL onlyIfNotGeneric,
                                                   IMoniker** composite) = 0;
     virtual HRESULT STDMETHODCALLTYPE Enum(BOOL forward, IEnumMoniker** enumerator) = 0;
@@ -118,8 +118,8 @@ PLATFORM_API void CoUninitialize();
 
 // REGDB_E_CLASSNOTREG for an unknown class, CO_E_NOTINITIALIZED on a thread
 // without COM.
-PLATFORM_API HRESULT CoCreateInstance(REFCLSID classId, IUnknown* outer, DWORD context,
-                                      REFIID iid, void** object);
+PLATFORM_API HRESULT CoCreateInstance(REFCLSID classId, IUnknown* outer, DWORD context, REFIID iid,
+                                      void** object);
 // Registers (or with a null function removes) an in-process class.
 PLATFORM_API HRESULT CoRegisterClassFunction(REFCLSID classId, ClassFactoryFunction create);
 

@@ -298,7 +298,8 @@ TEST(Unicode, ReplacesOrRefusesMalformedTextAndDecodesLatin1) {
 
     const std::u16string lone{u'a', 0xD800, u'b'};
     EXPECT_FALSE(unicode::Utf16ToUtf8(lone));
-    EXPECT_EQ(unicode::Utf16ToUtf8(lone, false), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(unicode::Utf16ToUtf8(lone, false), "a\xEF\xBF\xBD"
+                                                 "b");
     EXPECT_EQ(unicode::Utf16ToUtf8(u"\U0001F3B5\u00E9"), "\xF0\x9F\x8E\xB5\xC3\xA9");
     EXPECT_FALSE(unicode::Utf8ToUtf16("\xED\xA0\x80")) << "an encoded surrogate is malformed";
     EXPECT_EQ(unicode::Utf8ToUtf16("\xC0\x80", false), u"\uFFFD\uFFFD");
