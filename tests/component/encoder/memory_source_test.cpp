@@ -1,6 +1,7 @@
 // The memory audio source and its queue: media type and buffer agreement,
 // sample filling and times, the producer's blocking, and the release of a
 // producer whenever the worker stops taking blocks.
+#include "bounded_wait.h"
 #include "encoder/memory_audio_source.h"
 #include "encoder/memory_audio_source_stream.h"
 #include "encoder/pcm_block_queue.h"
@@ -9,41 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
-
 namespace {
 
-// Runs a call on another thread; a call that never returns ends the program.
-class Watched {
-public:
-    template <typename Call> explicit Watched(Call call) {
-        thread_ = std::thread([this, call] {
-            result_ = call();
-            done_ = true;
-        });
-    }
-    ~Watched() {
-        if (thread_.joinable()) {
-            Wait();
-        }
-    }
-    bool Done() const { return done_; }
-    HRESULT Wait() {
-        if (!WaitUntil([this] { return done_.load(); })) {
-            std::fprintf(stderr, "deadlock: the watched call never returned\n");
-            std::abort();
-        }
-        thread_.join();
-        return result_;
-    }
-
-private:
-    std::thread thread_;
-    std::atomic<bool> done_{false};
-    std::atomic<HRESULT> result_{E_FAIL};
-};
+using test_support::Watched;
 
 std::unique_ptr<PcmBlock> Block(std::size_t size, BYTE fill) {
     return std::make_unique<PcmBlock>(size, fill);

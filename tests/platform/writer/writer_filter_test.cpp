@@ -220,10 +220,9 @@ TEST(WriterFilterGraph, AttributesSetBeforeRunReachTheHeader) {
     ASSERT_EQ(SetString(info.Get(), u"title", u"A title"), S_OK);
     ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
 
-    int status = -1;
-    const auto output = RunCommand(
-        "/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py '" + path + "'", &status);
-    ASSERT_EQ(status, 0) << output;
+    const auto [status, output, errors] =
+        RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py " + ShellQuote(path));
+    ASSERT_EQ(status, 0) << errors;
     EXPECT_NE(output.find("Author\tASFUnicodeAttribute\tÜnïcødé ☃\n"), std::string::npos) << output;
     EXPECT_NE(output.find("WM/Year\tASFUnicodeAttribute\t2001\n"), std::string::npos) << output;
     EXPECT_EQ(output.find("1999"), std::string::npos) << output;
@@ -265,7 +264,7 @@ TEST(WriterFilterGraph, AFullDiskAbortsAndKeepsTheOlderFile) {
         EXPECT_EQ(abortCode, NS_E_FILE_WRITE);
         EXPECT_EQ(graph.sourceFilter->ReceiveFailure(), NS_E_FILE_WRITE);
     }
-    EXPECT_EQ(ReadWholeFile(path), "older");
+    EXPECT_EQ(ReadFile(path), "older");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("full")),
                             std::filesystem::directory_iterator()),
               1);
@@ -284,7 +283,7 @@ TEST(WriterFilterGraph, StoppingBeforeTheEndAbandonsTheFile) {
     ASSERT_TRUE(graph.sourceFilter->WaitUntilDelivered(kWaitMs));
     EXPECT_EQ(folder.Entries().size(), 2u); // the older file and the one being written
     ASSERT_EQ(graph.control->Stop(), S_OK);
-    EXPECT_EQ(ReadWholeFile(path), "older");
+    EXPECT_EQ(ReadFile(path), "older");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
 }
 
@@ -295,9 +294,9 @@ TEST(WriterFilterGraph, TheGraphCanRunAgainIntoTheSameFile) {
     WriterGraph graph;
     ASSERT_EQ(graph.Build(BuiltInProfile(2).Get(), path, Plan(44100, 2, 1.0)), S_OK);
     ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
-    const auto first = ReadWholeFile(path);
+    const auto first = ReadFile(path);
     ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
-    EXPECT_EQ(ReadWholeFile(path), first);
+    EXPECT_EQ(ReadFile(path), first);
 }
 
 } // namespace
