@@ -138,6 +138,15 @@ protected:
         std::vector<BYTE> data(bytes, fill);
         return source->QueuePcm(data.data(), static_cast<DWORD>(bytes));
     }
+    // A producer for Watched: queues up to ten blocks, stopping at the first failure.
+    auto TenBlocks(std::size_t bytes) {
+        return [this, bytes] {
+            HRESULT last = S_OK;
+            for (int i = 0; i < 10 && SUCCEEDED(last); ++i)
+                last = Queue(bytes);
+            return last;
+        };
+    }
     bool AbortEventWith(HRESULT code) {
         for (const GraphEvent& event : graph.sink.Events()) {
             if (event.code == EC_ERRORABORT && event.param1 == code) {
@@ -342,13 +351,7 @@ TEST_F(MemorySourceTest, RefusedDeliveryReleasesTheProducer) {
     ASSERT_EQ(source->Pause(), S_OK);
     // The first block is refused; the worker stops taking blocks and the
     // producer gets a failure instead of waiting for ever.
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(16);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(16));
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);
     EXPECT_EQ(Watched([this] { return source->QueueEndOfStream(); }).Wait(), VFW_E_WRONG_STATE);
     EXPECT_EQ(down.endOfStreams.load(), 0);
@@ -357,13 +360,7 @@ TEST_F(MemorySourceTest, RefusedDeliveryReleasesTheProducer) {
 TEST_F(MemorySourceTest, BlockLargerThanTheBufferAbortsAndReleasesTheProducer) {
     Connect();
     ASSERT_EQ(source->Pause(), S_OK);
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(256 * kFrameBytes + 1);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(256 * kFrameBytes + 1));
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);
     ASSERT_TRUE(WaitUntil([&] { return AbortEventWith(E_OUTOFMEMORY); }));
     EXPECT_EQ(down.receiveCount.load(), 0);
@@ -384,13 +381,7 @@ TEST_F(MemorySourceTest, StoppingReleasesAProducerWaitingForASlot) {
     Connect();
     down.holdSamples = true; // the downstream keeps the only buffer
     ASSERT_EQ(source->Pause(), S_OK);
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(16);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(16));
     ASSERT_TRUE(WaitUntil([&] { return down.receiveCount.load() == 1; }));
     EXPECT_EQ(Watched([this] { return source->Stop(); }).Wait(), S_OK);
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);
