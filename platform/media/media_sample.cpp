@@ -18,38 +18,18 @@ void MediaSample::ClearMediaType() {
 }
 
 void MediaSample::PrepareForUse() {
-    references_.store(1);
+    RestartReferences();
     actual_ = size_;
     timeValid_ = stopValid_ = mediaTimeValid_ = false;
     syncPoint_ = preroll_ = discontinuity_ = false;
     ClearMediaType();
 }
 
-HRESULT MediaSample::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IMediaSample) {
-        AddRef();
-        *object = static_cast<IMediaSample*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG MediaSample::AddRef() {
-    return ++references_;
-}
-
-ULONG MediaSample::Release() {
-    const ULONG left = --references_;
-    if (left == 0) {
-        // The allocator may free this sample while taking it back.
-        MemoryAllocator* allocator = allocator_;
-        allocator->ReturnSample(this);
-        allocator->Release();
-    }
-    return left;
+void MediaSample::LastReleased() {
+    // The allocator may free this sample while taking it back.
+    MemoryAllocator* allocator = allocator_;
+    allocator->ReturnSample(this);
+    allocator->Release();
 }
 
 HRESULT MediaSample::GetPointer(BYTE** buffer) {

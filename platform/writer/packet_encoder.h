@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace writer {
@@ -64,6 +65,24 @@ public:
 using PacketEncoderFactory = std::unique_ptr<PacketEncoder> (*)(const EncoderTarget& target,
                                                                 const PcmFormat& input,
                                                                 HRESULT* result);
+
+// The factory of an encoder class with an Open(target, input) that answers a
+// result code: a new encoder that opened, or null with the failure.
+template <class Encoder>
+std::unique_ptr<PacketEncoder> OpenPacketEncoder(const EncoderTarget& target,
+                                                 const PcmFormat& input, HRESULT* result) {
+    try {
+        auto encoder = std::make_unique<Encoder>();
+        *result = encoder->Open(target, input);
+        if (FAILED(*result)) {
+            return nullptr;
+        }
+        return encoder;
+    } catch (const std::bad_alloc&) {
+        *result = E_OUTOFMEMORY;
+        return nullptr;
+    }
+}
 
 // Adds (or with null removes) the factory for a format tag. The libavcodec
 // encoders for tags 0x160 and 0x161 and the lossless encoder for 0x163 are

@@ -70,19 +70,16 @@ HRESULT WmAsfWriterFilter::Create(IUnknown* outer, REFIID iid, void** object) {
     if (outer != nullptr) {
         return CLASS_E_NOAGGREGATION;
     }
-    WmAsfWriterFilter* filter = nullptr;
+    com::Ptr<WmAsfWriterFilter> filter;
     try {
-        filter = new WmAsfWriterFilter();
+        filter = com::Ptr<WmAsfWriterFilter>::Adopt(new WmAsfWriterFilter());
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     if (!filter->writerAdvanced_ || !filter->profile_) {
-        filter->Release();
         return E_OUTOFMEMORY;
     }
-    const HRESULT hr = filter->QueryInterface(iid, object);
-    filter->Release();
-    return hr;
+    return filter->QueryInterface(iid, object);
 }
 
 WmAsfWriterFilter::WmAsfWriterFilter()
@@ -99,18 +96,11 @@ WmAsfWriterFilter::WmAsfWriterFilter()
 WmAsfWriterFilter::~WmAsfWriterFilter() = default;
 
 HRESULT WmAsfWriterFilter::QueryExtraInterface(REFIID iid, void** object) {
-    if (iid == IID_IConfigAsfWriter) {
-        *object = static_cast<IConfigAsfWriter*>(this);
-    } else if (iid == IID_IFileSinkFilter || iid == IID_IFileSinkFilter2) {
-        *object = static_cast<IFileSinkFilter2*>(this);
-    } else if (iid == IID_IServiceProvider) {
-        *object = static_cast<IServiceProvider*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    // IUnknown never comes here: the filter base answers it.
+    return com::QueryEntries<
+        com::Interface<IConfigAsfWriter, IID_IConfigAsfWriter>,
+        com::Interface<IFileSinkFilter2, IID_IFileSinkFilter2, IID_IFileSinkFilter>,
+        com::Interface<IServiceProvider, IID_IServiceProvider>>(this, iid, object);
 }
 
 // ---- IConfigAsfWriter ---------------------------------------------------------
@@ -149,7 +139,7 @@ HRESULT WmAsfWriterFilter::ConfigureFilterUsingProfile(IWMProfile* profile) {
     if (FAILED(hr)) {
         return hr == E_OUTOFMEMORY ? hr : NS_E_INVALID_OUTPUT_FORMAT;
     }
-    profile_ = ComPtr<IWMProfile>::Share(profile);
+    profile_ = com::Ptr<IWMProfile>::Share(profile);
     targets_ = std::move(targets);
     return S_OK;
 }
@@ -159,7 +149,7 @@ HRESULT WmAsfWriterFilter::GetCurrentProfile(IWMProfile** profile) {
         return E_POINTER;
     }
     std::lock_guard guard(FilterLock());
-    *profile = ComPtr<IWMProfile>(profile_).Detach();
+    *profile = com::Ptr<IWMProfile>(profile_).Detach();
     return *profile != nullptr ? S_OK : NS_E_NOT_CONFIGURED;
 }
 

@@ -2,7 +2,7 @@
 // with the codec of the configured profile and writes a Windows Media file.
 #pragma once
 
-#include "com_ptr.h"
+#include "core/com_ptr.h"
 #include "encoding_session.h"
 #include "header_attributes.h"
 #include "profile_targets.h"
@@ -87,10 +87,10 @@ private:
 
     AsfWriterInputPin pin_;
     std::shared_ptr<HeaderAttributes> attributes_;
-    ComPtr<IWMWriterAdvanced2> writerAdvanced_;
+    com::Ptr<IWMWriterAdvanced2> writerAdvanced_;
 
     // Configuration, under the filter lock.
-    ComPtr<IWMProfile> profile_;
+    com::Ptr<IWMProfile> profile_;
     std::vector<ProfileStreamTarget> targets_;
     std::u16string fileName_;
     DWORD mode_ = 0;

@@ -1,40 +1,18 @@
 #include "wm_profile.h"
 #include "utf16_text.h"
 
-#include <atomic>
+#include "core/com_object.h"
+
 #include <new>
 #include <vector>
 
 namespace writer {
 namespace {
 
-class StreamConfig final : public IWMStreamConfig, public IWMMediaProps {
+class StreamConfig final : public com::Object<com::Interface<IWMStreamConfig, IID_IWMStreamConfig>,
+                                              com::Interface<IWMMediaProps, IID_IWMMediaProps>> {
 public:
     explicit StreamConfig(StreamDescription stream) : stream_(std::move(stream)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMStreamConfig) {
-            *object = static_cast<IWMStreamConfig*>(this);
-        } else if (iid == IID_IWMMediaProps) {
-            *object = static_cast<IWMMediaProps*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     // IWMStreamConfig
     HRESULT STDMETHODCALLTYPE GetStreamType(GUID* type) override {
@@ -143,7 +121,7 @@ public:
     }
 
 private:
-    ~StreamConfig() = default;
+    ~StreamConfig() override = default;
 
     template <class T> static HRESULT Out(T* target, const T& value) {
         if (target == nullptr) {
@@ -160,39 +138,17 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> references_{1};
     StreamDescription stream_;
 };
 
-class Profile final : public IWMProfile {
+class Profile final : public com::Object<com::Interface<IWMProfile, IID_IWMProfile>> {
 public:
     explicit Profile(const ProfileDescription& description)
         : version_(description.version), name_(description.name),
           description_(description.description) {
         for (const auto& stream : description.streams) {
-            streams_.push_back(ComPtr<IWMStreamConfig>::Adopt(new StreamConfig(stream)));
+            streams_.push_back(com::Ptr<IWMStreamConfig>::Adopt(new StreamConfig(stream)));
         }
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMProfile) {
-            *object = static_cast<IWMProfile*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION* version) override {
@@ -237,7 +193,7 @@ public:
         if (index >= streams_.size()) {
             return E_INVALIDARG;
         }
-        *config = ComPtr<IWMStreamConfig>(streams_[index]).Detach();
+        *config = streams_[index].Copy();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetStreamByNumber(WORD number, IWMStreamConfig** config) override {
@@ -249,7 +205,7 @@ public:
             WORD current = 0;
             stream->GetStreamNumber(&current);
             if (current == number) {
-                *config = ComPtr<IWMStreamConfig>(stream).Detach();
+                *config = stream.Copy();
                 return S_OK;
             }
         }
@@ -282,38 +238,17 @@ public:
     }
 
 private:
-    ~Profile() = default;
+    ~Profile() override = default;
 
-    std::atomic<ULONG> references_{1};
     DWORD version_;
     std::u16string name_;
     std::u16string description_;
-    std::vector<ComPtr<IWMStreamConfig>> streams_;
+    std::vector<com::Ptr<IWMStreamConfig>> streams_;
 };
 
-class ProfileManager final : public IWMProfileManager {
+class ProfileManager final
+    : public com::Object<com::Interface<IWMProfileManager, IID_IWMProfileManager>> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMProfileManager) {
-            *object = static_cast<IWMProfileManager*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION, IWMProfile** profile) override {
         if (profile != nullptr) {
             *profile = nullptr;
@@ -363,15 +298,13 @@ public:
     }
 
 private:
-    ~ProfileManager() = default;
-
-    std::atomic<ULONG> references_{1};
+    ~ProfileManager() override = default;
 };
 
 } // namespace
 
-ComPtr<IWMProfile> CreateProfileObject(const ProfileDescription& description) {
-    return ComPtr<IWMProfile>::Adopt(new Profile(description));
+com::Ptr<IWMProfile> CreateProfileObject(const ProfileDescription& description) {
+    return com::Ptr<IWMProfile>::Adopt(new Profile(description));
 }
 
 } // namespace writer

@@ -3,40 +3,20 @@
 #include "utf16_text.h"
 #include "wm_profile.h"
 
-#include <atomic>
+#include "core/com_object.h"
+
 #include <new>
 
 namespace writer {
 namespace {
 
-class WriterAdvanced final : public IWMWriterAdvanced2, public IWMHeaderInfo {
+class WriterAdvanced final
+    : public com::Object<
+          com::Interface<IWMWriterAdvanced2, IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced>,
+          com::Interface<IWMHeaderInfo, IID_IWMHeaderInfo>> {
 public:
     explicit WriterAdvanced(std::shared_ptr<HeaderAttributes> attributes)
         : attributes_(std::move(attributes)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMWriterAdvanced || iid == IID_IWMWriterAdvanced2) {
-            *object = static_cast<IWMWriterAdvanced2*>(this);
-        } else if (iid == IID_IWMHeaderInfo) {
-            *object = static_cast<IWMHeaderInfo*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     // IWMWriterAdvanced: sinks, live sources and statistics belong to the
     // stand-alone writer object, which this filter does not offer.
@@ -150,7 +130,7 @@ public:
     HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_INVALIDARG; }
 
 private:
-    ~WriterAdvanced() = default;
+    ~WriterAdvanced() override = default;
 
     static HRESULT Zero(WORD* count) {
         if (count == nullptr) {
@@ -175,15 +155,14 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<HeaderAttributes> attributes_;
 };
 
 } // namespace
 
-ComPtr<IWMWriterAdvanced2> CreateWriterAdvanced(std::shared_ptr<HeaderAttributes> attributes) {
-    return ComPtr<IWMWriterAdvanced2>::Adopt(new (std::nothrow)
-                                                 WriterAdvanced(std::move(attributes)));
+com::Ptr<IWMWriterAdvanced2> CreateWriterAdvanced(std::shared_ptr<HeaderAttributes> attributes) {
+    return com::Ptr<IWMWriterAdvanced2>::Adopt(new (std::nothrow)
+                                                   WriterAdvanced(std::move(attributes)));
 }
 
 } // namespace writer

@@ -99,17 +99,7 @@ private:
 
 std::unique_ptr<PacketEncoder> CreateWmaLosslessEncoder(const EncoderTarget& target,
                                                         const PcmFormat& input, HRESULT* result) {
-    try {
-        auto encoder = std::make_unique<WmaLosslessEncoder>();
-        *result = encoder->Open(target, input);
-        if (FAILED(*result)) {
-            return nullptr;
-        }
-        return encoder;
-    } catch (const std::bad_alloc&) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
+    return OpenPacketEncoder<WmaLosslessEncoder>(target, input, result);
 }
 
 } // namespace writer

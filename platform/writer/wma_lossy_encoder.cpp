@@ -266,17 +266,7 @@ private:
 
 std::unique_ptr<PacketEncoder> CreateWmaLossyEncoder(const EncoderTarget& target,
                                                      const PcmFormat& input, HRESULT* result) {
-    try {
-        auto encoder = std::make_unique<WmaLossyEncoder>();
-        *result = encoder->Open(target, input);
-        if (FAILED(*result)) {
-            return nullptr;
-        }
-        return encoder;
-    } catch (const std::bad_alloc&) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
+    return OpenPacketEncoder<WmaLossyEncoder>(target, input, result);
 }
 
 } // namespace writer

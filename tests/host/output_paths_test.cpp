@@ -9,7 +9,7 @@ namespace vantrel {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
+using testing::TemporaryFolder;
 
 void touch(const std::string& path) {
     std::ofstream(path) << "x";
@@ -28,50 +28,50 @@ TEST(OutputPaths, InTheOutputFolder) {
 }
 
 TEST(OutputPaths, SameFileComparesResolvedPaths) {
-    TempDir dir;
-    touch(dir.file("a.wma"));
-    fs::create_directory(dir.path() / "sub");
-    EXPECT_TRUE(same_file(dir.file("a.wma"), dir.file("sub/../a.wma")));
-    fs::create_symlink(dir.file("a.wma"), dir.file("link.wma"));
-    EXPECT_TRUE(same_file(dir.file("a.wma"), dir.file("link.wma")));
-    EXPECT_FALSE(same_file(dir.file("a.wma"), dir.file("b.wma")));
+    TemporaryFolder dir;
+    touch(dir.File("a.wma"));
+    fs::create_directory(dir.Path() / "sub");
+    EXPECT_TRUE(same_file(dir.File("a.wma"), dir.File("sub/../a.wma")));
+    fs::create_symlink(dir.File("a.wma"), dir.File("link.wma"));
+    EXPECT_TRUE(same_file(dir.File("a.wma"), dir.File("link.wma")));
+    EXPECT_FALSE(same_file(dir.File("a.wma"), dir.File("b.wma")));
     // Neither exists: still compared by path.
-    EXPECT_TRUE(same_file(dir.file("n.wma"), dir.file("sub/../n.wma")));
+    EXPECT_TRUE(same_file(dir.File("n.wma"), dir.File("sub/../n.wma")));
 }
 
 TEST(OutputPaths, AnOutputEqualToItsInputIsRefused) {
-    TempDir dir;
-    touch(dir.file("song.wma"));
-    auto plans = plan_outputs({dir.file("song.wma")}, std::nullopt, std::nullopt, "wma");
+    TemporaryFolder dir;
+    touch(dir.File("song.wma"));
+    auto plans = plan_outputs({dir.File("song.wma")}, std::nullopt, std::nullopt, "wma");
     ASSERT_EQ(plans.size(), 1u);
     EXPECT_NE(plans[0].error.find("is the input itself"), std::string::npos) << plans[0].error;
     auto explicit_plan =
-        plan_outputs({dir.file("song.wma")}, dir.file("./song.wma"), std::nullopt, "wma");
+        plan_outputs({dir.File("song.wma")}, dir.File("./song.wma"), std::nullopt, "wma");
     EXPECT_FALSE(explicit_plan[0].error.empty());
 }
 
 TEST(OutputPaths, TwoInputsWithOneOutputNameAreNotBothWritten) {
-    TempDir dir;
-    touch(dir.file("a.flac"));
-    touch(dir.file("a.mp3"));
-    touch(dir.file("b.mp3"));
-    auto plans = plan_outputs({dir.file("a.flac"), dir.file("a.mp3"), dir.file("b.mp3")},
+    TemporaryFolder dir;
+    touch(dir.File("a.flac"));
+    touch(dir.File("a.mp3"));
+    touch(dir.File("b.mp3"));
+    auto plans = plan_outputs({dir.File("a.flac"), dir.File("a.mp3"), dir.File("b.mp3")},
                               std::nullopt, std::nullopt, "wma");
     EXPECT_EQ(plans[0].error, "");
     EXPECT_NE(plans[1].error.find("is also the output of"), std::string::npos);
     EXPECT_EQ(plans[2].error, "");
-    EXPECT_EQ(plans[2].output, dir.file("b.wma"));
+    EXPECT_EQ(plans[2].output, dir.File("b.wma"));
 }
 
 TEST(OutputPaths, AMissingOrFileOutputFolderIsNamed) {
-    TempDir dir;
-    touch(dir.file("a.flac"));
-    touch(dir.file("plain"));
-    auto missing = plan_outputs({dir.file("a.flac")}, std::nullopt, dir.file("nowhere"), "wma");
-    EXPECT_EQ(missing[0].error, "output folder " + dir.file("nowhere") + " does not exist");
-    auto not_folder = plan_outputs({dir.file("a.flac")}, std::nullopt, dir.file("plain"), "wma");
-    EXPECT_EQ(not_folder[0].error, "output folder " + dir.file("plain") + " is not a folder");
-    auto is_folder = plan_outputs({dir.file("a.flac")}, dir.path().string(), std::nullopt, "wma");
+    TemporaryFolder dir;
+    touch(dir.File("a.flac"));
+    touch(dir.File("plain"));
+    auto missing = plan_outputs({dir.File("a.flac")}, std::nullopt, dir.File("nowhere"), "wma");
+    EXPECT_EQ(missing[0].error, "output folder " + dir.File("nowhere") + " does not exist");
+    auto not_folder = plan_outputs({dir.File("a.flac")}, std::nullopt, dir.File("plain"), "wma");
+    EXPECT_EQ(not_folder[0].error, "output folder " + dir.File("plain") + " is not a folder");
+    auto is_folder = plan_outputs({dir.File("a.flac")}, dir.Path().string(), std::nullopt, "wma");
     EXPECT_NE(is_folder[0].error.find("is a folder"), std::string::npos);
 }
 
@@ -80,18 +80,18 @@ TEST(OutputPaths, AnUnwritableOutputFolderIsNamed) {
     EXPECT_EQ(check_output_folder("/proc/a.wma").rfind("output folder /proc is not writable: ", 0),
               0u)
         << check_output_folder("/proc/a.wma");
-    TempDir dir;
-    touch(dir.file("plain"));
-    EXPECT_EQ(check_output_folder(dir.file("plain/sub/a.wma")),
-              "output folder " + dir.file("plain/sub") +
+    TemporaryFolder dir;
+    touch(dir.File("plain"));
+    EXPECT_EQ(check_output_folder(dir.File("plain/sub/a.wma")),
+              "output folder " + dir.File("plain/sub") +
                   " does not exist: a part of its path is a file, not a folder");
-    EXPECT_EQ(check_output_folder(dir.file("a.wma")), "");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+    EXPECT_EQ(check_output_folder(dir.File("a.wma")), "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1)
         << "the probe file is gone";
     if (::geteuid() != 0) {
-        fs::create_directory(dir.path() / "locked");
-        fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_NE(check_output_folder(dir.file("locked/a.wma")).find("is not writable"),
+        fs::create_directory(dir.Path() / "locked");
+        fs::permissions(dir.Path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_NE(check_output_folder(dir.File("locked/a.wma")).find("is not writable"),
                   std::string::npos);
     }
 }

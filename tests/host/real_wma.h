@@ -16,7 +16,7 @@ using TagMap = std::map<std::string, std::string>;
 
 class RealWma : public ::testing::Test {
 protected:
-    TempDir dir_;
+    TemporaryFolder dir_;
 
     // Skips when the components folder has no real Windows Media Audio writer.
     void SetUp() override;

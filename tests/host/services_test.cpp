@@ -14,7 +14,7 @@
 namespace vantrel {
 namespace {
 
-using testing::TempDir;
+using testing::TemporaryFolder;
 
 std::string drain(std::FILE* file) {
     std::fflush(file);
@@ -96,17 +96,17 @@ TEST(LocalFileSystem, OwnsLocalPathsAndFileUrls) {
 }
 
 TEST(LocalFileSystem, ExistenceAndReadingFiles) {
-    TempDir dir;
-    std::ofstream(dir.file("data.bin"), std::ios::binary) << "0123456789";
+    TemporaryFolder dir;
+    std::ofstream(dir.File("data.bin"), std::ios::binary) << "0123456789";
     local_file_system files;
-    EXPECT_TRUE(files.file_exists(dir.file("data.bin").c_str()));
-    EXPECT_TRUE(files.file_exists(("file://" + dir.file("data.bin")).c_str()));
-    EXPECT_FALSE(files.file_exists(dir.file("none").c_str()));
-    EXPECT_FALSE(files.file_exists(dir.path().c_str()));
+    EXPECT_TRUE(files.file_exists(dir.File("data.bin").c_str()));
+    EXPECT_TRUE(files.file_exists(("file://" + dir.File("data.bin")).c_str()));
+    EXPECT_FALSE(files.file_exists(dir.File("none").c_str()));
+    EXPECT_FALSE(files.file_exists(dir.Path().c_str()));
 
-    file_object* file = files.create_file(dir.file("data.bin").c_str());
+    file_object* file = files.create_file(dir.File("data.bin").c_str());
     ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(file->open(dir.file("data.bin").c_str(), file_object::mode_read));
+    ASSERT_TRUE(file->open(dir.File("data.bin").c_str(), file_object::mode_read));
     EXPECT_EQ(file->get_size(), 10u);
     char buffer[16] = {};
     EXPECT_EQ(file->read(buffer, 4), 4u);
@@ -114,11 +114,11 @@ TEST(LocalFileSystem, ExistenceAndReadingFiles) {
     EXPECT_EQ(file->read(buffer, 16), 6u);
     EXPECT_EQ(file->release(), 0);
 
-    file_object* missing = files.create_file(dir.file("none").c_str());
+    file_object* missing = files.create_file(dir.File("none").c_str());
     ASSERT_NE(missing, nullptr);
-    EXPECT_FALSE(missing->open(dir.file("none").c_str(), file_object::mode_read));
-    EXPECT_FALSE(missing->open(dir.path().c_str(), file_object::mode_read));
-    EXPECT_FALSE(missing->open(dir.file("data.bin").c_str(), 2));
+    EXPECT_FALSE(missing->open(dir.File("none").c_str(), file_object::mode_read));
+    EXPECT_FALSE(missing->open(dir.Path().c_str(), file_object::mode_read));
+    EXPECT_FALSE(missing->open(dir.File("data.bin").c_str(), 2));
     missing->release();
 }
 

@@ -25,7 +25,7 @@ protected:
     std::string last_screen_;
 
     void SetUp() override {
-        if (run_command("tmux -V").status != 0)
+        if (RunCommand("tmux -V").status != 0)
             GTEST_SKIP() << "tmux is not installed";
         RealWma::SetUp();
         socket_ = "vantrel-settings-" + std::to_string(::getpid());
@@ -34,7 +34,7 @@ protected:
     // The tmux server is the test's own; it goes whatever happened.
     void TearDown() override {
         if (!socket_.empty())
-            run_command(tmux() + " kill-server", 20);
+            RunCommand(tmux() + " kill-server", 20);
     }
 
     std::string tmux() const { return "tmux -L " + socket_ + " -f /dev/null"; }
@@ -42,22 +42,22 @@ protected:
     // Starts `vantrel settings` in a fresh session; its standard output, error
     // output and exit status land in files of the test's folder.
     void start_dialog() {
-        std::string command = "env XDG_CONFIG_HOME=" + shell_quote(dir_.file("config")) +
-                              " TERM=screen LANG=C.UTF-8 " + shell_quote(vantrel_program()) +
-                              " settings >" + shell_quote(dir_.file("out.txt")) + " 2>" +
-                              shell_quote(dir_.file("err.txt")) + "; echo $? >" +
-                              shell_quote(dir_.file("status.txt"));
-        fs::remove(dir_.file("status.txt"));
-        CommandResult r = run_command(
-            tmux() + " new-session -d -s dialog -x 100 -y 30 " + shell_quote(command), 20);
+        std::string command = "env XDG_CONFIG_HOME=" + ShellQuote(dir_.File("config")) +
+                              " TERM=screen LANG=C.UTF-8 " + ShellQuote(vantrel_program()) +
+                              " settings >" + ShellQuote(dir_.File("out.txt")) + " 2>" +
+                              ShellQuote(dir_.File("err.txt")) + "; echo $? >" +
+                              ShellQuote(dir_.File("status.txt"));
+        fs::remove(dir_.File("status.txt"));
+        CommandResult r = RunCommand(
+            tmux() + " new-session -d -s dialog -x 100 -y 30 " + ShellQuote(command), 20);
         ASSERT_EQ(r.status, 0) << r.err;
     }
 
     void keys(const std::string& names) {
-        run_command(tmux() + " send-keys -t dialog " + names, 20);
+        RunCommand(tmux() + " send-keys -t dialog " + names, 20);
     }
 
-    std::string screen() { return run_command(tmux() + " capture-pane -p -t dialog", 20).out; }
+    std::string screen() { return RunCommand(tmux() + " capture-pane -p -t dialog", 20).out; }
 
     static bool wait_for(const std::function<bool()>& done) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
@@ -82,8 +82,8 @@ protected:
 
     // Waits (bounded) for the program to end; answers its exit status text.
     std::string finished() {
-        wait_for([&] { return !read_file(dir_.file("status.txt")).empty(); });
-        return read_file(dir_.file("status.txt"));
+        wait_for([&] { return !ReadFile(dir_.File("status.txt")).empty(); });
+        return ReadFile(dir_.File("status.txt"));
     }
 };
 
@@ -104,16 +104,16 @@ TEST_F(SettingsDialog, TheSliderChoosesThePresetThatTheNextConversionUses) {
         << last_screen_;
     keys("Enter"); // the slider has the focus: Enter presses the default button, OK
 
-    EXPECT_EQ(finished(), "0\n") << read_file(dir_.file("err.txt"));
-    EXPECT_EQ(read_file(dir_.file("out.txt")), "Saved: 44kHz Stereo CBR 128kbps\n");
-    EXPECT_EQ(read_file(dir_.file("err.txt")), "");
-    EXPECT_EQ(read_file(dir_.file(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
+    EXPECT_EQ(finished(), "0\n") << ReadFile(dir_.File("err.txt"));
+    EXPECT_EQ(ReadFile(dir_.File("out.txt")), "Saved: 44kHz Stereo CBR 128kbps\n");
+    EXPECT_EQ(ReadFile(dir_.File("err.txt")), "");
+    EXPECT_EQ(ReadFile(dir_.File(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
 
-    make_tone(dir_.file("a.wav"), 4.0, 44100, 2);
-    CommandResult r = vantrel({"convert", dir_.file("a.wav")});
+    make_tone(dir_.File("a.wav"), 4.0, 44100, 2);
+    CommandResult r = vantrel({"convert", dir_.File("a.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(probe(dir_.file("a.wma"), "stream=codec_name"), "wmav2\n");
-    EXPECT_NEAR(probe_number(dir_.file("a.wma"), "stream=bit_rate"), 128000, 128000 * 0.01);
+    EXPECT_EQ(probe(dir_.File("a.wma"), "stream=codec_name"), "wmav2\n");
+    EXPECT_NEAR(probe_number(dir_.File("a.wma"), "stream=bit_rate"), 128000, 128000 * 0.01);
 
     // Moving the slider and leaving with Escape keeps the stored choice.
     start_dialog();
@@ -121,9 +121,9 @@ TEST_F(SettingsDialog, TheSliderChoosesThePresetThatTheNextConversionUses) {
     keys("Home");
     ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 32kbps", "Please have mercy!"})) << last_screen_;
     keys("Escape");
-    EXPECT_EQ(finished(), "0\n") << read_file(dir_.file("err.txt"));
-    EXPECT_EQ(read_file(dir_.file("out.txt")), "Settings unchanged: 44kHz Stereo CBR 128kbps\n");
-    EXPECT_EQ(read_file(dir_.file(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
+    EXPECT_EQ(finished(), "0\n") << ReadFile(dir_.File("err.txt"));
+    EXPECT_EQ(ReadFile(dir_.File("out.txt")), "Settings unchanged: 44kHz Stereo CBR 128kbps\n");
+    EXPECT_EQ(ReadFile(dir_.File(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
 }
 
 TEST_F(SettingsDialog, TheCustomPositionNeedsAProfileText) {
@@ -140,10 +140,10 @@ TEST_F(SettingsDialog, TheCustomPositionNeedsAProfileText) {
                contains(last_screen_, "Custom Profile");
     })) << last_screen_;
     keys("Escape");
-    EXPECT_EQ(finished(), "0\n") << read_file(dir_.file("err.txt"));
-    EXPECT_TRUE(contains(read_file(dir_.file("out.txt")), "Settings unchanged: "))
-        << read_file(dir_.file("out.txt"));
-    EXPECT_FALSE(fs::exists(dir_.file(kSettingsFile)));
+    EXPECT_EQ(finished(), "0\n") << ReadFile(dir_.File("err.txt"));
+    EXPECT_TRUE(contains(ReadFile(dir_.File("out.txt")), "Settings unchanged: "))
+        << ReadFile(dir_.File("out.txt"));
+    EXPECT_FALSE(fs::exists(dir_.File(kSettingsFile)));
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 namespace vantrel {
 namespace {
 
-using testing::TempDir;
+using testing::TemporaryFolder;
 
 TEST(SettingsFolder, PrefersAnAbsoluteXdgConfigHome) {
     EXPECT_EQ(settings_folder("/cfg", "/home/u"), "/cfg/vantrel");
@@ -27,8 +27,8 @@ TEST(SettingsFolder, OneFilePerDiskWriterIdentifier) {
 }
 
 TEST(SettingsStore, SavesAndLoadsABlockCreatingTheFolder) {
-    TempDir dir;
-    std::string file = dir.file("deep/er/vantrel/w.cfg");
+    TemporaryFolder dir;
+    std::string file = dir.File("deep/er/vantrel/w.cfg");
     EXPECT_EQ(load_settings(file), std::nullopt);
     std::vector<std::uint8_t> block{9, 0, 0, 0, 2, 0, 0, 0, 'h', 'i'};
     save_settings(file, block);
@@ -38,20 +38,20 @@ TEST(SettingsStore, SavesAndLoadsABlockCreatingTheFolder) {
     // Nothing is left beside the file.
     int entries = 0;
     for ([[maybe_unused]] auto& entry :
-         std::filesystem::directory_iterator(dir.file("deep/er/vantrel")))
+         std::filesystem::directory_iterator(dir.File("deep/er/vantrel")))
         ++entries;
     EXPECT_EQ(entries, 1);
 }
 
 TEST(SettingsStore, AFolderInTheWayIsAnError) {
-    TempDir dir;
-    std::ofstream(dir.file("blocker")) << "x";
-    EXPECT_THROW(save_settings(dir.file("blocker/w.cfg"), {1, 2}), SettingsError);
+    TemporaryFolder dir;
+    std::ofstream(dir.File("blocker")) << "x";
+    EXPECT_THROW(save_settings(dir.File("blocker/w.cfg"), {1, 2}), SettingsError);
 }
 
 TEST(StoredBlock, UsedWhenCompleteElseTheDefaultWithAReason) {
-    TempDir dir;
-    const std::string file = dir.file("w.cfg");
+    TemporaryFolder dir;
+    const std::string file = dir.File("w.cfg");
     const std::vector<std::uint8_t> fallback{2, 0, 0, 0, 0, 0, 0, 0};
     std::string warning;
     EXPECT_EQ(stored_or_default_block(file, warning), fallback);
@@ -113,24 +113,24 @@ TEST(ProfileFile, RefusesBytesThatAreNotText) {
 }
 
 TEST(ProfileFile, NamesTheFileAndTheProblem) {
-    TempDir dir;
+    TemporaryFolder dir;
     try {
-        read_profile_file(dir.file("missing.prx"));
+        read_profile_file(dir.File("missing.prx"));
         FAIL();
     } catch (const ProfileFileError& e) {
         EXPECT_NE(std::string(e.what()).find("missing.prx"), std::string::npos);
         EXPECT_NE(std::string(e.what()).find("No such file"), std::string::npos);
     }
-    std::ofstream(dir.file("notes.prx")) << "just some words";
+    std::ofstream(dir.File("notes.prx")) << "just some words";
     try {
-        read_profile_file(dir.file("notes.prx"));
+        read_profile_file(dir.File("notes.prx"));
         FAIL();
     } catch (const ProfileFileError& e) {
         EXPECT_NE(std::string(e.what()).find("not a Windows Media profile"), std::string::npos);
     }
-    std::ofstream(dir.file("good.prx"), std::ios::binary)
+    std::ofstream(dir.File("good.prx"), std::ios::binary)
         << utf16le(u"<Profile version=\"1\"/>", true);
-    EXPECT_EQ(read_profile_file(dir.file("good.prx")), "<Profile version=\"1\"/>");
+    EXPECT_EQ(read_profile_file(dir.File("good.prx")), "<Profile version=\"1\"/>");
 }
 
 } // namespace

@@ -19,7 +19,7 @@ class Lossless : public RealWma, public ::testing::WithParamInterface<LosslessCa
 
 TEST_P(Lossless, FlacDecodesToTheSameSamples) {
     const LosslessCase& c = GetParam();
-    std::string flac = dir_.file("in.flac");
+    std::string flac = dir_.File("in.flac");
     // Tones, noise and a near full-scale stretch, so the predictor and the
     // residual coder both work; an odd length leaves a partial last frame.
     // Commas inside a filter's arguments are escaped for the filter graph.
@@ -28,11 +28,11 @@ TEST_P(Lossless, FlacDecodesToTheSameSamples) {
     std::string source = "aevalsrc=" + (c.channels == 1 ? left : left + "|" + right) +
                          ":s=" + std::to_string(c.rate) + ":d=" + std::to_string(c.seconds);
     CommandResult made =
-        run_command("ffmpeg -nostdin -v error -y -f lavfi -i " + shell_quote(source) +
-                    " -sample_fmt s16 -c:a flac " + shell_quote(flac));
+        RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i " + ShellQuote(source) +
+                   " -sample_fmt s16 -c:a flac " + ShellQuote(flac));
     ASSERT_EQ(made.status, 0) << made.err;
 
-    std::string out = dir_.file("in.wma");
+    std::string out = dir_.File("in.wma");
     CommandResult r = vantrel({"convert", "--preset", "8", flac});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(probe(out, "stream=codec_name"), "wmalossless\n");

@@ -233,7 +233,7 @@ TEST_F(LifecycleTest, ReleasingWithoutCloseAbandonsTheTrack) {
     EXPECT_TRUE(host.console.Lines().empty());
     EXPECT_EQ(host.converter.references, 0);
     std::size_t leftovers = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         leftovers += entry.path().filename() != "abandoned.wma";
     EXPECT_EQ(leftovers, 0u) << "no temporary file is left beside the path";
 }

@@ -44,7 +44,7 @@ TEST_F(ProfileFile, AnOddLastByteIsNotRead) {
         bytes.push_back(0);
     }
     bytes.push_back('B');
-    const auto path = folder.path() / "odd.prx";
+    const auto path = folder.Path() / "odd.prx";
     WriteBytes(path, bytes);
 
     std::string text = "previous";
@@ -55,7 +55,7 @@ TEST_F(ProfileFile, AnOddLastByteIsNotRead) {
 
 TEST_F(ProfileFile, ShortReadsAreContinuedUntilTheWholeFileIsIn) {
     const std::u16string profile = u"<profile name=\"Chunked\"/>";
-    const auto path = folder.path() / "chunked.prx";
+    const auto path = folder.Path() / "chunked.prx";
     WriteBytes(path, Utf16LittleEndian(profile));
     host.files.readLimit = 3;
     std::string text;
@@ -65,16 +65,16 @@ TEST_F(ProfileFile, ShortReadsAreContinuedUntilTheWholeFileIsIn) {
 
 TEST_F(ProfileFile, AFileThatCannotBeOpenedLeavesTheTextAlone) {
     std::string text = "previous";
-    EXPECT_FALSE(ReadProfileFile((folder.path() / "missing.prx").c_str(), text));
+    EXPECT_FALSE(ReadProfileFile((folder.Path() / "missing.prx").c_str(), text));
     EXPECT_FALSE(ReadProfileFile("relative/path.prx", text)) << "no file system owns it";
     EXPECT_EQ(text, "previous");
     EXPECT_EQ(host.files.openFiles, 0);
 }
 
 TEST_F(ProfileFile, EmptyAndOneByteFilesGiveTheEmptyText) {
-    const auto empty = folder.path() / "empty.prx";
+    const auto empty = folder.Path() / "empty.prx";
     WriteBytes(empty, {});
-    const auto single = folder.path() / "single.prx";
+    const auto single = folder.Path() / "single.prx";
     WriteBytes(single, {'x'});
     std::string text = "previous";
     EXPECT_TRUE(ReadProfileFile(empty.c_str(), text));

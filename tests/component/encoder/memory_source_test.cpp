@@ -1,6 +1,7 @@
 // The memory audio source and its queue: media type and buffer agreement,
 // sample filling and times, the producer's blocking, and the release of a
 // producer whenever the worker stops taking blocks.
+#include "bounded_wait.h"
 #include "encoder/memory_audio_source.h"
 #include "encoder/memory_audio_source_stream.h"
 #include "encoder/pcm_block_queue.h"
@@ -9,41 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
-
 namespace {
 
-// Runs a call on another thread; a call that never returns ends the program.
-class Watched {
-public:
-    template <typename Call> explicit Watched(Call call) {
-        thread_ = std::thread([this, call] {
-            result_ = call();
-            done_ = true;
-        });
-    }
-    ~Watched() {
-        if (thread_.joinable()) {
-            Wait();
-        }
-    }
-    bool Done() const { return done_; }
-    HRESULT Wait() {
-        if (!WaitUntil([this] { return done_.load(); })) {
-            std::fprintf(stderr, "deadlock: the watched call never returned\n");
-            std::abort();
-        }
-        thread_.join();
-        return result_;
-    }
-
-private:
-    std::thread thread_;
-    std::atomic<bool> done_{false};
-    std::atomic<HRESULT> result_{E_FAIL};
-};
+using test_support::Watched;
 
 std::unique_ptr<PcmBlock> Block(std::size_t size, BYTE fill) {
     return std::make_unique<PcmBlock>(size, fill);
@@ -168,6 +137,15 @@ protected:
     HRESULT Queue(std::size_t bytes, BYTE fill = 0x11) {
         std::vector<BYTE> data(bytes, fill);
         return source->QueuePcm(data.data(), static_cast<DWORD>(bytes));
+    }
+    // A producer for Watched: queues up to ten blocks, stopping at the first failure.
+    auto TenBlocks(std::size_t bytes) {
+        return [this, bytes] {
+            HRESULT last = S_OK;
+            for (int i = 0; i < 10 && SUCCEEDED(last); ++i)
+                last = Queue(bytes);
+            return last;
+        };
     }
     bool AbortEventWith(HRESULT code) {
         for (const GraphEvent& event : graph.sink.Events()) {
@@ -373,13 +351,7 @@ TEST_F(MemorySourceTest, RefusedDeliveryReleasesTheProducer) {
     ASSERT_EQ(source->Pause(), S_OK);
     // The first block is refused; the worker stops taking blocks and the
     // producer gets a failure instead of waiting for ever.
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(16);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(16));
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);
     EXPECT_EQ(Watched([this] { return source->QueueEndOfStream(); }).Wait(), VFW_E_WRONG_STATE);
     EXPECT_EQ(down.endOfStreams.load(), 0);
@@ -388,13 +360,7 @@ TEST_F(MemorySourceTest, RefusedDeliveryReleasesTheProducer) {
 TEST_F(MemorySourceTest, BlockLargerThanTheBufferAbortsAndReleasesTheProducer) {
     Connect();
     ASSERT_EQ(source->Pause(), S_OK);
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(256 * kFrameBytes + 1);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(256 * kFrameBytes + 1));
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);
     ASSERT_TRUE(WaitUntil([&] { return AbortEventWith(E_OUTOFMEMORY); }));
     EXPECT_EQ(down.receiveCount.load(), 0);
@@ -415,13 +381,7 @@ TEST_F(MemorySourceTest, StoppingReleasesAProducerWaitingForASlot) {
     Connect();
     down.holdSamples = true; // the downstream keeps the only buffer
     ASSERT_EQ(source->Pause(), S_OK);
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(16);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(16));
     ASSERT_TRUE(WaitUntil([&] { return down.receiveCount.load() == 1; }));
     EXPECT_EQ(Watched([this] { return source->Stop(); }).Wait(), S_OK);
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);

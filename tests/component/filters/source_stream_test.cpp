@@ -1,45 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "bounded_wait.h"
 #include "test_stream.h"
 
 namespace {
 
-// Runs a call on another thread and waits a bounded time for it; a call that
-// does not return is a deadlock, reported by ending the test program.
-class Watched {
-public:
-    template <typename Call> explicit Watched(Call call) {
-        thread_ = std::thread([this, call] {
-            result_ = call();
-            done_ = true;
-        });
-    }
-    ~Watched() {
-        if (thread_.joinable()) {
-            Wait();
-        }
-    }
-    bool Done() const { return done_; }
-    HRESULT Wait() {
-        if (!WaitUntil([this] { return done_.load(); })) {
-            std::fprintf(stderr, "deadlock: the watched call never returned\n");
-            std::abort();
-        }
-        thread_.join();
-        return result_;
-    }
-
-private:
-    std::thread thread_;
-    std::atomic<bool> done_{false};
-    std::atomic<HRESULT> result_{E_FAIL};
-};
+using test_support::Watched;
 
 class SourceStreamTest : public ::testing::Test {
 protected:

@@ -128,9 +128,9 @@ TEST(EncodingSession, TheSameInputGivesTheSameBytes) {
     const std::vector<HeaderAttribute> attributes = {{u"Title", WMT_TYPE_STRING, {'A', 0, 0, 0}}};
     ASSERT_EQ(Encode(folder.File("a.wma"), target, 44100, 2, pcm, attributes), S_OK);
     ASSERT_EQ(Encode(folder.File("b.wma"), target, 44100, 2, pcm, attributes), S_OK);
-    const auto first = ReadWholeFile(folder.File("a.wma"));
+    const auto first = ReadFile(folder.File("a.wma"));
     EXPECT_FALSE(first.empty());
-    EXPECT_EQ(first, ReadWholeFile(folder.File("b.wma")));
+    EXPECT_EQ(first, ReadFile(folder.File("b.wma")));
     // No tool tag: the muxer's name appears nowhere in the file.
     EXPECT_EQ(first.find("Lavf"), std::string::npos);
 }
@@ -277,11 +277,11 @@ TEST(EncodingSession, AnOlderFileIsReplacedOnlyWhenTheNewOneIsComplete) {
         ASSERT_EQ(EncodingSession::Start(path, {{target, {44100, 2}}}, {}, &session), S_OK);
         const auto pcm = Tone(44100, 2, 1.0);
         ASSERT_EQ(session->Write(0, pcm.data(), 44100), S_OK);
-        EXPECT_EQ(ReadWholeFile(path), "older file");
+        EXPECT_EQ(ReadFile(path), "older file");
         EXPECT_EQ(folder.Entries().size(), 2u); // the file and the one being written
         // Dropped unfinished: abandoned.
     }
-    EXPECT_EQ(ReadWholeFile(path), "older file");
+    EXPECT_EQ(ReadFile(path), "older file");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
 
     ASSERT_EQ(Encode(path, target, 44100, 2, Tone(44100, 2, 1.0)), S_OK);
@@ -299,7 +299,7 @@ TEST(EncodingSession, WithoutReplacementAnExistingFileIsKept) {
     std::unique_ptr<EncodingSession> session;
     EXPECT_EQ(EncodingSession::Start(path, {{BuiltInTarget(5), {44100, 2}}}, {}, &session, false),
               NS_E_FILE_OPEN_FAILED);
-    EXPECT_EQ(ReadWholeFile(path), "keep me");
+    EXPECT_EQ(ReadFile(path), "keep me");
     ASSERT_EQ(EncodingSession::Start(folder.File("new.wma"), {{BuiltInTarget(5), {44100, 2}}}, {},
                                      &session, false),
               S_OK);

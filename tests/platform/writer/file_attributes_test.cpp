@@ -101,10 +101,9 @@ TEST(HeaderAttributes, ASealedStoreRefusesChangesUntilUnsealed) {
 
 // name -> "type\tvalue" lines, as mutagen reads the file.
 std::multimap<std::string, std::string> MutagenTags(const std::string& path, std::string* info) {
-    int status = -1;
-    const auto output = RunCommand(
-        "/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py '" + path + "'", &status);
-    EXPECT_EQ(status, 0) << output;
+    const auto [status, output, errors] =
+        RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py " + ShellQuote(path));
+    EXPECT_EQ(status, 0) << errors;
     std::multimap<std::string, std::string> tags;
     std::istringstream lines(output);
     std::string line;
@@ -197,12 +196,11 @@ TEST(FileAttributes, FfprobeReadsTheAttributes) {
     ASSERT_EQ(EncodingSession::Start(path, {{target, {44100, 2}}}, store.Snapshot(), &session),
               S_OK);
     ASSERT_EQ(session->Finish(), S_OK);
-    int status = -1;
-    const auto output = RunCommand("/usr/bin/ffprobe -v error -show_entries format_tags:format="
-                                   "duration -of default=noprint_wrappers=1 '" +
-                                       path + "'",
-                                   &status);
-    EXPECT_EQ(status, 0);
+    const auto [status, output, errors] =
+        RunCommand("/usr/bin/ffprobe -v error -show_entries format_tags:format=duration "
+                   "-of default=noprint_wrappers=1 " +
+                   ShellQuote(path));
+    EXPECT_EQ(status, 0) << errors;
     EXPECT_NE(output.find("TAG:title=Tïtle\n"), std::string::npos) << output;
     EXPECT_NE(output.find("TAG:WM/Year=2001\n"), std::string::npos) << output;
     EXPECT_EQ(output.find("1999"), std::string::npos) << output;

@@ -53,7 +53,7 @@ TEST(FullDisk, AWriteThatRunsOutOfSpaceAbortsAndKeepsTheOlderFile) {
     // The failure sticks: nothing more is written and finishing reports it.
     EXPECT_EQ(session->Write(0, pcm.data(), 4410), NS_E_FILE_WRITE);
     EXPECT_EQ(session->Finish(), NS_E_FILE_WRITE);
-    EXPECT_EQ(ReadWholeFile(path), older);
+    EXPECT_EQ(ReadFile(path), older);
     EXPECT_EQ(disk.Folder().Entries(), std::vector<std::string>{"song.wma"});
 }
 

@@ -1,7 +1,7 @@
 // The "WM Asf Writer" filter in a real graph of the platform: configured like
 // the encoder configures it, fed by a small PCM source, read back afterwards.
 #include "built_in_profiles.h"
-#include "com_ptr.h"
+#include "core/com_ptr.h"
 #include "decoded_audio.h"
 #include "pcm_test_source.h"
 #include "test_files.h"
@@ -14,7 +14,6 @@
 
 namespace {
 
-using writer::ComPtr;
 using namespace writer_test;
 
 constexpr LONG kWaitMs = 30000;
@@ -25,50 +24,50 @@ public:
     ~ComApartment() { CoUninitialize(); }
 };
 
-ComPtr<IWMProfile> BuiltInProfile(int preset) {
-    ComPtr<IWMProfileManager> manager;
+com::Ptr<IWMProfile> BuiltInProfile(int preset) {
+    com::Ptr<IWMProfileManager> manager;
     EXPECT_EQ(WMCreateProfileManager(manager.Put()), S_OK);
     const auto& text = kBuiltInProfiles[static_cast<std::size_t>(preset)].text;
     const std::u16string wide(text.begin(), text.end());
-    ComPtr<IWMProfile> profile;
+    com::Ptr<IWMProfile> profile;
     EXPECT_EQ(manager->LoadProfileByData(wide.c_str(), profile.Put()), S_OK);
     return profile;
 }
 
-template <class T> ComPtr<T> Query(IUnknown* object, REFIID iid) {
-    ComPtr<T> result;
-    EXPECT_EQ(object->QueryInterface(iid, reinterpret_cast<void**>(result.Put())), S_OK);
+template <class T> com::Ptr<T> Query(IUnknown* object, REFIID iid) {
+    com::Ptr<T> result;
+    EXPECT_EQ(object->QueryInterface(iid, result.PutVoid()), S_OK);
     return result;
 }
 
-ComPtr<IBaseFilter> CreateWriter() {
-    ComPtr<IBaseFilter> writer;
+com::Ptr<IBaseFilter> CreateWriter() {
+    com::Ptr<IBaseFilter> writer;
     EXPECT_EQ(CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               reinterpret_cast<void**>(writer.Put())),
+                               writer.PutVoid()),
               S_OK);
     return writer;
 }
 
-ComPtr<IPin> InputPin(IBaseFilter* filter) {
-    ComPtr<IEnumPins> pins;
+com::Ptr<IPin> InputPin(IBaseFilter* filter) {
+    com::Ptr<IEnumPins> pins;
     EXPECT_EQ(filter->EnumPins(pins.Put()), S_OK);
-    ComPtr<IPin> pin;
+    com::Ptr<IPin> pin;
     ULONG fetched = 0;
     EXPECT_EQ(pins->Next(1, pin.Put(), &fetched), S_OK);
     PIN_DIRECTION direction{};
     EXPECT_EQ(pin->QueryDirection(&direction), S_OK);
     EXPECT_EQ(direction, PINDIR_INPUT);
-    ComPtr<IPin> more;
+    com::Ptr<IPin> more;
     EXPECT_EQ(pins->Next(1, more.Put(), &fetched), S_FALSE); // one pin only
     return pin;
 }
 
-ComPtr<IWMHeaderInfo> HeaderInfo(IBaseFilter* writer) {
+com::Ptr<IWMHeaderInfo> HeaderInfo(IBaseFilter* writer) {
     auto provider = Query<IServiceProvider>(writer, IID_IServiceProvider);
-    ComPtr<IWMWriterAdvanced2> advanced;
-    EXPECT_EQ(provider->QueryService(IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced2,
-                                     reinterpret_cast<void**>(advanced.Put())),
-              S_OK);
+    com::Ptr<IWMWriterAdvanced2> advanced;
+    EXPECT_EQ(
+        provider->QueryService(IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced2, advanced.PutVoid()),
+        S_OK);
     return Query<IWMHeaderInfo>(advanced.Get(), IID_IWMHeaderInfo);
 }
 
@@ -93,21 +92,21 @@ PcmPlan Plan(int rate, int channels, double seconds) {
 
 // The two-filter graph the encoder builds, in the same order of calls.
 struct WriterGraph {
-    ComPtr<IGraphBuilder> graph;
-    ComPtr<IBaseFilter> writer;
-    ComPtr<IBaseFilter> source;
+    com::Ptr<IGraphBuilder> graph;
+    com::Ptr<IBaseFilter> writer;
+    com::Ptr<IBaseFilter> source;
     PcmTestSource* sourceFilter = nullptr;
-    ComPtr<IMediaControl> control;
-    ComPtr<IMediaEventEx> events;
+    com::Ptr<IMediaControl> control;
+    com::Ptr<IMediaEventEx> events;
 
     HRESULT Build(IWMProfile* profile, const std::string& path, PcmPlan plan) {
         HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IGraphBuilder, reinterpret_cast<void**>(graph.Put()));
+                                      IID_IGraphBuilder, graph.PutVoid());
         if (FAILED(hr)) {
             return hr;
         }
         sourceFilter = PcmTestSource::Create(std::move(plan));
-        source = ComPtr<IBaseFilter>::Adopt(sourceFilter);
+        source = com::Ptr<IBaseFilter>::Adopt(sourceFilter);
         EXPECT_EQ(graph->AddFilter(source.Get(), u"Source"), S_OK);
         writer = CreateWriter();
         EXPECT_EQ(graph->AddFilter(writer.Get(), u"WM Asf Writer"), S_OK);
@@ -221,10 +220,9 @@ TEST(WriterFilterGraph, AttributesSetBeforeRunReachTheHeader) {
     ASSERT_EQ(SetString(info.Get(), u"title", u"A title"), S_OK);
     ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
 
-    int status = -1;
-    const auto output = RunCommand(
-        "/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py '" + path + "'", &status);
-    ASSERT_EQ(status, 0) << output;
+    const auto [status, output, errors] =
+        RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py " + ShellQuote(path));
+    ASSERT_EQ(status, 0) << errors;
     EXPECT_NE(output.find("Author\tASFUnicodeAttribute\tÜnïcødé ☃\n"), std::string::npos) << output;
     EXPECT_NE(output.find("WM/Year\tASFUnicodeAttribute\t2001\n"), std::string::npos) << output;
     EXPECT_EQ(output.find("1999"), std::string::npos) << output;
@@ -266,7 +264,7 @@ TEST(WriterFilterGraph, AFullDiskAbortsAndKeepsTheOlderFile) {
         EXPECT_EQ(abortCode, NS_E_FILE_WRITE);
         EXPECT_EQ(graph.sourceFilter->ReceiveFailure(), NS_E_FILE_WRITE);
     }
-    EXPECT_EQ(ReadWholeFile(path), "older");
+    EXPECT_EQ(ReadFile(path), "older");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("full")),
                             std::filesystem::directory_iterator()),
               1);
@@ -285,7 +283,7 @@ TEST(WriterFilterGraph, StoppingBeforeTheEndAbandonsTheFile) {
     ASSERT_TRUE(graph.sourceFilter->WaitUntilDelivered(kWaitMs));
     EXPECT_EQ(folder.Entries().size(), 2u); // the older file and the one being written
     ASSERT_EQ(graph.control->Stop(), S_OK);
-    EXPECT_EQ(ReadWholeFile(path), "older");
+    EXPECT_EQ(ReadFile(path), "older");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
 }
 
@@ -296,9 +294,9 @@ TEST(WriterFilterGraph, TheGraphCanRunAgainIntoTheSameFile) {
     WriterGraph graph;
     ASSERT_EQ(graph.Build(BuiltInProfile(2).Get(), path, Plan(44100, 2, 1.0)), S_OK);
     ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
-    const auto first = ReadWholeFile(path);
+    const auto first = ReadFile(path);
     ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
-    EXPECT_EQ(ReadWholeFile(path), first);
+    EXPECT_EQ(ReadFile(path), first);
 }
 
 } // namespace
