@@ -1,6 +1,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iterator>
 #include <thread>
 
@@ -61,6 +62,48 @@ std::vector<std::uint8_t> configuration(HostSession& session, const DiskWriterCh
     return block;
 }
 
+// The output folder of -d: made when missing. Empty when usable, else why not;
+// `usage` tells a command-line mistake (a file in the way) from a failure.
+std::string prepare_output_dir(const std::string& dir, bool create, bool& usage) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(dir, ec);
+    usage = std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+    if (usage)
+        return "output folder " + dir + " is not a folder";
+    if (std::filesystem::exists(status) || !create)
+        return {};
+    std::filesystem::create_directories(dir, ec);
+    if (!ec)
+        return {};
+    usage = ec == std::errc::not_a_directory || ec == std::errc::file_exists;
+    return "cannot make output folder " + dir + ": " + ec.message();
+}
+
+void announce_collisions(StatusOutput& output, const std::vector<Collision>& collisions) {
+    for (const Collision& c : collisions) {
+        std::string sources = c.inputs.front();
+        for (std::size_t i = 1; i < c.inputs.size(); ++i)
+            sources += (i + 1 < c.inputs.size() ? ", " : " and ") + c.inputs[i];
+        output.error("vantrel: " + sources + " would " + (c.inputs.size() == 2 ? "both" : "all") +
+                     " be written to " + c.output + "; only " + c.inputs.front() + " is converted");
+    }
+}
+
+void print_dry_run(const std::vector<OutputPlan>& plans) {
+    for (const OutputPlan& plan : plans) {
+        std::string note;
+        if (plan.skipped)
+            note = "  (skipped: exists)";
+        else if (plan.announced)
+            note = "  (collides: " + plan.error + ")";
+        else if (!plan.error.empty())
+            note = "  (fails: " + plan.error + ")";
+        std::printf("%s -> %s%s\n", plan.input.c_str(), plan.output.c_str(), note.c_str());
+    }
+}
+
+constexpr std::size_t kFailureLines = 20;
+
 } // namespace
 
 int run_convert(const Options& options) {
@@ -72,17 +115,54 @@ int run_convert(const Options& options) {
         std::fprintf(stderr, "vantrel: %s\n", e.what());
         return 2;
     }
-    HostSession session(options, StatusOutput::stderr_is_terminal(), c.quiet);
+    HostSession session(options, StatusOutput::stderr_is_terminal() && !c.dry_run, c.quiet);
+    StatusOutput& output = session.output();
     session.report_failures();
     const DiskWriterChoice* choice = session.writer();
     if (!choice)
         return 1;
 
+    if (c.output_dir) {
+        bool usage = false;
+        const std::string problem = prepare_output_dir(*c.output_dir, !c.dry_run, usage);
+        if (!problem.empty()) {
+            output.error("vantrel: " + problem);
+            return usage ? 2 : 1;
+        }
+    }
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> sources = expand_inputs(c.inputs, choice->extension, problems);
+    for (const std::string& problem : problems)
+        output.error("vantrel: " + problem);
+    if (sources.empty()) {
+        output.error("vantrel: no audio files found in " + c.inputs.front() +
+                     (c.inputs.size() > 1 ? " and the other inputs" : ""));
+        return 1;
+    }
+    if (c.output_file && sources.size() > 1) {
+        output.error("vantrel: -o names one output file, but the inputs hold " +
+                     std::to_string(sources.size()) + " files; use -d DIR instead");
+        return 2;
+    }
+    if (c.output_file &&
+        std::filesystem::path(*c.output_file).extension() != "." + choice->extension)
+        output.error("vantrel: warning: " + *c.output_file + " does not end in ." +
+                     choice->extension + "; players may not recognise it");
+
+    RunPlan plan = plan_outputs(
+        sources, OutputRequest{c.output_file, c.output_dir, choice->extension, c.skip_existing});
+    prepare_output_folders(plan.plans, c.output_dir.value_or(""), !c.dry_run);
+    announce_collisions(output, plan.collisions);
+    if (c.dry_run) {
+        print_dry_run(plan.plans);
+        return 0;
+    }
+
     RunRequest request;
     request.writer_factory = choice->factory;
     request.config = configuration(session, *choice, std::move(chosen));
     session.report_failures();
-    request.plans = plan_outputs(c.inputs, c.output_file, c.output_dir, choice->extension);
+    request.plans = std::move(plan.plans);
     for (const auto& [name, value] : c.tags)
         request.overrides.push_back({name, value});
     request.jobs = c.jobs ? c.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -92,9 +172,15 @@ int run_convert(const Options& options) {
     RunTotals totals;
     {
         InterruptGuard guard;
-        totals = run_conversion(request, session.output(), interrupted);
+        totals = run_conversion(request, output, interrupted);
     }
-    session.output().info("vantrel: " + summary_line(totals));
+    output.info("vantrel: " + summary_line(totals));
+    const std::vector<std::string> failed = failure_lines(totals, kFailureLines);
+    if (!failed.empty()) {
+        output.error("vantrel: failed:");
+        for (const std::string& line : failed)
+            output.error(line);
+    }
     if (interrupted.load())
         return 128 + interrupting_signal.load(); // as if the signal had ended the program
     return totals.failed ? 1 : 0;

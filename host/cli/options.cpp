@@ -152,6 +152,12 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "-q" || option == "--quiet") {
             scanner.no_value(option);
             c.quiet = true;
+        } else if (option == "-n" || option == "--skip-existing") {
+            scanner.no_value(option);
+            c.skip_existing = true;
+        } else if (option == "--dry-run") {
+            scanner.no_value(option);
+            c.dry_run = true;
         } else if (option == "-h" || option == "--help") {
             options.command = Command::help;
             return;
@@ -160,7 +166,7 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         }
     }
     if (c.inputs.empty())
-        throw UsageError("convert needs at least one input file");
+        throw UsageError("convert needs at least one input file or folder");
     if (c.output_file && c.output_dir)
         throw UsageError("-o and -d cannot be used together");
     if (c.output_file && c.inputs.size() > 1)

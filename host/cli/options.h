@@ -32,6 +32,8 @@ struct ConvertOptions {
     std::vector<std::pair<std::string, std::string>> tags;
     unsigned jobs = 0; // 0: one per processor core
     bool quiet = false;
+    bool skip_existing = false; // leave outputs that exist untouched
+    bool dry_run = false;       // say what would be done, do nothing
 };
 
 enum class SettingsAction { dialog, show, reset, store };
@@ -53,5 +55,8 @@ Options parse_options(int argc, const char* const* argv);
 
 // The text of `vantrel --help`.
 std::string usage_text();
+
+// One line per built-in preset: its index and what it encodes.
+std::string preset_list(const std::string& indent);
 
 } // namespace vantrel

@@ -25,16 +25,10 @@ bool configure(diskwriter& writer, const std::vector<std::uint8_t>& block) {
 void show(diskwriter& writer, const DiskWriterChoice& choice, const std::string& file) {
     std::error_code ec;
     bool saved = std::filesystem::exists(file, ec);
-    std::vector<std::uint8_t> current = current_block(writer);
     std::printf("Disk writer:   %s\n", choice.format_name.c_str());
     std::printf("Settings file: %s%s\n", file.c_str(), saved ? "" : " (not saved yet)");
     std::printf("Setting:       %s\n", description(writer).c_str());
-    std::printf("Presets (--preset N):\n");
-    for (int i = 0; i < wma_config::preset_count; ++i) {
-        configure(writer, wma_config::make(i, ""));
-        std::printf("  %d  %s\n", i, description(writer).c_str());
-    }
-    configure(writer, current);
+    std::printf("Presets (--preset N):\n%s", preset_list("  ").c_str());
 }
 
 int save(HostSession& session, diskwriter& writer, const std::string& file) {

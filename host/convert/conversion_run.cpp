@@ -56,12 +56,18 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
             return writer;
         };
         for (;;) {
-            if (stop.load() || !ready_writer())
+            if (stop.load())
                 break;
             std::size_t index = next.fetch_add(1);
             if (index >= request.plans.size())
                 break;
             const OutputPlan& plan = request.plans[index];
+            if (plan.skipped || !plan.error.empty()) {
+                attempted[index] = true;
+                continue;
+            }
+            if (!ready_writer())
+                break;
             TrackOutcome outcome = convert_track(*writer, plan, request.overrides, output, stop);
             if (outcome.written)
                 output.info(plan.input + " -> " + plan.output);
@@ -78,9 +84,17 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
             writer->release();
     };
 
-    std::size_t threads =
-        std::max<std::size_t>(1, std::min<std::size_t>(request.jobs, request.plans.size()));
-    output.begin_run(request.plans.size());
+    std::size_t to_convert = 0;
+    for (const OutputPlan& plan : request.plans) {
+        if (plan.skipped)
+            output.info("vantrel: " + plan.input + ": skipped, " + plan.output + " exists");
+        else if (!plan.error.empty() && !plan.announced)
+            output.error("vantrel: " + plan.input + ": " + plan.error);
+        else if (plan.error.empty())
+            ++to_convert;
+    }
+    std::size_t threads = std::max<std::size_t>(1, std::min<std::size_t>(request.jobs, to_convert));
+    output.begin_run(to_convert);
     if (threads == 1) {
         worker();
     } else {
@@ -94,17 +108,24 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
 
     RunTotals totals;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        if (!attempted[i]) {
-            std::string reason = stop.load()             ? "not converted: interrupted"
-                                 : !writer_error.empty() ? writer_error
-                                                         : "not converted";
-            output.error("vantrel: " + request.plans[i].input + ": " + reason);
+        const OutputPlan& plan = request.plans[i];
+        if (plan.skipped) {
+            ++totals.skipped;
+            continue;
         }
-        if (outcomes[i].written) {
+        std::string reason = plan.error.empty() ? outcomes[i].error : plan.error;
+        if (!attempted[i]) {
+            reason = stop.load()             ? "not converted: interrupted"
+                     : !writer_error.empty() ? writer_error
+                                             : "not converted";
+            output.error("vantrel: " + plan.input + ": " + reason);
+        }
+        if (plan.error.empty() && outcomes[i].written) {
             ++totals.written;
             totals.audio_seconds += outcomes[i].audio_seconds;
         } else {
             ++totals.failed;
+            totals.failures.push_back({plan.input, reason});
         }
     }
     totals.wall_seconds =
@@ -113,17 +134,31 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
 }
 
 std::string summary_line(const RunTotals& totals) {
-    char text[200];
-    std::snprintf(text, sizeof text, "%zu track%s written, %zu failed, in %s", totals.written,
-                  totals.written == 1 ? "" : "s", totals.failed,
-                  format_duration(totals.wall_seconds + 0.5).c_str());
-    std::string line = text;
+    std::string line = std::to_string(totals.written) +
+                       (totals.written == 1 ? " track" : " tracks") + " written, ";
+    if (totals.skipped)
+        line += std::to_string(totals.skipped) + " skipped, ";
+    line +=
+        std::to_string(totals.failed) + " failed, in " + format_duration(totals.wall_seconds + 0.5);
     if (totals.wall_seconds > 0 && totals.audio_seconds > 0) {
-        std::snprintf(text, sizeof text, " (%.1fx real time)",
+        char speed[64];
+        std::snprintf(speed, sizeof speed, " (%.1fx real time)",
                       totals.audio_seconds / totals.wall_seconds);
-        line += text;
+        line += speed;
     }
     return line;
+}
+
+std::vector<std::string> failure_lines(const RunTotals& totals, std::size_t most) {
+    std::vector<std::string> lines;
+    const std::size_t count = totals.failures.size();
+    // A count line costs a line too, so a list that just fits is shown whole.
+    const std::size_t shown = count <= most ? count : most - 1;
+    for (std::size_t i = 0; i < shown; ++i)
+        lines.push_back("  " + totals.failures[i].input + ": " + totals.failures[i].reason);
+    if (shown < count)
+        lines.push_back("  ... and " + std::to_string(count - shown) + " more");
+    return lines;
 }
 
 } // namespace vantrel

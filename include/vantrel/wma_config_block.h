@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,20 @@ inline constexpr std::int32_t preset_count = 9;
 inline constexpr std::int32_t custom_profile_index = preset_count;
 inline constexpr std::int32_t default_preset_index = 2;
 inline constexpr std::int32_t lossless_preset_index = 8;
+
+// What each built-in preset encodes: WMA 2 at 44.1 kHz stereo and a constant
+// bit rate, and WMA Lossless at the input's own rate and channels.
+inline constexpr std::int32_t preset_kilobits[preset_count] = {32,  48,  64,  80, 96,
+                                                               128, 160, 192, 0};
+
+// "WMA 2, 128 kbps, 44.1 kHz stereo" or "WMA Lossless"; empty for no preset.
+inline std::string preset_summary(std::int32_t index) {
+    if (index < 0 || index >= preset_count)
+        return {};
+    if (index == lossless_preset_index)
+        return "WMA Lossless";
+    return "WMA 2, " + std::to_string(preset_kilobits[index]) + " kbps, 44.1 kHz stereo";
+}
 
 // What a block holds. The index is there when the block has at least 4 bytes,
 // the text when its length and all its bytes are there; a text with a zero

@@ -75,7 +75,7 @@ TEST(Options, PresetMustBeAWholeNumberFromZeroToEight) {
 TEST(Options, UsageErrorsNameTheProblem) {
     EXPECT_EQ(usage_error({}), "no command given");
     EXPECT_EQ(usage_error({"encode"}), "unknown command 'encode'");
-    EXPECT_EQ(usage_error({"convert"}), "convert needs at least one input file");
+    EXPECT_EQ(usage_error({"convert"}), "convert needs at least one input file or folder");
     EXPECT_EQ(usage_error({"convert", "-x", "a"}), "unknown option '-x' for convert");
     EXPECT_EQ(usage_error({"convert", "a", "-o"}), "option -o needs a value");
     EXPECT_EQ(usage_error({"convert", "-o", "x.wma", "a", "b"}),

@@ -39,40 +39,78 @@ TEST(OutputPaths, SameFileComparesResolvedPaths) {
     EXPECT_TRUE(same_file(dir.File("n.wma"), dir.File("sub/../n.wma")));
 }
 
+std::vector<SourceFile> files(std::initializer_list<std::string> paths) {
+    std::vector<SourceFile> sources;
+    for (const std::string& path : paths)
+        sources.push_back({path, {}});
+    return sources;
+}
+
+OutputRequest beside() {
+    return {std::nullopt, std::nullopt, "wma", false};
+}
+
 TEST(OutputPaths, AnOutputEqualToItsInputIsRefused) {
     TemporaryFolder dir;
     touch(dir.File("song.wma"));
-    auto plans = plan_outputs({dir.File("song.wma")}, std::nullopt, std::nullopt, "wma");
+    auto plans = plan_outputs(files({dir.File("song.wma")}), beside()).plans;
     ASSERT_EQ(plans.size(), 1u);
     EXPECT_NE(plans[0].error.find("is the input itself"), std::string::npos) << plans[0].error;
-    auto explicit_plan =
-        plan_outputs({dir.File("song.wma")}, dir.File("./song.wma"), std::nullopt, "wma");
-    EXPECT_FALSE(explicit_plan[0].error.empty());
+    OutputRequest explicit_output = beside();
+    explicit_output.output_file = dir.File("./song.wma");
+    EXPECT_FALSE(
+        plan_outputs(files({dir.File("song.wma")}), explicit_output).plans[0].error.empty());
 }
 
-TEST(OutputPaths, TwoInputsWithOneOutputNameAreNotBothWritten) {
+TEST(OutputPaths, CollisionsDuplicatesAndExistingTargets) {
     TemporaryFolder dir;
-    touch(dir.File("a.flac"));
-    touch(dir.File("a.mp3"));
-    touch(dir.File("b.mp3"));
-    auto plans = plan_outputs({dir.File("a.flac"), dir.File("a.mp3"), dir.File("b.mp3")},
-                              std::nullopt, std::nullopt, "wma");
-    EXPECT_EQ(plans[0].error, "");
-    EXPECT_NE(plans[1].error.find("is also the output of"), std::string::npos);
-    EXPECT_EQ(plans[2].error, "");
-    EXPECT_EQ(plans[2].output, dir.File("b.wma"));
+    for (const char* name : {"a.flac", "a.mp3", "a.ogg", "b.mp3", "c.wav", "c.wma"})
+        touch(dir.File(name));
+    fs::create_symlink(dir.File("b.mp3"), dir.File("b-link.mp3"));
+    OutputRequest request = beside();
+    request.skip_existing = true;
+    const RunPlan run = plan_outputs(
+        files({dir.File("a.flac"), dir.File("a.mp3"), dir.File("b.mp3"), dir.File("a.ogg"),
+               dir.File("b-link.mp3"), dir.File("./b.mp3"), dir.File("c.wav")}),
+        request);
+    ASSERT_EQ(run.plans.size(), 5u) << "the same file by another path is planned once";
+    EXPECT_EQ(run.plans[0].error, "");
+    EXPECT_TRUE(run.plans[1].announced);
+    EXPECT_NE(run.plans[1].error.find("is also the output of " + dir.File("a.flac")),
+              std::string::npos);
+    EXPECT_EQ(run.plans[2].output, dir.File("b.wma"));
+    EXPECT_TRUE(run.plans[3].announced);
+    EXPECT_TRUE(run.plans[4].skipped) << "c.wma exists";
+    ASSERT_EQ(run.collisions.size(), 1u) << "one collision, however many sources it has";
+    EXPECT_EQ(run.collisions[0].inputs,
+              (std::vector<std::string>{dir.File("a.flac"), dir.File("a.mp3"), dir.File("a.ogg")}));
 }
 
-TEST(OutputPaths, AMissingOrFileOutputFolderIsNamed) {
+TEST(OutputPaths, FoldersAreMirroredMadeOnlyWhenAskedAndCheckedOnce) {
     TemporaryFolder dir;
-    touch(dir.File("a.flac"));
     touch(dir.File("plain"));
-    auto missing = plan_outputs({dir.File("a.flac")}, std::nullopt, dir.File("nowhere"), "wma");
-    EXPECT_EQ(missing[0].error, "output folder " + dir.File("nowhere") + " does not exist");
-    auto not_folder = plan_outputs({dir.File("a.flac")}, std::nullopt, dir.File("plain"), "wma");
-    EXPECT_EQ(not_folder[0].error, "output folder " + dir.File("plain") + " is not a folder");
-    auto is_folder = plan_outputs({dir.File("a.flac")}, dir.Path().string(), std::nullopt, "wma");
-    EXPECT_NE(is_folder[0].error.find("is a folder"), std::string::npos);
+    OutputRequest request = beside();
+    request.output_dir = dir.File("out");
+    std::vector<SourceFile> sources{
+        {"/lib/A/one/t1.flac", "A/one"}, {"/x/t2.mp3", ""}, {"/lib/B/t3.flac", "B"}};
+    RunPlan run = plan_outputs(sources, request);
+    EXPECT_EQ(run.plans[0].output, dir.File("out/A/one/t1.wma"));
+    EXPECT_EQ(run.plans[1].output, dir.File("out/t2.wma"));
+    prepare_output_folders(run.plans, *request.output_dir, false);
+    EXPECT_EQ(run.plans[0].error, "") << "a folder still to be made is not an error";
+    EXPECT_FALSE(fs::exists(dir.File("out"))) << "nothing is made without asking";
+    prepare_output_folders(run.plans, *request.output_dir, true);
+    EXPECT_EQ(run.plans[0].error, "");
+    EXPECT_TRUE(fs::is_directory(dir.File("out/A/one")));
+    EXPECT_TRUE(fs::is_directory(dir.File("out/B")));
+
+    request.output_dir = dir.File("plain");
+    run = plan_outputs(sources, request);
+    prepare_output_folders(run.plans, *request.output_dir, true);
+    EXPECT_NE(run.plans[0].error.find("cannot make output folder " + dir.File("plain/A/one")),
+              std::string::npos)
+        << run.plans[0].error;
+    EXPECT_EQ(run.plans[1].error, "output folder " + dir.File("plain") + " is not a folder");
 }
 
 TEST(OutputPaths, AnUnwritableOutputFolderIsNamed) {

@@ -9,6 +9,14 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+int count(const std::string& text, const std::string& part) {
+    int found = 0;
+    for (auto at = text.find(part); !part.empty() && at != std::string::npos;
+         at = text.find(part, at + part.size()))
+        ++found;
+    return found;
+}
+
 std::string vantrel_program() {
     const char* bin = std::getenv("PROJECT_BIN_DIR");
     return std::string(bin ? bin : ".") + "/vantrel";

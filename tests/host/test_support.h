@@ -33,5 +33,7 @@ void make_tone(const std::string& path, double seconds, int rate, int channels,
 std::string run_python(const std::string& script);
 
 bool contains(const std::string& text, const std::string& part);
+// How often `part` stands in `text` (without overlaps).
+int count(const std::string& text, const std::string& part);
 
 } // namespace vantrel::testing

@@ -48,7 +48,12 @@ TEST_F(RealWma, TwoInputsWithOneOutputNameWriteOnlyTheFirst) {
     make_tone(dir_.File("same.flac"), 0.5, 44100, 2);
     CommandResult r = vantrel({"convert", dir_.File("same.wav"), dir_.File("same.flac")});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("same.flac") + ": output " +
+    EXPECT_EQ(count(r.err, dir_.File("same.wav") + " and " + dir_.File("same.flac") +
+                               " would both be written to " + dir_.File("same.wma") + "; only " +
+                               dir_.File("same.wav") + " is converted"),
+              1)
+        << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: failed:\n  " + dir_.File("same.flac") + ": output " +
                                     dir_.File("same.wma") + " is also the output of " +
                                     dir_.File("same.wav")))
         << r.err;
@@ -86,30 +91,39 @@ TEST_F(RealWma, UnusableOutputFoldersAreNamed) {
     std::ofstream(dir_.File("plain")) << "a file, not a folder";
     struct Case {
         std::vector<std::string> where;
-        std::string reason;
+        int status;
+        std::string said; // the whole run's error (status 2) or the track's (status 1)
     };
     const Case cases[] = {
-        {{"-d", dir_.File("nowhere")}, "output folder " + dir_.File("nowhere") + " does not exist"},
+        {{"-d", dir_.File("plain")}, 2, "output folder " + dir_.File("plain") + " is not a folder"},
         {{"-d", dir_.File("plain/sub")},
-         "output folder " + dir_.File("plain/sub") +
-             " does not exist: a part of its path is a file, not a folder"},
+         2,
+         "cannot make output folder " + dir_.File("plain/sub") + ": "},
         {{"-o", dir_.File("plain/a.wma")},
-         "output folder " + dir_.File("plain") + " is not a folder"},
+         1,
+         dir_.File("a.wav") + ": output folder " + dir_.File("plain") + " is not a folder"},
+        {{"-o", dir_.File("nowhere/a.wma")},
+         1,
+         dir_.File("a.wav") + ": output folder " + dir_.File("nowhere") + " does not exist"},
         // Permissions do not bind the superuser, a kernel file system does.
-        {{"-d", "/proc"}, "output folder /proc is not writable: "},
-        {{"-o", "/sys/a.wma"}, "output folder /sys is not writable: "},
+        {{"-d", "/proc"}, 1, dir_.File("a.wav") + ": output folder /proc is not writable: "},
+        {{"-o", "/sys/a.wma"}, 1, dir_.File("a.wav") + ": output folder /sys is not writable: "},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments{"convert"};
         arguments.insert(arguments.end(), c.where.begin(), c.where.end());
         arguments.push_back(dir_.File("a.wav"));
         CommandResult r = vantrel(arguments);
-        EXPECT_EQ(r.status, 1) << c.reason << "\n" << r.err;
-        EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("a.wav") + ": " + c.reason)) << r.err;
-        EXPECT_TRUE(contains(r.err, "vantrel: 0 tracks written, 1 failed")) << r.err;
+        EXPECT_EQ(r.status, c.status) << c.said << "\n" << r.err;
+        EXPECT_EQ(count(r.err, "vantrel: " + c.said), 1) << r.err;
+        EXPECT_EQ(contains(r.err, "vantrel: 0 tracks written, 1 failed"), c.status == 1) << r.err;
     }
     EXPECT_FALSE(fs::exists("/proc/a.wma"));
     EXPECT_EQ(files_left(), (Names{"a.wav", "plain"}));
+
+    CommandResult r = vantrel({"convert", "-d", dir_.File("made/here"), dir_.File("a.wav")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir_.File("made/here/a.wma"))) << "a missing -d folder is made";
 }
 
 // A read-only file system mounted in the test's folder: its track fails, the
