@@ -2,6 +2,7 @@
 // position for the custom profile text, which can be typed or loaded from a
 // ".prx" file.
 #include "diskwriter/diskwriter_wma.h"
+#include "diskwriter/profile_check.h"
 #include "diskwriter/profile_file.h"
 
 #include "entry/module_state.h"
@@ -125,6 +126,15 @@ void diskwriter_wma::OnLoadProfileFile(HWND dialog) {
     std::string text;
     if (!ReadProfileFile(path.text(), text))
         return;
+    // A profile the writer cannot encode with is refused here, naming the file,
+    // rather than failing every track later.
+    const std::string problem = CustomProfileProblem(presetLoader_, text.c_str());
+    if (!problem.empty()) {
+        const std::string message =
+            std::string("The profile ") + path.text() + " cannot be used: " + problem;
+        MessageBoxA(dialog, message.c_str(), "", MB_OK);
+        return;
+    }
     customProfile_ = text.c_str();
     uSetDlgItemText(dialog, kCustomProfileBox, customProfile_.text());
     SetSliderPosition(dialog, presetLoader_.PresetCount());

@@ -3,6 +3,7 @@
 
 #include "cli/host_session.h"
 #include "services/host_string.h"
+#include "settings/profile_check.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "settings/writer_settings.h"
@@ -71,6 +72,15 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
         } catch (const ProfileFileError& e) {
             session.output().error(std::string("vantrel: ") + e.what());
             return 2;
+        }
+        if (s.encoding.profile_file) {
+            const wma_config::contents chosen = wma_config::read(block.data(), block.size());
+            const std::string problem = profile_problem(std::string(*chosen.profile_text));
+            if (!problem.empty()) {
+                session.output().error("vantrel: profile " + *s.encoding.profile_file +
+                                       " cannot be used: " + problem);
+                return 2;
+            }
         }
         if (!configure(writer, block)) {
             session.output().error("vantrel: the disk writer refused the settings");

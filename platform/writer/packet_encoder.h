@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace writer {
@@ -97,5 +98,8 @@ std::unique_ptr<PacketEncoder> CreatePacketEncoder(const EncoderTarget& target,
 // Whether an encoder can be made for the target (checked with PCM already in
 // the target's rate and channel count): S_OK or the failure code.
 HRESULT CheckEncodable(const EncoderTarget& target);
+
+// Why no encoder writes the target, in words: the codec and what it was asked for.
+std::string DescribeUnencodable(const EncoderTarget& target);
 
 } // namespace writer

@@ -1,4 +1,5 @@
 #include "wm_asf_writer_filter.h"
+#include "core/error_description.h"
 
 #include "utf16_text.h"
 #include "wm_profile.h"
@@ -133,11 +134,17 @@ HRESULT WmAsfWriterFilter::ConfigureFilterUsingProfile(IWMProfile* profile) {
     }
     // The filter has one input pin, so it writes profiles of one audio stream.
     if (targets.size() != 1) {
+        platform_core::SetErrorDescription("the profile has " + std::to_string(targets.size()) +
+                                           " streams; the writer takes one audio stream");
         return NS_E_INVALID_OUTPUT_FORMAT;
     }
     hr = CheckEncodable(targets.front().target);
     if (FAILED(hr)) {
-        return hr == E_OUTOFMEMORY ? hr : NS_E_INVALID_OUTPUT_FORMAT;
+        if (hr == E_OUTOFMEMORY) {
+            return hr;
+        }
+        platform_core::SetErrorDescription(DescribeUnencodable(targets.front().target));
+        return NS_E_INVALID_OUTPUT_FORMAT;
     }
     profile_ = com::Ptr<IWMProfile>::Share(profile);
     targets_ = std::move(targets);

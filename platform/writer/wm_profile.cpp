@@ -1,4 +1,5 @@
 #include "wm_profile.h"
+#include "core/error_description.h"
 #include "utf16_text.h"
 
 #include "core/com_object.h"
@@ -270,8 +271,11 @@ public:
         }
         *profile = nullptr;
         try {
-            const auto description = ParseProfileXml(std::u16string_view(text, Utf16Length(text)));
+            std::string problem;
+            const auto description =
+                ParseProfileXml(std::u16string_view(text, Utf16Length(text)), &problem);
             if (!description) {
+                platform_core::SetErrorDescription("not a usable profile: " + problem);
                 return NS_E_INVALIDPROFILE;
             }
             *profile = CreateProfileObject(*description).Detach();

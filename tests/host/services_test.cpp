@@ -202,5 +202,13 @@ TEST(FormatDuration, MinutesAndHours) {
     EXPECT_EQ(format_duration(-3), "0:00");
 }
 
+TEST(RemainingTime, FollowsTheRateOfTheWholeRun) {
+    EXPECT_EQ(remaining_time(0.25, 60), "  about 3:00 left");
+    EXPECT_EQ(remaining_time(0.5, 10), "  about 0:10 left");
+    EXPECT_EQ(remaining_time(0.005, 60), "") << "too early to tell";
+    EXPECT_EQ(remaining_time(0.5, 1), "") << "too early to tell";
+    EXPECT_EQ(remaining_time(1.0, 60), "") << "nothing left";
+}
+
 } // namespace
 } // namespace vantrel

@@ -71,17 +71,26 @@ TEST_F(ProfileFile, AFileThatCannotBeOpenedLeavesTheTextAlone) {
     EXPECT_EQ(host.files.openFiles, 0);
 }
 
-TEST_F(ProfileFile, EmptyAndOneByteFilesGiveTheEmptyText) {
+TEST_F(ProfileFile, EmptyFilesGiveTheEmptyTextAndUtf8IsReadAsIs) {
     const auto empty = folder.Path() / "empty.prx";
     WriteBytes(empty, {});
-    const auto single = folder.Path() / "single.prx";
-    WriteBytes(single, {'x'});
     std::string text = "previous";
     EXPECT_TRUE(ReadProfileFile(empty.c_str(), text));
     EXPECT_EQ(text, "");
-    text = "previous";
-    EXPECT_TRUE(ReadProfileFile(single.c_str(), text));
-    EXPECT_EQ(text, "");
+
+    const auto utf8 = folder.Path() / "utf8.prx";
+    WriteBytes(utf8, {0xEF, 0xBB, 0xBF, '<', 'p', ' ', 'n', '=', 0xC3, 0xA9, 0xFF, '>'});
+    EXPECT_TRUE(ReadProfileFile(utf8.c_str(), text));
+    EXPECT_EQ(text, "<p n=\xC3\xA9\xEF\xBF\xBD>") << "mark dropped, a bad byte replaced";
+}
+
+TEST(ProfileBytes, Utf16IsKnownByItsMarkOrItsZeroBytesInEitherOrder) {
+    const unsigned char little[] = {'<', 0, 'p', 0, '>', 0};
+    EXPECT_EQ(Utf8FromProfileBytes(little, sizeof little), "<p>");
+    const unsigned char big[] = {0xFE, 0xFF, 0, '<', 0, 0xE9, 0, '>', 0};
+    EXPECT_EQ(Utf8FromProfileBytes(big, sizeof big), "<\xC3\xA9>") << "the odd byte is not read";
+    const unsigned char bigWithoutMark[] = {0, '<', 0, '>'};
+    EXPECT_EQ(Utf8FromProfileBytes(bigWithoutMark, sizeof bigWithoutMark), "<>");
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+#include "diskwriter/profile_check.h"
+
+#include "encoder/com_ref.h"
+#include "profiles/wma_preset_loader.h"
+#include "sdk/conversion_holders.h"
+
+#include "platform/dshow.h"
+#include "platform/wmsdk.h"
+
+#include <cstdio>
+
+namespace {
+
+// The platform's words for the last failure, else the code.
+std::string Reason(HRESULT result, const char* fallback) {
+    ComRef<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Receive()) == S_OK && info) {
+        BSTR text = nullptr;
+        if (SUCCEEDED(info->GetDescription(&text)) && text != nullptr) {
+            const utf8_from_wide narrow(text);
+            std::string said = narrow.get();
+            SysFreeString(text);
+            if (!said.empty())
+                return said;
+        }
+    }
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+    return std::string(fallback) + " (" + code + ")";
+}
+
+} // namespace
+
+std::string CustomProfileProblem(const WMAPresetLoader& loader, const char* utf8Text) {
+    SetErrorInfo(0, nullptr);
+    ComRef<IWMProfile> profile;
+    const wide_from_utf8 wideText(utf8Text);
+    HRESULT result = loader.LoadCustomProfile(wideText.get(), profile.Receive());
+    if (FAILED(result))
+        return Reason(result, "not a usable profile");
+    ComRef<IConfigAsfWriter> writer;
+    result = CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IConfigAsfWriter, writer.ReceiveVoid());
+    if (FAILED(result))
+        return Reason(result, "the Windows Media writer is not available");
+    result = writer->ConfigureFilterUsingProfile(profile.Get());
+    if (FAILED(result))
+        return Reason(result, "the writer cannot encode with it");
+    return {};
+}
