@@ -4,6 +4,7 @@
 
 #include "diskwriter/exception_source.h"
 #include "entry/module_state.h"
+#include "errors/platform_reason.h"
 #include "errors/wma_exception.h"
 #include "sdk/conversion_holders.h"
 #include "vantrel/sample_chunk.h"
@@ -89,6 +90,7 @@ IWMProfile* diskwriter_wma::LoadSelectedProfile() {
 }
 
 void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
+    ForgetPlatformReason();
     if (pcmConverter_ == nullptr) {
         host_api* api = HostApi();
         if (api != nullptr)

@@ -4,6 +4,7 @@
 #include "diskwriter/timing_report.h"
 #include "entry/host_calls.h"
 #include "entry/module_state.h"
+#include "errors/platform_reason.h"
 #include "errors/wma_exception.h"
 #include "platform/win32_api.h"
 #include "sdk/conversion_holders.h"
@@ -96,6 +97,7 @@ bool diskwriter_wma::process_chunk(sample_chunk& chunk) {
         return true;
     } catch (const CWMAException& failure) {
         ConsolePrint(console::severity_error, failure.Description().c_str());
+        PrintPlatformReason();
         return false;
     } catch (const std::exception& failure) {
         // Nothing may escape into the host; the track is reported as failed.
@@ -113,6 +115,7 @@ void diskwriter_wma::close() {
     const utf8_from_wide path(outputFileName_.c_str());
     if (!HostFileExists(path.get()) || !written) {
         ConsolePrint(console::severity_error, "Encoding failed");
+        PrintPlatformReason();
         return;
     }
     const std::string report =
@@ -121,9 +124,16 @@ void diskwriter_wma::close() {
         ConsolePrint(console::severity_information, report.c_str());
 }
 
+void diskwriter_wma::PrintPlatformReason() {
+    const std::string reason = TakePlatformReason();
+    if (!reason.empty())
+        ConsolePrint(console::severity_error, reason.c_str());
+}
+
 bool diskwriter_wma::FinishChain() {
     if (chain_ == nullptr)
         return true;
+    ForgetPlatformReason();
     const HRESULT finished = chain_->Finish();
     chain_.reset();
     return SUCCEEDED(finished);

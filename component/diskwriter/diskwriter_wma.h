@@ -64,6 +64,8 @@ private:
     // Finishes and destroys the held chain, if any; answers whether the chain
     // completed its file (true when there was no chain).
     bool FinishChain();
+    // A console line with the platform's words for its last failure, if it has any.
+    void PrintPlatformReason();
     // The custom profile name shown beside "Custom Profile".
     std::string CustomProfileName() const;
 

@@ -1,6 +1,7 @@
 #include "diskwriter/profile_check.h"
 
 #include "encoder/com_ref.h"
+#include "errors/platform_reason.h"
 #include "profiles/wma_preset_loader.h"
 #include "sdk/conversion_holders.h"
 
@@ -11,19 +12,11 @@
 
 namespace {
 
-// The platform's words for the last failure, else the code.
+// The platform's words for the failure, else the code.
 std::string Reason(HRESULT result, const char* fallback) {
-    ComRef<IErrorInfo> info;
-    if (GetErrorInfo(0, info.Receive()) == S_OK && info) {
-        BSTR text = nullptr;
-        if (SUCCEEDED(info->GetDescription(&text)) && text != nullptr) {
-            const utf8_from_wide narrow(text);
-            std::string said = narrow.get();
-            SysFreeString(text);
-            if (!said.empty())
-                return said;
-        }
-    }
+    std::string said = TakePlatformReason();
+    if (!said.empty())
+        return said;
     char code[16];
     std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
     return std::string(fallback) + " (" + code + ")";
@@ -32,7 +25,7 @@ std::string Reason(HRESULT result, const char* fallback) {
 } // namespace
 
 std::string CustomProfileProblem(const WMAPresetLoader& loader, const char* utf8Text) {
-    SetErrorInfo(0, nullptr);
+    ForgetPlatformReason();
     ComRef<IWMProfile> profile;
     const wide_from_utf8 wideText(utf8Text);
     HRESULT result = loader.LoadCustomProfile(wideText.get(), profile.Receive());
