@@ -160,8 +160,15 @@ int run_convert(const Options& options) {
 
     RunRequest request;
     request.writer_factory = choice->factory;
+    const bool from_command_line = !chosen.empty();
     request.config = configuration(session, *choice, std::move(chosen));
     session.report_failures();
+    // A profile that cannot encode would fail every track: say so once.
+    if (const std::string problem = custom_profile_problem(request.config); !problem.empty()) {
+        output.error("vantrel: " + problem +
+                     (from_command_line ? "" : " (saved setting; see vantrel settings --show)"));
+        return 2;
+    }
     request.plans = std::move(plan.plans);
     for (const auto& [name, value] : c.tags)
         request.overrides.push_back({name, value});

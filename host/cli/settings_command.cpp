@@ -29,6 +29,10 @@ void show(diskwriter& writer, const DiskWriterChoice& choice, const std::string&
     std::printf("Disk writer:   %s\n", choice.format_name.c_str());
     std::printf("Settings file: %s%s\n", file.c_str(), saved ? "" : " (not saved yet)");
     std::printf("Setting:       %s\n", description(writer).c_str());
+    const std::string problem = custom_profile_problem(current_block(writer));
+    if (!problem.empty())
+        std::printf("Warning:       %s; converting will stop until another setting is saved\n",
+                    problem.c_str());
     std::printf("Presets (--preset N):\n%s", preset_list("  ").c_str());
 }
 

@@ -1,4 +1,5 @@
 #include "settings/profile_file.h"
+#include "settings/regular_file.h"
 
 #include "platform/unicode.h"
 
@@ -11,6 +12,9 @@
 
 namespace vantrel {
 namespace {
+
+// Profiles are a few kilobytes of XML.
+constexpr std::size_t kMaxProfileBytes = 4 << 20;
 
 std::string utf16_to_utf8(const std::string& bytes, std::size_t start, bool big_endian) {
     if ((bytes.size() - start) % 2 != 0)
@@ -59,12 +63,12 @@ std::string profile_text_to_utf8(const std::string& bytes) {
 }
 
 std::string read_profile_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw ProfileFileError("cannot read profile " + path + ": " + std::strerror(errno));
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        throw ProfileFileError("cannot read profile " + path + ": read error");
+    std::string bytes;
+    try {
+        bytes = read_regular_file(path, kMaxProfileBytes, "profile");
+    } catch (const RegularFileError& e) {
+        throw ProfileFileError(e.what());
+    }
     std::string text;
     try {
         text = profile_text_to_utf8(bytes);

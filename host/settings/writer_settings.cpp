@@ -1,6 +1,7 @@
 #include "settings/writer_settings.h"
 
 #include "services/byte_sink_buffer.h"
+#include "settings/profile_check.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "vantrel/service.h"
@@ -49,6 +50,16 @@ std::vector<std::uint8_t> stored_or_default_block(const std::string& file, std::
         return wma_config::make_default();
     }
     return *stored;
+}
+
+std::string custom_profile_problem(const std::vector<std::uint8_t>& block) {
+    const wma_config::contents chosen = wma_config::read(block.data(), block.size());
+    if (chosen.preset_index != wma_config::custom_profile_index || !chosen.profile_text)
+        return {};
+    if (chosen.profile_text->empty())
+        return "the custom profile is chosen but its text is empty";
+    const std::string problem = profile_problem(std::string(*chosen.profile_text));
+    return problem.empty() ? problem : "the custom profile cannot be used: " + problem;
 }
 
 } // namespace vantrel

@@ -28,4 +28,8 @@ std::string writer_settings_file(const GUID& guid);
 // block was passed over or could not be read.
 std::vector<std::uint8_t> stored_or_default_block(const std::string& file, std::string& warning);
 
+// Empty when the block's choice can encode; otherwise why not: a custom profile
+// whose text is empty or that the platform's writer cannot encode with.
+std::string custom_profile_problem(const std::vector<std::uint8_t>& block);
+
 } // namespace vantrel

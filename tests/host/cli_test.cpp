@@ -170,18 +170,32 @@ TEST_F(Cli, PresetAndProfileApplyToOneRunOnly) {
     EXPECT_EQ(read_recorded(dir_.File("a.wma")).fields["config"], "05 00 00 00 00 00 00 00");
     EXPECT_FALSE(fs::exists(dir_.File("config")));
 
-    std::string profile = "<profile name=\"Ä\"/>";
+    // A usable profile with a name beyond ASCII, stored as UTF-16 with a mark.
+    const std::u16string wide =
+        u"<profile version=\"589824\" name=\"\u00C4\"><streamconfig "
+        u"majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" "
+        u"bitrate=\"64024\"><wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\">"
+        u"<waveformatex wFormatTag=\"353\" nChannels=\"2\" nSamplesPerSec=\"44100\" "
+        u"nAvgBytesPerSec=\"8003\" nBlockAlign=\"2973\" wBitsPerSample=\"16\" "
+        u"codecdata=\"008800000F00752E0000\"/></wmmediatype></streamconfig></profile>";
     std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("<profile name=\"")) {
-        utf16 += c;
-        utf16 += '\0';
+    std::string profile; // the same text in UTF-8
+    for (char16_t c : wide) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+        if (c < 0x80) {
+            profile += static_cast<char>(c);
+        } else {
+            profile += static_cast<char>(0xC0 | (c >> 6));
+            profile += static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
-    utf16 += std::string("\xC4\x00\"\x00/\x00>\x00", 8);
     std::ofstream(dir_.File("p.prx"), std::ios::binary) << utf16;
     r = vantrel({"convert", "--profile", dir_.File("p.prx"), dir_.File("a.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
-    char length[32];
-    std::snprintf(length, sizeof length, "09 00 00 00 %02zx 00 00 00", profile.size());
+    char length[48];
+    std::snprintf(length, sizeof length, "09 00 00 00 %02zx %02zx 00 00", profile.size() & 0xFF,
+                  profile.size() >> 8);
     std::string expected = length;
     for (unsigned char c : profile) {
         char hex[4];

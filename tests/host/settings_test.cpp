@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
@@ -11,6 +12,7 @@ namespace vantrel {
 namespace {
 
 using testing::TemporaryFolder;
+namespace fs = std::filesystem;
 
 TEST(SettingsFolder, PrefersAnAbsoluteXdgConfigHome) {
     EXPECT_EQ(settings_folder("/cfg", "/home/u"), "/cfg/vantrel");
@@ -70,6 +72,21 @@ TEST(StoredBlock, UsedWhenCompleteElseTheDefaultWithAReason) {
     save_settings(file, {5, 0, 0, 0, 3, 0, 0, 0, 'a'});
     EXPECT_EQ(stored_or_default_block(file, warning), fallback);
     EXPECT_NE(warning.find("damaged"), std::string::npos) << warning;
+}
+
+TEST(StoredBlock, OnlyARegularFileOfModestSizeIsRead) {
+    TemporaryFolder dir;
+    const std::vector<std::uint8_t> fallback{2, 0, 0, 0, 0, 0, 0, 0};
+    fs::create_directory(dir.Path() / "folder.cfg");
+    ASSERT_EQ(::mkfifo(dir.File("fifo.cfg").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir.Path() / "zero.cfg");
+    std::ofstream(dir.File("huge.cfg")) << std::string(2 << 20, 'x');
+    for (const char* name : {"folder.cfg", "fifo.cfg", "zero.cfg", "huge.cfg"}) {
+        std::string warning;
+        EXPECT_EQ(stored_or_default_block(dir.File(name), warning), fallback) << name;
+        EXPECT_NE(warning.find(dir.File(name)), std::string::npos) << warning;
+        EXPECT_NE(warning.find("using the default"), std::string::npos) << warning;
+    }
 }
 
 std::string utf16le(const std::u16string& text, bool bom) {

@@ -111,6 +111,21 @@ TEST_F(Library, AProfileThatCannotEncodeIsRefusedBeforeItIsSaved) {
     EXPECT_TRUE(contains(r.err, "cannot be used: not a usable profile: not XML")) << r.err;
     r = vantrel({"settings", "--show"});
     EXPECT_TRUE(contains(r.out, "Setting:       44kHz Stereo CBR 80kbps")) << r.out;
+
+    // A saved custom setting with no text: shown with a warning, and a run
+    // stops once, before any track.
+    const auto at = r.out.find("Settings file: ") + 15;
+    const std::string saved = r.out.substr(at, r.out.find('\n', at) - at);
+    std::ofstream(saved, std::ios::binary) << std::string("\x09\0\0\0\0\0\0\0", 8);
+    r = vantrel({"settings", "--show"});
+    EXPECT_TRUE(
+        contains(r.out, "Warning:       the custom profile is chosen but its text is empty"))
+        << r.out;
+    make_tone(dir_.File("a.wav"), 0.2, 44100, 2);
+    r = vantrel({"convert", dir_.File("a.wav"), dir_.File("a.wav")});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(count(r.err, "the custom profile is chosen but its text is empty"), 1) << r.err;
+    EXPECT_FALSE(fs::exists(dir_.File("a.wma")));
 }
 
 } // namespace
