@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <iterator>
 #include <thread>
+#include <unistd.h>
 
 #include "cli/host_session.h"
 #include "convert/conversion_run.h"
+#include "platform/unfinished_files.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "settings/writer_settings.h"
@@ -18,19 +20,23 @@ namespace {
 std::atomic<bool> interrupted{false};
 std::atomic<int> interrupting_signal{0};
 
+// The first interrupt lets the tracks in progress be abandoned cleanly (their
+// unfinished files are removed); a second one ends the program at once, after
+// removing the unfinished files itself.
 extern "C" void on_interrupt(int signal) {
+    if (interrupted.exchange(true)) {
+        RemoveUnfinishedOutputFiles();
+        _exit(128 + signal);
+    }
     interrupting_signal.store(signal);
-    interrupted.store(true);
 }
 
-// Ctrl-C, SIGTERM and SIGHUP let the tracks in progress end cleanly (their
-// unfinished output is thrown away); a second one ends the program at once.
+// Ctrl-C, SIGTERM and SIGHUP while a run converts.
 class InterruptGuard {
 public:
     InterruptGuard() {
         struct sigaction action {};
         action.sa_handler = on_interrupt;
-        action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
         for (std::size_t i = 0; i < std::size(kSignals); ++i)
             sigaction(kSignals[i], &action, &old_[i]);

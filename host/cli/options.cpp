@@ -141,6 +141,9 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
             if (c.output_file)
                 throw UsageError("option " + option + " given twice");
             c.output_file = non_empty(scanner.value(option), option);
+            if (*c.output_file == "-")
+                throw UsageError("-o - (standard output) is not supported; name a file or a "
+                                 "named pipe");
         } else if (option == "-d" || option == "--output-dir") {
             if (c.output_dir)
                 throw UsageError("option " + option + " given twice");

@@ -103,7 +103,7 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
 
     const double rate = decoder->facts().sample_rate;
     const FileIdentity before = identity_of(plan.output);
-    TrackContext context{plan.input, 0};
+    TrackContext context{plan.input, 0, {}};
     ScopedTrack scope(context);
     int slot = output.track_started(plan.input, decoder->facts().duration);
     std::string failure;
@@ -117,9 +117,10 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
     while (failure.empty() && frames > 0) {
         chunk.set_sample_count(static_cast<std::uint32_t>(frames));
         if (!guarded([&] { return writer.process_chunk(chunk); }, failure)) {
-            const char* told = context.error_lines > 0 ? " (see its error above)" : "";
+            const std::string told =
+                context.error_lines > 0 ? ": " + context.last_error : std::string();
             if (failure.empty() && chunks_taken == 0)
-                failure = std::string("the encoder could not start the track") + told;
+                failure = "the encoder could not start the track" + told;
             else if (failure.empty())
                 failure = "the encoder refused the audio at " +
                           format_duration(static_cast<double>(decoder->frames_read()) / rate) +
@@ -153,7 +154,7 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
     outcome.audio_seconds = static_cast<double>(decoder->frames_read()) / rate;
 
     if (failure.empty() && context.error_lines > 0)
-        failure = "the encoder reported an error (see above)";
+        failure = "the encoder reported an error: " + context.last_error;
     if (failure.empty()) {
         const FileIdentity after = identity_of(plan.output);
         const bool replaced = after.device != before.device || after.inode != before.inode;

@@ -40,8 +40,10 @@ void host_console::print(std::int32_t severity, const char* text, const char* so
     if (track)
         line += " (" + track->name + ")";
     if (severity >= severity_error) {
-        if (track)
+        if (track) {
             ++track->error_lines;
+            track->last_error = text ? text : "";
+        }
         output_.error(line);
     } else {
         output_.info(line);

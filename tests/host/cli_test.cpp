@@ -291,16 +291,17 @@ TEST_P(CliFailures, AFailedTrackLeavesNoFileAndAnOlderOutputUntouched) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryWay, CliFailures,
-    ::testing::Values(FailureCase{"process", "Stand-in refuses the audio.",
-                                  "the encoder could not start the track (see its error above)"},
-                      FailureCase{"late", "Stand-in refuses the audio.",
-                                  "the encoder refused the audio at 0:00 (see its error above)"},
-                      FailureCase{"error-line", "Stand-in could not finish the file.",
-                                  "the encoder reported an error (see above)"},
-                      FailureCase{"half-file", "Stand-in could not finish the file.",
-                                  "the encoder reported an error (see above)"},
-                      FailureCase{"no-file", "", "the encoder wrote no output file"},
-                      FailureCase{"throw", "", "the encoder failed: stand-in exception"}),
+    ::testing::Values(
+        FailureCase{"process", "Stand-in refuses the audio.",
+                    "the encoder could not start the track: Stand-in refuses the audio."},
+        FailureCase{"late", "Stand-in refuses the audio.",
+                    "the encoder refused the audio at 0:00: Stand-in refuses the audio."},
+        FailureCase{"error-line", "Stand-in could not finish the file.",
+                    "the encoder reported an error: Stand-in could not finish the file."},
+        FailureCase{"half-file", "Stand-in could not finish the file.",
+                    "the encoder reported an error: Stand-in could not finish the file."},
+        FailureCase{"no-file", "", "the encoder wrote no output file"},
+        FailureCase{"throw", "", "the encoder failed: stand-in exception"}),
     [](const auto& info) {
         std::string name = info.param.mode;
         std::erase(name, '-');

@@ -92,6 +92,8 @@ TEST(Options, UsageErrorsNameTheProblem) {
     EXPECT_EQ(usage_error({"convert", "--quiet=yes", "a"}), "option --quiet takes no value");
     EXPECT_EQ(usage_error({"convert", "-o", "", "a"}), "option -o needs a non-empty value");
     EXPECT_EQ(usage_error({"convert", "-o", "a.wma", "-o", "b.wma", "a"}), "option -o given twice");
+    EXPECT_EQ(usage_error({"convert", "-o", "-", "a"}),
+              "-o - (standard output) is not supported; name a file or a named pipe");
 }
 
 TEST(Options, AnEmptyTagValueIsKeptToRemoveTheField) {
