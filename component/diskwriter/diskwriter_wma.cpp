@@ -1,6 +1,7 @@
 #include "diskwriter/diskwriter_wma.h"
 
 #include "diskwriter/host_name_comparer.h"
+#include "diskwriter/output_path.h"
 #include "diskwriter/timing_report.h"
 #include "entry/host_calls.h"
 #include "entry/module_state.h"
@@ -57,10 +58,8 @@ bool diskwriter_wma::open(const char* location, std::uint32_t, std::uint32_t, st
     startTick_ = GetTickCount();
     // The prefix is dropped by length alone; a location too short to hold a
     // path keeps the previous file name.
-    if (location != nullptr && std::strlen(location) > kLocationPrefixBytes) {
-        const wide_from_utf8 path(location + kLocationPrefixBytes);
-        outputFileName_ = path.get();
-    }
+    if (location != nullptr && std::strlen(location) > kLocationPrefixBytes)
+        outputFileName_ = WidePathFromBytes(location + kLocationPrefixBytes);
     chainStarted_ = false;
     totalSamples_ = 0;
     trackIncomplete_ = false;
@@ -112,8 +111,7 @@ void diskwriter_wma::close() {
     if (chain_ != nullptr && !FinishChain())
         written = false;
 
-    const utf8_from_wide path(outputFileName_.c_str());
-    if (!HostFileExists(path.get()) || !written) {
+    if (!HostFileExists(BytesFromWidePath(outputFileName_.c_str()).c_str()) || !written) {
         ConsolePrint(console::severity_error, "Encoding failed");
         PrintPlatformReason();
         return;

@@ -142,6 +142,22 @@ std::optional<std::string> Utf16ToUtf8(std::u16string_view text, bool strict) {
     return out;
 }
 
+std::optional<std::string> Utf16ToPathBytes(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t c;
+        if (DecodeUtf16(text, at, c)) {
+            AppendUtf8(out, c);
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out.push_back(static_cast<char>(c - 0xDC00));
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
 std::string ValidUtf8(std::string_view text) {
     if (IsValidUtf8(text))
         return std::string(text);

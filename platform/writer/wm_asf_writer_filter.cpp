@@ -1,5 +1,6 @@
 #include "wm_asf_writer_filter.h"
 #include "core/error_description.h"
+#include "platform/unicode.h"
 
 #include "utf16_text.h"
 #include "wm_profile.h"
@@ -182,7 +183,7 @@ HRESULT WmAsfWriterFilter::SetFileName(LPCOLESTR fileName, const AM_MEDIA_TYPE*)
         return E_POINTER;
     }
     const std::u16string name(fileName, Utf16Length(fileName));
-    if (name.empty() || !Utf8FromUtf16(name)) {
+    if (name.empty() || !unicode::Utf16ToPathBytes(name)) {
         return E_INVALIDARG;
     }
     std::lock_guard guard(FilterLock());
@@ -253,7 +254,7 @@ HRESULT WmAsfWriterFilter::OnPause(FILTER_STATE previous) {
         return NS_E_NOT_CONFIGURED;
     }
     std::lock_guard guard(streamLock_);
-    runPath_ = *Utf8FromUtf16(fileName_);
+    runPath_ = *unicode::Utf16ToPathBytes(fileName_);
     runReplace_ = (mode_ & AM_FILE_OVERWRITE) != 0;
     runStreams_.clear();
     inputBlockAlign_ = 0;

@@ -38,6 +38,11 @@ PLATFORM_API std::optional<std::string> Utf16ToUtf8(std::u16string_view text, bo
 // The text with each malformed piece replaced by U+FFFD.
 PLATFORM_API std::string ValidUtf8(std::string_view text);
 
+// A file name's bytes from UTF-16 in which bytes that are not UTF-8 travel as
+// the lone surrogates U+DC80..U+DCFF (one per byte). Nothing for any other
+// unpaired surrogate.
+PLATFORM_API std::optional<std::string> Utf16ToPathBytes(std::u16string_view text);
+
 // ISO 8859-1 bytes: each byte is the code point of the same value.
 PLATFORM_API std::string Latin1ToUtf8(std::string_view bytes);
 

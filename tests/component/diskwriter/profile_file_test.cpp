@@ -1,3 +1,4 @@
+#include "diskwriter/output_path.h"
 #include "diskwriter/profile_file.h"
 
 #include "test_host.h"
@@ -18,6 +19,14 @@ protected:
     InstalledHost installed{host};
     TemporaryFolder folder;
 };
+
+TEST(OutputPath, BytesThatAreNotUtf8TravelAsEscapesAndComeBack) {
+    const char* name = "/m/album\xE9/caf\xC3\xA9 \xF0\x9F\x8E\xB5 \xFF\xC0\x80.wma";
+    const std::u16string wide = WidePathFromBytes(name);
+    EXPECT_EQ(wide, u"/m/album\xDCE9/caf\u00E9 \U0001F3B5 \xDCFF\xDCC0\xDC80.wma")
+        << "good characters convert, each bad byte is escaped, nothing is cut";
+    EXPECT_EQ(BytesFromWidePath(wide.c_str()), name);
+}
 
 TEST(ProfileUnits, ByteOrderMarkIsDroppedAndTextStopsAtTheFirstZero) {
     const char16_t units[] = {0xFEFF, u'<', u'p', 0, u'x', 0};

@@ -304,6 +304,11 @@ TEST(Unicode, ReplacesOrRefusesMalformedTextAndDecodesLatin1) {
     EXPECT_FALSE(unicode::Utf8ToUtf16("\xED\xA0\x80")) << "an encoded surrogate is malformed";
     EXPECT_EQ(unicode::Utf8ToUtf16("\xC0\x80", false), u"\uFFFD\uFFFD");
 
+    EXPECT_EQ(unicode::Utf16ToPathBytes(u"caf\u00E9\xDCE9/x"), "caf\xC3\xA9\xE9/x")
+        << "an escaped byte comes back as itself";
+    EXPECT_FALSE(unicode::Utf16ToPathBytes(u"a\xDC10")) << "only bytes 0x80..0xFF are escaped";
+    EXPECT_FALSE(unicode::Utf16ToPathBytes(u"a\xD800"));
+
     std::string out;
     unicode::AppendUtf8(out, 0x110000);
     EXPECT_EQ(out, "\xEF\xBF\xBD");
