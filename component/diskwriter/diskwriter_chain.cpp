@@ -17,8 +17,9 @@ namespace {
 
 constexpr WORD kPcmFormatTag = 1;
 constexpr WORD kBitsPerSample = 16;
-// One chain buffer holds many first chunks' worth of PCM.
-constexpr std::uint64_t kBufferChunks = 16;
+// One chain buffer holds a few of the first chunk's worth of PCM: enough for
+// any block of a host that keeps its chunk size, and bounded by it.
+constexpr std::uint64_t kBufferChunks = 4;
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
 // Owns one platform reference and gives it back on every path out.
@@ -56,8 +57,10 @@ WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate) {
     return format;
 }
 
-LONG FramesPerBuffer(const sample_chunk& chunk, WORD blockAlign) {
-    const std::uint64_t frames = std::uint64_t{chunk.data_capacity()} * blockAlign * kBufferChunks;
+LONG FramesPerBuffer(const sample_chunk& chunk) {
+    const std::uint64_t channels = std::max<std::uint32_t>(chunk.channel_count(), 1);
+    const std::uint64_t chunkFrames = std::max<std::uint64_t>(chunk.data_capacity() / channels, 1);
+    const std::uint64_t frames = chunkFrames * kBufferChunks;
     return static_cast<LONG>(std::min<std::uint64_t>(frames, std::numeric_limits<LONG>::max()));
 }
 
@@ -110,7 +113,7 @@ void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
     chain_ = std::make_unique<DShowWMAEncoder>();
 
     HRESULT result = chain_->Configure(&waveFormat_, outputFileName_.c_str(), profile.get(),
-                                       FramesPerBuffer(chunk, waveFormat_.nBlockAlign));
+                                       FramesPerBuffer(chunk));
     if (FAILED(result))
         throw CWMAException("Failed to setup encoding chain.", result, kDiskWriterSourceName,
                             __LINE__);

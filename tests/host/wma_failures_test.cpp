@@ -86,6 +86,22 @@ TEST_F(RealWma, OutputsThroughALinkADeviceAndOverAnOlderFile) {
             EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
 
+// Buffers follow the host's chunks: eight channels convert within an address
+// space of 600 MB (the platform and FFmpeg's libraries included).
+TEST_F(RealWma, EightChannelsConvertInModestMemory) {
+    make_tone(dir_.File("eight.wav"), 3, 48000, 8);
+    for (const char* preset : {"5", "8"}) {
+        const std::string out = dir_.File(std::string("eight") + preset + ".wma");
+        CommandResult r =
+            RunCommand("ulimit -v 600000 && XDG_CONFIG_HOME=" + ShellQuote(dir_.File("config")) +
+                       " " + ShellQuote(vantrel_program()) + " convert --preset " + preset +
+                       " -o " + ShellQuote(out) + " " + ShellQuote(dir_.File("eight.wav")));
+        EXPECT_EQ(r.status, 0) << preset << ": " << r.err;
+    }
+    EXPECT_EQ(probe(dir_.File("eight8.wma"), "stream=channels"), "8\n");
+    EXPECT_EQ(probe(dir_.File("eight5.wma"), "stream=channels"), "2\n");
+}
+
 TEST_F(RealWma, UnusableOutputFoldersAreNamed) {
     make_tone(dir_.File("a.wav"), 0.3, 44100, 2);
     std::ofstream(dir_.File("plain")) << "a file, not a folder";

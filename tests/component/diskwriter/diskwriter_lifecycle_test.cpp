@@ -206,7 +206,7 @@ TEST_F(LifecycleTest, AnAbortedGraphIsReportedAsFailedAndKeepsTheOlderFile) {
     WriteFile(path, "an older file");
     ASSERT_TRUE(writer->open(Location("aborted.wma").c_str(), 0, 0, 0, 0, 0));
     // The first chunk sizes the chain's buffers: one value of capacity gives
-    // 64 frames, so the next, much larger chunk cannot be delivered.
+    // room for 4 frames, so the next, much larger chunk cannot be delivered.
     EXPECT_TRUE(FeedChunk(*writer, 1, 1, 44100));
     for (int i = 0; i < 8; ++i)
         EXPECT_TRUE(FeedChunk(*writer, 8192, 1, 44100)) << "the host is not told per chunk";

@@ -60,6 +60,23 @@ TEST(PcmBlockQueueTest, ClosingReleasesAWaitingProducer) {
     // The two stored blocks are freed with the queue (checked by the leak sanitizer).
 }
 
+TEST(PcmBlockQueueTest, ReopeningEmptiesAClosedQueueAndCountsAfresh) {
+    PcmBlockQueue queue(2);
+    ASSERT_EQ(queue.Push(Block(4, 1)), S_OK);
+    queue.Close();
+    queue.Reopen();
+    EXPECT_FALSE(queue.IsClosed());
+    // Two free slots again, whatever the close left circulating: a third push
+    // would wait, so only two go in before one comes out.
+    ASSERT_EQ(queue.Push(Block(1, 7)), S_OK);
+    ASSERT_EQ(queue.Push(Block(1, 8)), S_OK);
+    std::unique_ptr<PcmBlock> taken;
+    ASSERT_EQ(queue.Pop(&taken), S_OK);
+    EXPECT_EQ((*taken)[0], 7) << "the block from before the close is gone";
+    Watched third([&] { return queue.Push(Block(1, 9)); });
+    EXPECT_EQ(third.Wait(), S_OK);
+}
+
 TEST(PcmBlockQueueTest, ClosingReleasesAWaitingConsumer) {
     PcmBlockQueue queue(2);
     std::unique_ptr<PcmBlock> first;
@@ -366,7 +383,7 @@ TEST_F(MemorySourceTest, BlockLargerThanTheBufferAbortsAndReleasesTheProducer) {
     EXPECT_EQ(down.receiveCount.load(), 0);
 }
 
-TEST_F(MemorySourceTest, StoppingWithoutTheEndMarkerDoesNotHang) {
+TEST_F(MemorySourceTest, StoppingWithoutTheEndMarkerDoesNotHangAndIsNoError) {
     Connect();
     ASSERT_EQ(Queue(16), S_OK);
     ASSERT_EQ(source->Pause(), S_OK);
@@ -375,6 +392,21 @@ TEST_F(MemorySourceTest, StoppingWithoutTheEndMarkerDoesNotHang) {
     EXPECT_EQ(Watched([this] { return source->Stop(); }).Wait(), S_OK);
     EXPECT_FALSE(stream->HasWorker());
     EXPECT_EQ(Queue(16), VFW_E_WRONG_STATE);
+    for (const GraphEvent& event : graph.sink.Events())
+        EXPECT_NE(event.code, EC_ERRORABORT) << "a stop is not reported as a failure";
+}
+
+TEST_F(MemorySourceTest, RunningAgainAfterAStopTakesBlocksAgain) {
+    Connect();
+    ASSERT_EQ(Queue(16), S_OK);
+    ASSERT_EQ(source->Pause(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return down.receiveCount.load() == 1; }));
+    ASSERT_EQ(Watched([this] { return source->Stop(); }).Wait(), S_OK);
+    ASSERT_EQ(source->Pause(), S_OK);
+    ASSERT_EQ(Queue(16), S_OK) << "the queue opened again";
+    ASSERT_EQ(Queue(16), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return down.receiveCount.load() == 3; }));
+    EXPECT_FALSE(AbortEventWith(VFW_E_WRONG_STATE));
 }
 
 TEST_F(MemorySourceTest, StoppingReleasesAProducerWaitingForASlot) {
