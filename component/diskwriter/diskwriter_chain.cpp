@@ -12,11 +12,14 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
 constexpr WORD kPcmFormatTag = 1;
 constexpr WORD kBitsPerSample = 16;
+// Lossless profiles take the track's own depth up to this, so nothing is lost.
+constexpr WORD kDeepBitsPerSample = 24;
 // One chain buffer holds a few of the first chunk's worth of PCM: enough for
 // any block of a host that keeps its chunk size, and bounded by it.
 constexpr std::uint64_t kBufferChunks = 4;
@@ -45,16 +48,36 @@ private:
     Interface* pointer_ = nullptr;
 };
 
-WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate) {
+WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate, WORD bitsPerSample) {
     WAVEFORMATEX format{};
     format.wFormatTag = kPcmFormatTag;
     format.nChannels = static_cast<WORD>(channelCount & 0xFFFF);
     format.nSamplesPerSec = static_cast<DWORD>(sampleRate);
-    format.wBitsPerSample = kBitsPerSample;
+    format.wBitsPerSample = bitsPerSample;
     format.nBlockAlign = static_cast<WORD>(format.nChannels * (format.wBitsPerSample / 8));
     format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
     format.cbSize = 0;
     return format;
+}
+
+// Whether the profile's (first) stream is WMA Lossless.
+bool IsLosslessProfile(IWMProfile* profile) {
+    HeldReference<IWMStreamConfig> stream;
+    HeldReference<IWMMediaProps> props;
+    DWORD size = 0;
+    if (FAILED(profile->GetStream(0, stream.out())) || stream.get() == nullptr ||
+        FAILED(stream.get()->QueryInterface(IID_IWMMediaProps,
+                                            reinterpret_cast<void**>(props.out()))) ||
+        FAILED(props.get()->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
+        return false;
+    std::vector<std::uint64_t> storage((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
+    if (FAILED(props.get()->GetMediaType(type, &size)) || type->pbFormat == nullptr ||
+        type->cbFormat < sizeof(WORD))
+        return false;
+    WORD tag = 0;
+    std::memcpy(&tag, type->pbFormat, sizeof tag);
+    return tag == WAVE_FORMAT_WMAUDIO_LOSSLESS;
 }
 
 LONG FramesPerBuffer(const sample_chunk& chunk) {
@@ -103,10 +126,16 @@ void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
                                 kDiskWriterSourceName, __LINE__);
     }
 
-    waveFormat_ = PcmFormatOf(channelCount_, sampleRate_);
-
     HeldReference<IWMProfile> profile;
     *profile.out() = LoadSelectedProfile();
+
+    // Deeper input than 16 bits keeps its depth for a lossless profile: cutting
+    // it would lose bits in a profile that promises to lose nothing.
+    pcmBits_ =
+        IsLosslessProfile(profile.get()) && trackInfo_.bits_per_sample_hint() > kBitsPerSample
+            ? kDeepBitsPerSample
+            : kBitsPerSample;
+    waveFormat_ = PcmFormatOf(channelCount_, sampleRate_, pcmBits_);
 
     // A chain left by an earlier failed set-up of this track never ran.
     chain_.reset();

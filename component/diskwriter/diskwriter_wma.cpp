@@ -86,7 +86,7 @@ bool diskwriter_wma::process_chunk(sample_chunk& chunk) {
             trackIncomplete_ = totalSamples_ != chunk.sample_count();
         }
         pcm_block block{nullptr, 0};
-        const bool converted = pcmConverter_->convert(chunk, block, 16, true, false);
+        const bool converted = pcmConverter_->convert(chunk, block, pcmBits_, true, false);
         if (chain_ != nullptr && block.data != nullptr && block.size > 0) {
             if (FAILED(chain_->PushPcm(static_cast<const BYTE*>(block.data), block.size)))
                 trackIncomplete_ = true;

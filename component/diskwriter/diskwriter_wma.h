@@ -79,6 +79,7 @@ private:
 
     file_info_i trackInfo_;
     WAVEFORMATEX waveFormat_{};
+    WORD pcmBits_ = 16; // what the host's converter is asked for
     std::u16string outputFileName_;
     bool chainStarted_ = false;
     std::int32_t selectedPreset_ = 0;

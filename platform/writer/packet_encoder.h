@@ -14,10 +14,15 @@
 
 namespace writer {
 
-// Interleaved signed 16-bit PCM as it arrives at the writer's input.
+// Interleaved signed little-endian PCM as it arrives at the writer's input:
+// 16 bits, or 24 bits (three bytes a sample) for a lossless profile.
 struct PcmFormat {
     int sampleRate = 0;
     int channels = 0;
+    int bitsPerSample = 16;
+    std::size_t BlockAlign() const {
+        return static_cast<std::size_t>(channels) * (bitsPerSample / 8);
+    }
 };
 
 // What the profile asks for.
@@ -56,7 +61,7 @@ public:
     virtual const EncodedStreamInfo& Info() const = 0;
     // Encodes whole frames of PCM in the input format; finished packets are
     // appended to `out`. Failures are result codes of the format runtime.
-    virtual HRESULT Encode(const std::int16_t* samples, std::size_t frames,
+    virtual HRESULT Encode(const BYTE* pcm, std::size_t frames,
                            std::vector<EncodedPacket>& out) = 0;
     // Encodes what is still buffered; after it, every pushed sample is in a packet.
     virtual HRESULT Finish(std::vector<EncodedPacket>& out) = 0;

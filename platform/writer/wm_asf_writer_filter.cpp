@@ -27,10 +27,11 @@ bool PcmFormatOf(const AM_MEDIA_TYPE* type, WAVEFORMATEX* format) {
     *format = WAVEFORMATEX{};
     std::memcpy(format, type->pbFormat,
                 std::min<std::size_t>(type->cbFormat, sizeof(WAVEFORMATEX)));
-    return format->wFormatTag == WAVE_FORMAT_PCM && format->wBitsPerSample == 16 &&
-           format->nChannels >= kMinChannels && format->nChannels <= kMaxChannels &&
-           format->nSamplesPerSec >= kMinSampleRate && format->nSamplesPerSec <= kMaxSampleRate &&
-           format->nBlockAlign == format->nChannels * 2;
+    const bool depth = format->wBitsPerSample == 16 || format->wBitsPerSample == 24;
+    return format->wFormatTag == WAVE_FORMAT_PCM && depth && format->nChannels >= kMinChannels &&
+           format->nChannels <= kMaxChannels && format->nSamplesPerSec >= kMinSampleRate &&
+           format->nSamplesPerSec <= kMaxSampleRate &&
+           format->nBlockAlign == format->nChannels * (format->wBitsPerSample / 8);
 }
 
 } // namespace
@@ -42,7 +43,10 @@ AsfWriterInputPin::AsfWriterInputPin(WmAsfWriterFilter* filter)
 
 HRESULT AsfWriterInputPin::CheckMediaType(const AM_MEDIA_TYPE* type) {
     WAVEFORMATEX format;
-    return PcmFormatOf(type, &format) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    if (!PcmFormatOf(type, &format) || !owner_->TakesInput(format)) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    return S_OK;
 }
 
 HRESULT AsfWriterInputPin::OnReceive(IMediaSample* sample) {
@@ -150,6 +154,30 @@ HRESULT WmAsfWriterFilter::ConfigureFilterUsingProfile(IWMProfile* profile) {
     profile_ = com::Ptr<IWMProfile>::Share(profile);
     targets_ = std::move(targets);
     return S_OK;
+}
+
+bool WmAsfWriterFilter::TakesInput(const WAVEFORMATEX& format) {
+    std::lock_guard guard(FilterLock());
+    if (targets_.empty()) {
+        return true; // the profile decides later
+    }
+    // Exactly the encoder a run would make, so that a refusal comes now, with
+    // its reason, and not as a failed file.
+    HRESULT hr = S_OK;
+    const PcmFormat input{static_cast<int>(format.nSamplesPerSec), format.nChannels,
+                          format.wBitsPerSample};
+    if (CreatePacketEncoder(targets_.front().target, input, &hr) != nullptr) {
+        return true;
+    }
+    IErrorInfo* said = nullptr;
+    if (GetErrorInfo(0, &said) == S_OK && said != nullptr) {
+        SetErrorInfo(0, said); // the encoder's own words stay for the caller
+        said->Release();
+    } else {
+        platform_core::SetErrorDescription(DescribeUnencodable(targets_.front().target) + " from " +
+                                           std::to_string(input.bitsPerSample) + "-bit input");
+    }
+    return false;
 }
 
 HRESULT WmAsfWriterFilter::GetCurrentProfile(IWMProfile** profile) {
@@ -262,7 +290,8 @@ HRESULT WmAsfWriterFilter::OnPause(FILTER_STATE previous) {
     if (pin_.IsConnected() && PcmFormatOf(&pin_.ConnectedType(), &format)) {
         StreamSetup setup;
         setup.target = targets_.front().target;
-        setup.input = {static_cast<int>(format.nSamplesPerSec), format.nChannels};
+        setup.input = {static_cast<int>(format.nSamplesPerSec), format.nChannels,
+                       format.wBitsPerSample};
         runStreams_.push_back(std::move(setup));
         inputBlockAlign_ = format.nBlockAlign;
     }
@@ -342,15 +371,7 @@ HRESULT WmAsfWriterFilter::ReceivePcm(const BYTE* data, std::size_t length) {
 }
 
 HRESULT WmAsfWriterFilter::WriteFrames(const BYTE* data, std::size_t frames) {
-    if (frames == 0) {
-        return S_OK;
-    }
-    if (reinterpret_cast<std::uintptr_t>(data) % alignof(std::int16_t) == 0) {
-        return session_->Write(0, reinterpret_cast<const std::int16_t*>(data), frames);
-    }
-    std::vector<std::int16_t> aligned(frames * inputBlockAlign_ / sizeof(std::int16_t));
-    std::memcpy(aligned.data(), data, aligned.size() * sizeof(std::int16_t));
-    return session_->Write(0, aligned.data(), frames);
+    return frames == 0 ? S_OK : session_->Write(0, data, frames);
 }
 
 HRESULT WmAsfWriterFilter::EndOfStreamReached() {

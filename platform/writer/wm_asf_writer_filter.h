@@ -23,7 +23,8 @@ public:
     explicit AsfWriterInputPin(WmAsfWriterFilter* filter);
 
 protected:
-    // Any 16-bit integer PCM wave format of 1 to 8 channels at 1000 to 384000 Hz.
+    // Integer PCM of 16 or 24 bits, 1 to 8 channels at 1000 to 384000 Hz, that
+    // the configured profile's encoder takes (24 bits: lossless profiles only).
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT OnReceive(IMediaSample* sample) override;
     HRESULT OnEndOfStream() override;
@@ -66,6 +67,10 @@ public:
     // IServiceProvider: IWMWriterAdvanced2, which leads to IWMHeaderInfo.
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override;
 
+    // For the input pin while it connects: whether the configured profile's
+    // encoder takes PCM in this format; when not, the thread's error object
+    // says why.
+    bool TakesInput(const WAVEFORMATEX& format);
     // For the input pin, on the streaming thread.
     HRESULT ReceivePcm(const BYTE* data, std::size_t length);
     HRESULT EndOfStreamReached();
@@ -82,7 +87,7 @@ private:
     // Streaming state; guarded by streamLock_, never by the filter lock.
     HRESULT StartSession();
     HRESULT Abort(HRESULT failure);
-    // Hands whole frames to the session without a copy when they are aligned.
+    // Hands whole frames to the session.
     HRESULT WriteFrames(const BYTE* data, std::size_t frames);
 
     AsfWriterInputPin pin_;

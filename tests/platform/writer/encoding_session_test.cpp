@@ -18,6 +18,11 @@ extern "C" {
 
 namespace {
 
+// The bytes of 16-bit PCM, as the session takes them.
+const BYTE* Bytes(const std::int16_t* samples) {
+    return reinterpret_cast<const BYTE*>(samples);
+}
+
 using namespace writer;
 using namespace writer_test;
 
@@ -47,7 +52,7 @@ HRESULT Encode(const std::string& path, const EncoderTarget& target, int rate, i
     const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
     const std::size_t chunk = static_cast<std::size_t>(rate) / 10 + 7;
     for (std::size_t at = 0; at < frames; at += chunk) {
-        hr = session->Write(0, pcm.data() + at * static_cast<std::size_t>(channels),
+        hr = session->Write(0, Bytes(pcm.data() + at * static_cast<std::size_t>(channels)),
                             std::min(chunk, frames - at));
         if (FAILED(hr)) {
             return hr;
@@ -186,8 +191,7 @@ public:
         info_.extradata = {0x10, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x21, 0, 0, 0};
     }
     const EncodedStreamInfo& Info() const override { return info_; }
-    HRESULT Encode(const std::int16_t*, std::size_t frames,
-                   std::vector<EncodedPacket>& out) override {
+    HRESULT Encode(const BYTE*, std::size_t frames, std::vector<EncodedPacket>& out) override {
         pending_ += static_cast<std::int64_t>(frames);
         while (pending_ >= info_.frameSize) {
             out.push_back({std::vector<BYTE>(4096, 0x55), pts_, info_.frameSize});
@@ -276,7 +280,7 @@ TEST(EncodingSession, AnOlderFileIsReplacedOnlyWhenTheNewOneIsComplete) {
         std::unique_ptr<EncodingSession> session;
         ASSERT_EQ(EncodingSession::Start(path, {{target, {44100, 2}}}, {}, &session), S_OK);
         const auto pcm = Tone(44100, 2, 1.0);
-        ASSERT_EQ(session->Write(0, pcm.data(), 44100), S_OK);
+        ASSERT_EQ(session->Write(0, Bytes(pcm.data()), 44100), S_OK);
         EXPECT_EQ(ReadFile(path), "older file");
         EXPECT_EQ(folder.Entries().size(), 2u); // the file and the one being written
         // Dropped unfinished: abandoned.

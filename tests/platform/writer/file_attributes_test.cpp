@@ -152,7 +152,7 @@ TEST(FileAttributes, EveryAttributeReadsBackUnderItsOwnNameWithItsType) {
     ASSERT_EQ(EncodingSession::Start(path, {{target, {44100, 2}}}, store.Snapshot(), &session),
               S_OK);
     const auto pcm = Tone(44100, 2, 2.0);
-    ASSERT_EQ(session->Write(0, pcm.data(), 88200), S_OK);
+    ASSERT_EQ(session->Write(0, reinterpret_cast<const BYTE*>(pcm.data()), 88200), S_OK);
     ASSERT_EQ(session->Finish(), S_OK);
 
     std::string info;
