@@ -183,6 +183,9 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
 
     const int first_bits = bits_per_sample_ + (inter_channel ? 1 : 0);
     const int speed = seekable ? 16 : 8;
+    LmsFilter<Hist>* filters[kMaxChannels];
+    int32_t* signals[kMaxChannels];
+    int coded_count = 0;
     for (int c = 0; c < channels_; ++c) {
         if (!coded[c])
             continue;
@@ -192,11 +195,16 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
                 f.rescale_updates(speed == 16);
             ch.update_speed = speed;
         }
-        int32_t* w = work_[c].data();
-        for (LmsFilter<Hist>& f : ch.lms)
-            f.encode(w, length, speed, bits_per_sample_);
-        write_residues(out, w, length, seekable, bits_per_sample_, first_bits, p.movave_scaling,
-                       ch.ave_sum);
+        filters[coded_count] = ch.lms.data();
+        signals[coded_count++] = work_[c].data();
+    }
+    lms_cascade_encode<Hist>(filters, coded_count, p.lms_count, signals, length, speed,
+                             bits_per_sample_);
+    for (int c = 0; c < channels_; ++c) {
+        if (!coded[c])
+            continue;
+        write_residues(out, work_[c].data(), length, seekable, bits_per_sample_, first_bits,
+                       p.movave_scaling, trial_.channel[c].ave_sum);
         if (out.bit_count() >= limit_bits)
             return false;
     }
