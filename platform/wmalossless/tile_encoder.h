@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "bit_writer.h"
 #include "lms_filter.h"
+#include "mclms_filter.h"
 #include "tile_params.h"
 
 namespace wmal {
@@ -19,6 +21,8 @@ public:
     // the tile was coded with prediction, false when raw PCM was smaller.
     virtual bool encode(const int32_t* const* channels, int length, bool seekable,
                         const TileParams& params, BitWriter& out) = 0;
+    // A copy with the same adaptive state, to try coding choices on.
+    virtual std::unique_ptr<TileEncoderBase> clone() const = 0;
 };
 
 template <typename Hist> class TileEncoder final : public TileEncoderBase {
@@ -26,6 +30,9 @@ public:
     TileEncoder(int channels, int bits_per_sample, int max_length);
     bool encode(const int32_t* const* channels, int length, bool seekable, const TileParams& params,
                 BitWriter& out) override;
+    std::unique_ptr<TileEncoderBase> clone() const override {
+        return std::make_unique<TileEncoder>(*this);
+    }
 
 private:
     struct ChannelState {
@@ -37,11 +44,12 @@ private:
     struct State {
         TileParams params;
         std::vector<ChannelState> channel;
+        McLmsFilter mclms;
         int shift = 0; // low zero bits left out of coded tiles
     };
 
     void restart(State& state, const TileParams& params) const;
-    bool try_compressed(const int32_t* const* channels, int length, bool seekable,
+    bool try_compressed(const int32_t* const* channels, int length, bool seekable, bool carried,
                         uint64_t limit_bits, BitWriter& out);
     void write_raw(const int32_t* const* channels, int length, bool seekable,
                    const TileParams& params, BitWriter& out) const;
@@ -55,7 +63,11 @@ private:
     std::vector<std::vector<int32_t>> work_;
 };
 
-// Bits of the parameter block of a seekable tile (after the seekable flag).
-int seekable_header_bits(const TileParams& params, int channels);
+// Bits of the parameter block of a seekable tile (after the seekable flag); with_coefs: at
+// most, when it sends the LMS coefficients.
+int seekable_header_bits(const TileParams& params, int channels, bool with_coefs);
+
+// True when two sets of tools have the same LMS cascade.
+bool same_cascade(const TileParams& a, const TileParams& b);
 
 } // namespace wmal

@@ -18,6 +18,10 @@ struct TileParams {
     // Mid/side on stereo streams.
     bool inter_channel = false;
 
+    // Multichannel LMS stage ahead of the per-channel cascades: 0 = off, else 2..32 (even).
+    int mclms_order = 0;
+    int mclms_scaling = 0;
+
     // LMS cascade, the same for every channel; filter 0 sees the signal first.
     int lms_count = 1;
     std::array<int, kMaxLmsFilters> lms_order{16};
@@ -25,6 +29,10 @@ struct TileParams {
 
     // Adaptation speed of the Rice parameter, 0..7.
     int movave_scaling = 0;
+
+    // A seekable tile announcing the cascade already in force sends the filters' current
+    // coefficients (rounded) instead of starting them from zero.
+    bool carry_lms_coefs = false;
 };
 
 } // namespace wmal
