@@ -57,6 +57,10 @@ void use_portable_lms_kernels(bool portable) {
     g_portable_only = portable;
 }
 
+bool vector_lms_kernels() {
+    return use_avx2();
+}
+
 template <typename Hist>
 void lms_cascade_encode(LmsFilter<Hist>* const* filters, int channels, int count,
                         int32_t* const* signals, int length, int speed, int bits_per_sample) {

@@ -61,4 +61,7 @@ void lms_cascade_encode(LmsFilter<Hist>* const* filters, int channels, int count
 // Restricts the filters to the plain C++ kernels (tests compare them with the vector ones).
 void use_portable_lms_kernels(bool portable);
 
+// True when the vector (AVX2) kernels run: the processor has them and they are not turned off.
+bool vector_lms_kernels();
+
 } // namespace wmal

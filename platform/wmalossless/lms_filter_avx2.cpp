@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include "lms_cascade.h"
+#include "mclms_filter.h"
 
 namespace wmal {
 
@@ -87,6 +88,32 @@ void lms_cascade_encode_avx2(LmsFilter<int32_t>* const* filters, int channels, i
                              int32_t* const* signals, int length, int speed, int bits_per_sample) {
     lms_detail::encode_cascades<int32_t, Avx2Ops>(filters, channels, count, signals, length, speed,
                                                   bits_per_sample);
+}
+
+uint32_t mclms_dot_avx2(const int32_t* history, const int16_t* weights, int count) {
+    __m256i acc = _mm256_setzero_si256();
+    int k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m256i w =
+            _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + k)));
+        acc = _mm256_add_epi32(acc, _mm256_mullo_epi32(w, load(history + k)));
+    }
+    uint32_t sum = sum_lanes(acc);
+    for (; k < count; ++k)
+        sum += static_cast<uint32_t>(history[k]) * static_cast<uint32_t>(weights[k]);
+    return sum;
+}
+
+void mclms_adapt_avx2(int16_t* weights, const int16_t* steps, int count, bool up) {
+    int k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m256i w = load(weights + k);
+        const __m256i s = load(steps + k);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(weights + k),
+                            up ? _mm256_add_epi16(w, s) : _mm256_sub_epi16(w, s));
+    }
+    for (; k < count; ++k)
+        weights[k] = static_cast<int16_t>(up ? weights[k] + steps[k] : weights[k] - steps[k]);
 }
 
 } // namespace wmal

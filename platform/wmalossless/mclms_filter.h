@@ -20,7 +20,7 @@ struct McLmsFilter {
     int16_t coefs[kMaxChannels][kMaxChannels * kMaxMclmsOrder];
     int16_t cross[kMaxChannels][kMaxChannels]; // weights of the current samples of lower channels
     int32_t history[2 * kMaxChannels * kMaxMclmsOrder];
-    int32_t updates[2 * kMaxChannels * kMaxMclmsOrder];
+    int16_t updates[2 * kMaxChannels * kMaxMclmsOrder]; // signs of the history entries
 
     // Zeroes everything, as a seekable tile does.
     void clear(int new_order, int new_scaling, int new_channels);
@@ -29,5 +29,10 @@ struct McLmsFilter {
     // the decoder neither predicts nor adapts them.
     void encode(int32_t* const* signals, const bool* coded, int length, int bits_per_sample);
 };
+
+// Vector kernels of the stage (lms_filter_avx2.cpp): the sum of history * weights, wrapping
+// mod 2^32, and weights += or -= steps, wrapping mod 2^16.
+uint32_t mclms_dot_avx2(const int32_t* history, const int16_t* weights, int count);
+void mclms_adapt_avx2(int16_t* weights, const int16_t* steps, int count, bool up);
 
 } // namespace wmal
