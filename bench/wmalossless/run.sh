@@ -33,6 +33,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$corpus"
 
 # --- corpus (made once, kept in the build folder) ---------------------------------------
+# Repeatable: sox seeds its dither with a fixed number, so every build makes the same files.
+sox() { command sox -R "$@"; }
 # Converts a 32-bit float source to <name>_16.wav and <name>_24.wav; extra sox effects apply
 # before the dither.
 both_depths() {
@@ -42,7 +44,7 @@ both_depths() {
     sox "$source" -b 24 "$corpus/${name}_24.wav" "$@" dither
 }
 float=(-e floating-point -b 32)
-if [ ! -f "$corpus/.complete-2" ]; then
+if [ ! -f "$corpus/.complete-3" ]; then
     echo "making the corpus in $corpus ..."
     rm -f "$corpus"/*.wav
     python3 "$here/make_midi.py" "$work"
@@ -78,7 +80,7 @@ cope with the sudden bursts of the consonants."
     done
     sox -n -r 44100 -c 1 "${float[@]}" "$work/sweep.wav" synth 30 sine 20:20000 gain -3
     both_depths "$work/sweep.wav" sweep
-    touch "$corpus/.complete-2"
+    touch "$corpus/.complete-3"
 fi
 files=("$corpus"/*.wav)
 
