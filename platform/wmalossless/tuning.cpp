@@ -35,10 +35,12 @@ TileParams make(bool pre_emphasis, int channels, int mclms_order, int mclms_scal
 
 // Tuned on the benchmark corpus (bench/wmalossless). The first candidate suits most music and
 // speech: pre-emphasis, mid/side, a short multichannel stage and a long filter followed by two
-// short ones with coarser steps. Pure tones and sweeps want a few short filters with the
-// finest steps and no pre-emphasis; synthetic chords and noise two short coarse filters.
+// short ones with coarser steps. Pure tones and sweeps want no pre-emphasis and the finest
+// steps: the multichannel stage adapts by one unit per sample where the cascade's filters
+// move by eight, so a short one at scaling 15 tracks a tone closely; synthetic chords and
+// noise want two short coarse filters.
 //
-// 24-bit streams are bound by the decoder's 32-bit prediction sums: a filter's input times
+// 24-bit streams are bound by the decoder's 32-bit prediction sums: a stage's input times
 // 2^scaling must stay below 2^31, so loud passages need coarse steps, which adapt noisily.
 // A short, coarse first filter shrinks the signal for a finer long one; louder material
 // wants a coarser start, and loud pure tones short filters of rising precision.
@@ -47,12 +49,12 @@ std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
     if (f.bits_per_sample == 16)
         return {
             make(true, ch, 8, 12, {3, {128, 32, 16}, {14, 11, 9}}, 4),
-            make(false, ch, 0, 0, {3, {16, 16, 16}, {15, 15, 15}}, 3),
+            make(false, ch, 4, 15, {3, {16, 16, 16}, {15, 15, 15}}, 3),
             make(true, ch, 0, 0, {2, {16, 16}, {10, 12}}, 3),
         };
     return {
-        make(true, ch, 0, 0, {3, {16, 128, 16}, {11, 13, 11}}, 4),
-        make(true, ch, 0, 0, {3, {16, 128, 16}, {9, 12, 10}}, 4),
+        make(true, ch, 4, 11, {3, {16, 128, 16}, {11, 13, 11}}, 4),
+        make(true, ch, 4, 9, {3, {16, 128, 16}, {9, 12, 10}}, 4),
         make(false, ch, 0, 0, {4, {8, 8, 8, 16}, {8, 10, 12, 14}}, 3),
     };
 }
