@@ -300,7 +300,7 @@ TEST(ToolChoice, ChoosingAtEveryFrameDecodesExactly) {
                 s.channels = channels;
                 s.bits_per_sample = bits;
                 s.seek_interval_ms = 1;
-                const size_t frames = static_cast<size_t>(rate) / 3 + 123;
+                const size_t frames = static_cast<size_t>(rate) / 6 + 123;
                 auto pcm = tonal(frames, channels, bits, rate, 5);
                 // A burst of noise half-way makes other tools win for a while.
                 const auto noise = white_noise(frames, channels, bits, 6);
@@ -322,7 +322,7 @@ TEST(ToolChoice, KeepsUpWithTheBestCandidateOnMixedMaterial) {
     for (int bits : {16, 24}) {
         SCOPED_TRACE(bits);
         const auto f = format_for(1, bits, 2048 + 2048 * (bits / 8));
-        const size_t part = static_cast<size_t>(40 * f.samples_per_frame);
+        const size_t part = static_cast<size_t>(24 * f.samples_per_frame);
         std::vector<int32_t> pcm = tonal(part, 1, bits, 44100, 12);
         Lcg dither(9);
         double phase = 0;
