@@ -1,6 +1,5 @@
 #include "tile_encoder.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "residue_coder.h"
@@ -13,58 +12,7 @@ bool uses_inter_channel(const TileParams& params, int channels) {
     return params.inter_channel && channels == 2;
 }
 
-// Sent LMS coefficients are rounded to multiples of 2^kSentCoefDrop: a few bits less for each,
-// at a precision the filter's own adaptation steps blur anyway.
-constexpr int kSentCoefDrop = 2;
-
-int sent_coef_drop(int scaling) {
-    return scaling < kSentCoefDrop ? scaling : kSentCoefDrop;
-}
-
-// The decoder reads `scaling + 2 - drop` bits per coefficient and scales them by 2^drop.
-int sent_coef_width(int scaling) {
-    return scaling + 2 - sent_coef_drop(scaling);
-}
-
-// The value nearest to `c` that a seekable tile can send for a filter of this scaling. The
-// decoder scales the sent bits up without extending their sign and keeps the low 16 bits of
-// the result: negative values arrive only when the sign lands in bit 15, for scalings of 14
-// and 15. Filters with a smaller scaling get non-negative coefficients only.
-int16_t sendable_coef(int16_t c, int scaling) {
-    const int drop = sent_coef_drop(scaling);
-    const int width = sent_coef_width(scaling);
-    int32_t v = (int32_t{c} + ((1 << drop) >> 1)) >> drop;
-    const bool signed_values = scaling >= 14;
-    const int32_t hi = signed_values
-                           ? std::min((int32_t{1} << (width - 1)) - 1, int32_t{32767} >> drop)
-                           : (int32_t{1} << width) - 1;
-    const int32_t lo = signed_values ? -(int32_t{1} << (width - 1)) : 0;
-    v = v < lo ? lo : (v > hi ? hi : v);
-    return static_cast<int16_t>(v * (1 << drop));
-}
-
-// Bits of one filter's sent coefficients, at most.
-int sent_coef_bits(int order, int scaling) {
-    return ceil_log2(static_cast<uint32_t>(order)) + ceil_log2(static_cast<uint32_t>(scaling + 1)) +
-           order * sent_coef_width(scaling);
-}
-
-template <typename Hist> void write_sent_coefs(BitWriter& out, const LmsFilter<Hist>& f) {
-    int count = f.order;
-    while (count > 1 && f.coefs[count - 1] == 0)
-        --count;
-    const int drop = sent_coef_drop(f.scaling);
-    const int width = sent_coef_width(f.scaling);
-    out.put(static_cast<uint32_t>(count - 1), ceil_log2(static_cast<uint32_t>(f.order)));
-    out.put(static_cast<uint32_t>(width - 2), ceil_log2(static_cast<uint32_t>(f.scaling + 1)));
-    for (int k = 0; k < count; ++k)
-        out.put_signed(f.coefs[k] >> drop, width);
-}
-
-// `sent`, when not null, holds each channel's cascade whose coefficients the tile sends.
-template <typename Hist>
-void write_seekable_header(BitWriter& out, const TileParams& params, int channels,
-                           const LmsFilter<Hist>* const* sent) {
+void write_seekable_header(BitWriter& out, const TileParams& params, int channels) {
     out.put(0, 1); // no arithmetic coding
     out.put(params.ac_order > 0 ? 1 : 0, 1);
     out.put(uses_inter_channel(params, channels) ? 1 : 0, 1);
@@ -80,16 +28,13 @@ void write_seekable_header(BitWriter& out, const TileParams& params, int channel
         out.put(static_cast<uint32_t>(params.mclms_scaling), 4);
         out.put(0, 1); // its coefficients start from zero
     }
-    out.put(sent != nullptr ? 1 : 0, 1);
+    out.put(0, 1); // LMS coefficients start from zero, none are sent
     for (int c = 0; c < channels; ++c) {
         out.put(static_cast<uint32_t>(params.lms_count - 1), 3);
         for (int f = 0; f < params.lms_count; ++f)
             out.put(static_cast<uint32_t>(params.lms_order[f] / 8 - 1), 7);
         for (int f = 0; f < params.lms_count; ++f)
             out.put(static_cast<uint32_t>(params.lms_scaling[f]), 4);
-        if (sent != nullptr)
-            for (int f = 0; f < params.lms_count; ++f)
-                write_sent_coefs(out, sent[c][f]);
     }
     out.put(static_cast<uint32_t>(params.movave_scaling), 3);
     out.put(0, 8); // quantisation step 1
@@ -120,25 +65,13 @@ void ac_forward(int32_t* x, int length, const TileParams& p, int32_t* history) {
 
 } // namespace
 
-bool same_cascade(const TileParams& a, const TileParams& b) {
-    if (a.lms_count != b.lms_count)
-        return false;
-    for (int f = 0; f < a.lms_count; ++f)
-        if (a.lms_order[f] != b.lms_order[f] || a.lms_scaling[f] != b.lms_scaling[f])
-            return false;
-    return true;
-}
-
-int seekable_header_bits(const TileParams& params, int channels, bool with_coefs) {
+int seekable_header_bits(const TileParams& params, int channels) {
     int bits = 4 + 1 + 3 + 8;
     if (params.ac_order > 0)
         bits += 8 + params.ac_order * params.ac_scaling;
     if (params.mclms_order > 0)
         bits += 9;
     bits += channels * (3 + params.lms_count * 11);
-    if (with_coefs)
-        for (int f = 0; f < params.lms_count; ++f)
-            bits += channels * sent_coef_bits(params.lms_order[f], params.lms_scaling[f]);
     return bits;
 }
 
@@ -182,7 +115,7 @@ uint64_t TileEncoder<Hist>::raw_bits(const int32_t* const* channels, int length,
     *padding = p;
     uint64_t bits = 3 + (p > 0 ? 5 : 0);
     if (seekable)
-        bits += static_cast<uint64_t>(seekable_header_bits(params, channels_, false));
+        bits += static_cast<uint64_t>(seekable_header_bits(params, channels_));
     return bits + static_cast<uint64_t>(channels_) * static_cast<uint64_t>(length) *
                       static_cast<uint64_t>(bits_per_sample_ - p);
 }
@@ -195,7 +128,7 @@ void TileEncoder<Hist>::write_raw(const int32_t* const* channels, int length, bo
     out.reset();
     out.put(seekable ? 1 : 0, 1);
     if (seekable)
-        write_seekable_header<Hist>(out, params, channels_, nullptr);
+        write_seekable_header(out, params, channels_);
     out.put(1, 1); // raw PCM
     if (p > 0) {
         out.put(1, 1);
@@ -211,11 +144,8 @@ void TileEncoder<Hist>::write_raw(const int32_t* const* channels, int length, bo
 
 template <typename Hist>
 bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int length, bool seekable,
-                                       bool carried, uint64_t limit_bits, BitWriter& out) {
+                                       uint64_t limit_bits, BitWriter& out) {
     const TileParams& p = trial_.params;
-    const LmsFilter<Hist>* sent[kMaxChannels];
-    for (int c = 0; c < channels_; ++c)
-        sent[c] = trial_.channel[c].lms.data();
     const bool inter_channel = uses_inter_channel(p, channels_);
     // Low bits that are zero throughout (16-bit audio in a 24-bit stream) are left out; the
     // decoder shifts them back in after all filters.
@@ -252,7 +182,7 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
     out.reset();
     out.put(seekable ? 1 : 0, 1);
     if (seekable)
-        write_seekable_header<Hist>(out, p, channels_, carried ? sent : nullptr);
+        write_seekable_header(out, p, channels_);
     out.put(0, 1); // not raw
     for (int c = 0; c < channels_; ++c)
         out.put(coded[c] ? 1 : 0, 1);
@@ -299,25 +229,12 @@ bool TileEncoder<Hist>::encode(const int32_t* const* channels, int length, bool 
     int padding = 0;
     const uint64_t raw = raw_bits(channels, length, seekable, params, &padding);
     trial_ = state_;
-    // A seekable tile that keeps the filters in force may send their coefficients, so that
-    // the filters need not learn again from zero.
-    const bool carried = seekable && params.carry_lms_coefs && !state_.channel[0].lms.empty() &&
-                         same_cascade(state_.params, params);
     if (seekable)
         restart(trial_, params);
-    if (carried) {
-        for (int c = 0; c < channels_; ++c)
-            for (int f = 0; f < params.lms_count; ++f) {
-                LmsFilter<Hist>& to = trial_.channel[c].lms[f];
-                const LmsFilter<Hist>& from = state_.channel[c].lms[f];
-                for (int k = 0; k < to.order; ++k)
-                    to.coefs[k] = sendable_coef(from.coefs[k], to.scaling);
-            }
-    }
     // A silent tile keeps the previous shift so that the filters' history keeps its scale.
     if (padding < bits_per_sample_ - 1)
         trial_.shift = padding;
-    if (try_compressed(channels, length, seekable, carried, raw, out)) {
+    if (try_compressed(channels, length, seekable, raw, out)) {
         std::swap(state_, trial_);
         return true;
     }

@@ -49,7 +49,7 @@ private:
     };
 
     void restart(State& state, const TileParams& params) const;
-    bool try_compressed(const int32_t* const* channels, int length, bool seekable, bool carried,
+    bool try_compressed(const int32_t* const* channels, int length, bool seekable,
                         uint64_t limit_bits, BitWriter& out);
     void write_raw(const int32_t* const* channels, int length, bool seekable,
                    const TileParams& params, BitWriter& out) const;
@@ -63,11 +63,7 @@ private:
     std::vector<std::vector<int32_t>> work_;
 };
 
-// Bits of the parameter block of a seekable tile (after the seekable flag); with_coefs: at
-// most, when it sends the LMS coefficients.
-int seekable_header_bits(const TileParams& params, int channels, bool with_coefs);
-
-// True when two sets of tools have the same LMS cascade.
-bool same_cascade(const TileParams& a, const TileParams& b);
+// Bits of the parameter block of a seekable tile (after the seekable flag).
+int seekable_header_bits(const TileParams& params, int channels);
 
 } // namespace wmal

@@ -29,10 +29,6 @@ struct TileParams {
 
     // Adaptation speed of the Rice parameter, 0..7.
     int movave_scaling = 0;
-
-    // A seekable tile announcing the cascade already in force sends the filters' current
-    // coefficients (rounded) instead of starting them from zero.
-    bool carry_lms_coefs = false;
 };
 
 } // namespace wmal

@@ -36,13 +36,11 @@ namespace {
 // Frames that a seekable point's trial of the candidate coding tools covers.
 constexpr int kTrialFrames = 4;
 
-// Largest tile: a seekable raw tile with every sample at full width. A coded tile is always
-// smaller, or the raw one is sent instead; but while it is being tried it may also hold sent
-// LMS coefficients (`with_coefs`).
-uint64_t max_tile_bits(const StreamFormat& format, bool with_coefs) {
+// Largest tile: a seekable raw tile with every sample at full width.
+uint64_t max_tile_bits(const StreamFormat& format) {
     int header = 0;
     for (const TileParams& params : candidate_tile_params(format))
-        header = std::max(header, seekable_header_bits(params, format.channels, with_coefs));
+        header = std::max(header, seekable_header_bits(params, format.channels));
     return 3 + 5 + static_cast<uint64_t>(header) +
            static_cast<uint64_t>(format.channels) *
                static_cast<uint64_t>(format.samples_per_frame) *
@@ -78,7 +76,7 @@ bool choose_format(const EncoderSettings& s, StreamFormat& f) {
         f.decode_flags = static_cast<uint16_t>(kFlagReserved0 | kFlagLengthPrefix | (code << 1));
         f.samples_per_frame = frame_length_for_flags(s.sample_rate, f.decode_flags);
         f.skip_bits = floor_log2(static_cast<uint32_t>(2 * f.samples_per_frame));
-        if (frame_overhead_bits(f) + max_tile_bits(f, false) <= limit)
+        if (frame_overhead_bits(f) + max_tile_bits(f) <= limit)
             return true;
     }
     return false;
@@ -131,22 +129,15 @@ void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
 
 // Codes the first `count` queued frames, the first one seekable, with every candidate set of
 // tools from the same state, and keeps the smallest result in `chosen` and its state in
-// `tiles`. The tools in force go first, carrying on with their learnt coefficients; a
-// candidate stops as soon as it has lost, or when it trails the best so far by more than 3%
-// after three frames: that far behind it has never been seen to catch up.
+// `tiles`. A candidate stops as soon as it has lost, or when it trails the best so far by more than
+// 3% after three frames: that far behind it has never been seen to catch up.
 void Encoder::Impl::choose_tools(int count) {
     const int spf = format.samples_per_frame;
-    std::vector<TileParams> tries;
-    if (frame_index > 0) {
-        tries.push_back(params);
-        tries.back().carry_lms_coefs = true;
-    }
-    tries.insert(tries.end(), candidates.begin(), candidates.end());
     uint64_t best = UINT64_MAX;
     uint64_t best_so_far[kTrialFrames] = {}; // the best candidate's bits after each frame
     std::unique_ptr<TileEncoderBase> best_tiles;
     const int32_t* channels[kMaxChannels];
-    for (const TileParams& candidate : tries) {
+    for (const TileParams& candidate : candidates) {
         std::unique_ptr<TileEncoderBase> trial = tiles->clone();
         uint64_t so_far[kTrialFrames] = {};
         uint64_t bits = 0;
@@ -268,7 +259,7 @@ Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
         m.tiles = std::make_unique<TileEncoder<int32_t>>(f.channels, 24, f.samples_per_frame);
     // Worst case of a tile that tries prediction: every residue escaped at full width.
     const uint64_t tile_capacity =
-        max_tile_bits(f, true) +
+        max_tile_bits(f) +
         static_cast<uint64_t>(f.channels) * static_cast<uint64_t>(f.samples_per_frame) * 128;
     m.chosen.resize(kTrialFrames);
     m.trying.resize(m.candidates.size() > 1 ? kTrialFrames : 0);
@@ -276,7 +267,7 @@ Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
         w.reserve_bits(tile_capacity);
     for (BitWriter& w : m.trying)
         w.reserve_bits(tile_capacity);
-    m.frame_bits.reserve_bits(frame_overhead_bits(f) + max_tile_bits(f, false));
+    m.frame_bits.reserve_bits(frame_overhead_bits(f) + max_tile_bits(f));
     m.pcm.assign(static_cast<size_t>(f.channels),
                  std::vector<int32_t>(static_cast<size_t>(kTrialFrames * f.samples_per_frame)));
     const int64_t interval_samples =

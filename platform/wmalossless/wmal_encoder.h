@@ -12,11 +12,13 @@
 //   encoder.flush();                           // end of stream: emits the last packets
 //
 // Every packet is exactly packet_size() bytes and goes to the sink in stream order, from
-// inside push() or flush(). The encoder holds back up to four frames (frame_size() samples
-// each): at every seekable point it codes them with a few sets of coding tools and keeps the
-// smallest. Memory use does not grow with the length of the stream. The sink returns false to abort; the encoder then reports
+// inside push() or flush(). The sink returns false to abort; the encoder then reports
 // Status::sink_failed and refuses further input. A decoder returns exactly the pushed samples,
 // no more and no fewer, with no delay at the start.
+//
+// The encoder holds back up to four frames (frame_size() samples each): at every seekable
+// point it codes them with a few sets of coding tools and keeps the smallest. Memory use does
+// not grow with the length of the stream.
 //
 // Timing for a muxer: Packet::timestamp is the position (samples per channel) of the first
 // sample that decoding the packet yields, Packet::duration the number of samples it yields.

@@ -1,7 +1,7 @@
-// The coding tools one by one: the multichannel LMS stage, LMS coefficients sent at seekable
-// tiles, and changes of tools between seekable tiles. Streams are built from the internal
-// pieces with chosen tools and judged by libavcodec's decoder; the last tests check that the
-// encoder's own choice among its candidates decodes exactly and pays off.
+// The coding tools one by one: the multichannel LMS stage and changes of tools between
+// seekable tiles. Streams are built from the internal pieces with chosen tools and judged by
+// libavcodec's decoder; the last tests check that the encoder's own choice among its
+// candidates decodes exactly and pays off.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -213,43 +213,6 @@ TEST(MultichannelLms, PredictsOneChannelFromAnother) {
     const Coded crossed = encode_with(pcm, f, {{0, with}});
     expect_decodes_to(crossed.stream, f, pcm);
     EXPECT_LT(crossed.bits, plain.bits * 9 / 10);
-}
-
-TEST(SentCoefficients, CarriedAcrossSeekableTilesDecodeExactly) {
-    // Scalings of 14 and more receive signed coefficients, smaller ones non-negative only;
-    // channel 1 is silent (not coded) in some carried tiles.
-    for (int bits : {16, 24})
-        for (int channels : {1, 2, 6}) {
-            SCOPED_TRACE(testing::Message() << bits << " bits, " << channels << " channels");
-            const auto f = format_for(channels, bits);
-            const auto pcm = correlated(16, channels, bits, f.samples_per_frame);
-            auto params = tools(bits == 16 ? 4 : 0, 10, {128, 32, 16},
-                                {bits == 16 ? 15 : 13, 14, 9}, channels);
-            Schedule schedule{{0, params}};
-            params.carry_lms_coefs = true;
-            for (int i = 2; i < 16; i += 2)
-                schedule[i] = params;
-            expect_decodes_to(encode_with(pcm, f, schedule).stream, f, pcm);
-        }
-}
-
-TEST(SentCoefficients, CarryingBeatsStartingOver) {
-    // Seekable every frame: filters that start from zero each time cost more than sending
-    // what they had learnt.
-    const auto f = format_for(2, 16);
-    const auto pcm = tonal(static_cast<size_t>(16 * f.samples_per_frame), 2, 16, 44100, 8);
-    auto params = tools(0, 0, {32, 16}, {15, 14}, 2);
-    Schedule cold;
-    Schedule warm;
-    for (int i = 0; i < 16; ++i) {
-        cold[i] = params;
-        warm[i] = params;
-        warm[i].carry_lms_coefs = i > 0;
-    }
-    const Coded restarted = encode_with(pcm, f, cold);
-    const Coded carried = encode_with(pcm, f, warm);
-    expect_decodes_to(carried.stream, f, pcm);
-    EXPECT_LT(carried.bits, restarted.bits);
 }
 
 TEST(ToolChanges, DifferentCascadesAtEverySeekablePointDecodeExactly) {
