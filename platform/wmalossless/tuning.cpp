@@ -4,29 +4,16 @@ namespace wmal {
 
 namespace {
 
-struct Cascade {
-    int count;
-    int order[4];
-    int scaling[4];
-};
-
 TileParams make(bool pre_emphasis, int channels, int mclms_order, int mclms_scaling,
-                const Cascade& cascade, int movave) {
+                std::initializer_list<int> orders, std::initializer_list<int> scalings,
+                int movave) {
     TileParams p;
-    if (pre_emphasis) {
-        // The classic 31/32 pre-emphasis.
-        p.ac_order = 1;
-        p.ac_scaling = 5;
-        p.ac_coefs[0] = 31;
-    }
+    if (pre_emphasis)
+        use_pre_emphasis(p);
     p.inter_channel = channels == 2;
     p.mclms_order = mclms_order;
     p.mclms_scaling = mclms_scaling;
-    p.lms_count = cascade.count;
-    for (int f = 0; f < cascade.count; ++f) {
-        p.lms_order[f] = cascade.order[f];
-        p.lms_scaling[f] = cascade.scaling[f];
-    }
+    set_cascade(p, orders, scalings);
     p.movave_scaling = movave;
     return p;
 }
@@ -48,14 +35,14 @@ std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
     const int ch = f.channels;
     if (f.bits_per_sample == 16)
         return {
-            make(true, ch, 8, 12, {3, {128, 32, 16}, {14, 11, 9}}, 4),
-            make(false, ch, 4, 15, {3, {16, 16, 16}, {15, 15, 15}}, 3),
-            make(true, ch, 0, 0, {2, {16, 16}, {10, 12}}, 3),
+            make(true, ch, 8, 12, {128, 32, 16}, {14, 11, 9}, 4),
+            make(false, ch, 4, 15, {16, 16, 16}, {15, 15, 15}, 3),
+            make(true, ch, 0, 0, {16, 16}, {10, 12}, 3),
         };
     return {
-        make(true, ch, 4, 11, {3, {16, 128, 16}, {11, 13, 11}}, 4),
-        make(true, ch, 4, 9, {3, {16, 128, 16}, {9, 12, 10}}, 4),
-        make(false, ch, 0, 0, {4, {8, 8, 8, 16}, {8, 10, 12, 14}}, 3),
+        make(true, ch, 4, 11, {16, 128, 16}, {11, 13, 11}, 4),
+        make(true, ch, 4, 9, {16, 128, 16}, {9, 12, 10}, 4),
+        make(false, ch, 0, 0, {8, 8, 8, 16}, {8, 10, 12, 14}, 3),
     };
 }
 

@@ -121,20 +121,14 @@ size_t total_bytes(const EncodedStream& stream) {
     return n;
 }
 
-wmal::TileParams tools(int mclms_order, int mclms_scaling, std::vector<int> orders,
-                       std::vector<int> scalings, int channels) {
+wmal::TileParams tools(int mclms_order, int mclms_scaling, std::initializer_list<int> orders,
+                       std::initializer_list<int> scalings, int channels) {
     wmal::TileParams p;
-    p.ac_order = 1;
-    p.ac_scaling = 5;
-    p.ac_coefs[0] = 31;
+    wmal::use_pre_emphasis(p);
     p.inter_channel = channels == 2;
     p.mclms_order = mclms_order;
     p.mclms_scaling = mclms_scaling;
-    p.lms_count = static_cast<int>(orders.size());
-    for (size_t i = 0; i < orders.size(); ++i) {
-        p.lms_order[i] = orders[i];
-        p.lms_scaling[i] = scalings[i];
-    }
+    wmal::set_cascade(p, orders, scalings);
     p.movave_scaling = 4;
     return p;
 }
@@ -236,19 +230,6 @@ TEST(ToolChanges, DifferentCascadesAtEverySeekablePointDecodeExactly) {
     }
 }
 
-EncodedStream encode_stream(const std::vector<int32_t>& pcm, const wmal::EncoderSettings& s) {
-    EncodedStream stream;
-    wmal::Encoder encoder;
-    EXPECT_EQ(encoder.configure(s, collect_into(stream)), wmal::Status::ok);
-    stream.codec_data = encoder.codec_data();
-    stream.packet_size = encoder.packet_size();
-    stream.frame_size = encoder.frame_size();
-    EXPECT_EQ(encoder.push(pcm.data(), pcm.size() / static_cast<size_t>(s.channels)),
-              wmal::Status::ok);
-    EXPECT_EQ(encoder.flush(), wmal::Status::ok);
-    return stream;
-}
-
 TEST(ToolChoice, ChoosingAtEveryFrameDecodesExactly) {
     // A tiny seek interval makes every frame a seekable point, so the encoder tries its
     // candidates all the time; odd lengths end the stream with fewer frames queued than a
@@ -270,7 +251,7 @@ TEST(ToolChoice, ChoosingAtEveryFrameDecodesExactly) {
                 std::copy(noise.begin() + static_cast<long>(pcm.size() / 2),
                           noise.begin() + static_cast<long>(pcm.size() * 3 / 5),
                           pcm.begin() + static_cast<long>(pcm.size() / 2));
-                const EncodedStream stream = encode_stream(pcm, s);
+                const EncodedStream stream = encode_pcm(pcm, s);
                 const DecodedStream decoded = decode_packets(stream, rate, channels, bits);
                 ASSERT_TRUE(decoded.ok) << decoded.error;
                 EXPECT_EQ(decoded.problems, 0) << decoded.first_problem;
@@ -304,7 +285,7 @@ TEST(ToolChoice, KeepsUpWithTheBestCandidateOnMixedMaterial) {
         s.channels = 1;
         s.bits_per_sample = bits;
         s.packet_size = f.packet_size;
-        const EncodedStream chosen = encode_stream(pcm, s);
+        const EncodedStream chosen = encode_pcm(pcm, s);
         expect_decodes_to(chosen, f, pcm);
         size_t worst = 0;
         for (const wmal::TileParams& candidate : wmal::candidate_tile_params(f)) {
