@@ -3,7 +3,7 @@
 #include <immintrin.h>
 
 #include "lms_cascade.h"
-#include "mclms_filter.h"
+#include "mclms_loop.h"
 
 namespace wmal {
 
@@ -90,30 +90,41 @@ void lms_cascade_encode_avx2(LmsFilter<int32_t>* const* filters, int channels, i
                                                   bits_per_sample);
 }
 
-uint32_t mclms_dot_avx2(const int32_t* history, const int16_t* weights, int count) {
-    __m256i acc = _mm256_setzero_si256();
-    int k = 0;
-    for (; k + 8 <= count; k += 8) {
-        const __m256i w =
-            _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + k)));
-        acc = _mm256_add_epi32(acc, _mm256_mullo_epi32(w, load(history + k)));
-    }
-    uint32_t sum = sum_lanes(acc);
-    for (; k < count; ++k)
-        sum += static_cast<uint32_t>(history[k]) * static_cast<uint32_t>(weights[k]);
-    return sum;
-}
+namespace {
 
-void mclms_adapt_avx2(int16_t* weights, const int16_t* steps, int count, bool up) {
-    int k = 0;
-    for (; k + 16 <= count; k += 16) {
-        const __m256i w = load(weights + k);
-        const __m256i s = load(steps + k);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(weights + k),
-                            up ? _mm256_add_epi16(w, s) : _mm256_sub_epi16(w, s));
+// The multichannel stage's sums: 8 weights per step, then the odd rest.
+struct McLmsAvx2Ops {
+    static uint32_t dot(const int32_t* history, const int16_t* weights, int count) {
+        __m256i acc = _mm256_setzero_si256();
+        int k = 0;
+        for (; k + 8 <= count; k += 8) {
+            const __m256i w = _mm256_cvtepi16_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + k)));
+            acc = _mm256_add_epi32(acc, _mm256_mullo_epi32(w, load(history + k)));
+        }
+        uint32_t sum = sum_lanes(acc);
+        for (; k < count; ++k)
+            sum += static_cast<uint32_t>(history[k]) * static_cast<uint32_t>(weights[k]);
+        return sum;
     }
-    for (; k < count; ++k)
-        weights[k] = static_cast<int16_t>(up ? weights[k] + steps[k] : weights[k] - steps[k]);
+    static void adapt(int16_t* weights, const int16_t* steps, int count, bool up) {
+        int k = 0;
+        for (; k + 16 <= count; k += 16) {
+            const __m256i w = load(weights + k);
+            const __m256i s = load(steps + k);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(weights + k),
+                                up ? _mm256_add_epi16(w, s) : _mm256_sub_epi16(w, s));
+        }
+        for (; k < count; ++k)
+            weights[k] = static_cast<int16_t>(up ? weights[k] + steps[k] : weights[k] - steps[k]);
+    }
+};
+
+} // namespace
+
+void mclms_encode_avx2(McLmsFilter& filter, int32_t* const* signals, const bool* coded, int length,
+                       int bits_per_sample) {
+    mclms_detail::mclms_encode<McLmsAvx2Ops>(filter, signals, coded, length, bits_per_sample);
 }
 
 } // namespace wmal

@@ -30,9 +30,8 @@ struct McLmsFilter {
     void encode(int32_t* const* signals, const bool* coded, int length, int bits_per_sample);
 };
 
-// Vector kernels of the stage (lms_filter_avx2.cpp): the sum of history * weights, wrapping
-// mod 2^32, and weights += or -= steps, wrapping mod 2^16.
-uint32_t mclms_dot_avx2(const int32_t* history, const int16_t* weights, int count);
-void mclms_adapt_avx2(int16_t* weights, const int16_t* steps, int count, bool up);
+// McLmsFilter::encode with the vector kernels (lms_filter_avx2.cpp).
+void mclms_encode_avx2(McLmsFilter& filter, int32_t* const* signals, const bool* coded, int length,
+                       int bits_per_sample);
 
 } // namespace wmal
