@@ -1,9 +1,10 @@
 // Encodes WAV files with the WMA Lossless encoder, writes each as an ASF (.wma) file, checks
 // that libavformat/libavcodec decode the file back to the exact input, and prints one line
 // per file: name, audio seconds, PCM bytes, packet bytes, file bytes, encoding CPU seconds
-// (this process, one thread), encoding wall-clock seconds.
+// (this process, one thread), encoding wall-clock seconds; to standard output or, with --list,
+// to a file.
 //
-//   wmal_bench [--no-verify] <output folder> <file.wav>...
+//   wmal_bench [--no-verify] [--list <file>] <output folder> <file.wav>...
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -38,9 +39,10 @@ uint16_t le16(const uint8_t* p) {
 }
 
 bool read_wav(const std::string& path, Wav& wav) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
-                              std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<uint8_t> file(in ? static_cast<size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
     if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
         std::memcmp(file.data() + 8, "WAVE", 4) != 0)
         return false;
@@ -173,8 +175,18 @@ int main(int argc, char** argv) {
         check = false;
         ++arg;
     }
+    FILE* list = stdout;
+    if (arg + 1 < argc && std::strcmp(argv[arg], "--list") == 0) {
+        list = std::fopen(argv[arg + 1], "w");
+        if (list == nullptr) {
+            std::perror(argv[arg + 1]);
+            return 2;
+        }
+        arg += 2;
+    }
     if (argc - arg < 2) {
-        std::fprintf(stderr, "usage: wmal_bench [--no-verify] <output folder> <file.wav>...\n");
+        std::fprintf(stderr, "usage: wmal_bench [--no-verify] [--list <file>] <output folder> "
+                             "<file.wav>...\n");
         return 2;
     }
     const std::string out_dir = argv[arg++];
@@ -222,9 +234,11 @@ int main(int argc, char** argv) {
         std::ifstream f(path, std::ios::binary | std::ios::ate);
         const double audio =
             static_cast<double>(wav.data.size()) / (wav.bits / 8) / wav.channels / wav.rate;
-        std::printf("%s %.3f %zu %lld %lld %.6f %.6f%s\n", base.c_str(), audio, wav.data.size(),
-                    static_cast<long long>(encoder.bytes_written()),
-                    static_cast<long long>(f.tellg()), cpu, seconds, check ? " verified" : "");
+        std::fprintf(list, "%s %.3f %zu %lld %lld %.6f %.6f%s\n", base.c_str(), audio,
+                     wav.data.size(), static_cast<long long>(encoder.bytes_written()),
+                     static_cast<long long>(f.tellg()), cpu, seconds, check ? " verified" : "");
     }
+    if (list != stdout)
+        std::fclose(list);
     return failures == 0 ? 0 : 1;
 }

@@ -16,6 +16,10 @@
 // Status::sink_failed and refuses further input. A decoder returns exactly the pushed samples,
 // no more and no fewer, with no delay at the start.
 //
+// The encoder holds back up to four frames (frame_size() samples each): at every seekable
+// point it codes them with a few sets of coding tools and keeps the smallest. Memory use does
+// not grow with the length of the stream.
+//
 // Timing for a muxer: Packet::timestamp is the position (samples per channel) of the first
 // sample that decoding the packet yields, Packet::duration the number of samples it yields.
 // A frame may span several packets, so some packets yield nothing (duration 0) and share
