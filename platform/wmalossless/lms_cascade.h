@@ -31,9 +31,10 @@ inline int32_t step(LmsFilter<Hist>& f, uint32_t& dot, int32_t input, int speed,
     } else {
         --f.recent;
     }
-    f.history[f.recent] =
-        static_cast<Hist>(input < -range ? -range : (input > range - 1 ? range - 1 : input));
-    dot = Ops::adapt_dot(f.coefs, steps, sign_of(residue), f.history + f.recent, taps);
+    // adapt_dot stores the clipped input as the newest history entry.
+    dot = Ops::adapt_dot(
+        f.coefs, steps, sign_of(residue), f.history + f.recent, taps,
+        static_cast<Hist>(input < -range ? -range : (input > range - 1 ? range - 1 : input)));
 
     if (wrapped)
         std::memcpy(f.updates + order, f.updates, sizeof(int16_t) * order);

@@ -33,7 +33,9 @@ struct PortableOps {
         return sum;
     }
     template <typename Hist>
-    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, const Hist* h, int taps) {
+    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, Hist* h, int taps,
+                              Hist newest) {
+        h[0] = newest;
         for (int i = 0; i < taps; ++i)
             c[i] = static_cast<int16_t>(c[i] + sign * u[i]);
         return dot(c, h, taps);

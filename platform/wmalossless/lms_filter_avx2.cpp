@@ -39,29 +39,43 @@ struct Avx2Ops {
         }
         return sum_lanes(acc);
     }
-    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, const int16_t* h, int taps) {
+    // h[0] becomes `newest`. The first block of the history is loaded before that store and
+    // gets the new sample in a register: a wide load that overlaps a narrow store still in
+    // flight waits until the store completes, and this one would, at every sample.
+    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int16_t* h, int taps,
+                              int16_t newest) {
         const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
-        __m256i acc0 = _mm256_setzero_si256();
+        const __m256i first = load(h);
+        h[0] = newest;
+        const __m256i lane0 = _mm256_setr_epi16(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+        const __m256i h0 = _mm256_blendv_epi8(first, _mm256_set1_epi16(newest), lane0);
+        const __m256i c0 = _mm256_add_epi16(load(c), _mm256_sign_epi16(load(u), s));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(c), c0);
+        __m256i acc0 = _mm256_madd_epi16(c0, h0);
         __m256i acc1 = _mm256_setzero_si256();
-        int i = 0;
+        int i = 16;
         for (; i + 32 <= taps; i += 32) {
-            const __m256i c0 = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
-            const __m256i c1 =
+            const __m256i ca = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
+            const __m256i cb =
                 _mm256_add_epi16(load(c + i + 16), _mm256_sign_epi16(load(u + i + 16), s));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), c0);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i + 16), c1);
-            acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(c0, load(h + i)));
-            acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(c1, load(h + i + 16)));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), ca);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i + 16), cb);
+            acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(ca, load(h + i)));
+            acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(cb, load(h + i + 16)));
         }
         if (i < taps) {
-            const __m256i c0 = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), c0);
-            acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(c0, load(h + i)));
+            const __m256i ca = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), ca);
+            acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(ca, load(h + i)));
         }
         return sum_lanes(_mm256_add_epi32(acc0, acc1));
     }
-    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, const int32_t* h, int taps) {
+    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int32_t* h, int taps,
+                              int32_t newest) {
         const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
+        const __m256i first = load(h);
+        h[0] = newest;
+        const __m256i h0 = _mm256_blend_epi32(first, _mm256_set1_epi32(newest), 1);
         __m256i acc0 = _mm256_setzero_si256();
         __m256i acc1 = _mm256_setzero_si256();
         for (int i = 0; i < taps; i += 16) {
@@ -69,7 +83,7 @@ struct Avx2Ops {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), cv);
             const __m256i lo = _mm256_cvtepi16_epi32(_mm256_castsi256_si128(cv));
             const __m256i hi = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(cv, 1));
-            acc0 = _mm256_add_epi32(acc0, _mm256_mullo_epi32(lo, load(h + i)));
+            acc0 = _mm256_add_epi32(acc0, _mm256_mullo_epi32(lo, i == 0 ? h0 : load(h + i)));
             acc1 = _mm256_add_epi32(acc1, _mm256_mullo_epi32(hi, load(h + i + 8)));
         }
         return sum_lanes(_mm256_add_epi32(acc0, acc1));
@@ -123,8 +137,9 @@ struct McLmsAvx2Ops {
 } // namespace
 
 void mclms_encode_avx2(McLmsFilter& filter, int32_t* const* signals, const bool* coded, int length,
-                       int bits_per_sample) {
-    mclms_detail::mclms_encode<McLmsAvx2Ops>(filter, signals, coded, length, bits_per_sample);
+                       int bits_per_sample, McLmsScratch& scratch) {
+    mclms_detail::mclms_encode<McLmsAvx2Ops>(filter, signals, coded, length, bits_per_sample,
+                                             scratch);
 }
 
 } // namespace wmal

@@ -13,9 +13,7 @@ void McLmsFilter::clear(int new_order, int new_scaling, int new_channels) {
     channels = new_channels;
     std::memset(coefs, 0, sizeof coefs);
     std::memset(cross, 0, sizeof cross);
-    std::memset(history, 0, sizeof history);
-    std::memset(updates, 0, sizeof updates);
-    recent = order * channels;
+    std::memset(window, 0, sizeof window);
 }
 
 namespace {
@@ -37,11 +35,12 @@ struct PortableOps {
 } // namespace
 
 void McLmsFilter::encode(int32_t* const* signals, const bool* coded, int length,
-                         int bits_per_sample) {
+                         int bits_per_sample, McLmsScratch& scratch) {
     if (vector_lms_kernels())
-        mclms_encode_avx2(*this, signals, coded, length, bits_per_sample);
+        mclms_encode_avx2(*this, signals, coded, length, bits_per_sample, scratch);
     else
-        mclms_detail::mclms_encode<PortableOps>(*this, signals, coded, length, bits_per_sample);
+        mclms_detail::mclms_encode<PortableOps>(*this, signals, coded, length, bits_per_sample,
+                                                scratch);
 }
 
 } // namespace wmal

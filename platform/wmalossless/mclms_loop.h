@@ -2,6 +2,7 @@
 // each instantiates it with its own weighted sum (dot) and weight update (adapt).
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 
 #include "mclms_filter.h"
@@ -13,20 +14,52 @@ static inline int sign_of_sample(int32_t v) {
     return (v > 0) - (v < 0);
 }
 
+// The history the decoder keeps is the clipped input itself, which the encoder has for the
+// whole tile up front. It is laid out once, newest sample first, so that the window for
+// sample i is a plain slice: nothing is stored into the history inside the sample loop,
+// where a narrow store followed by a wide load of the same place would stall the loop.
 template <typename Ops>
 inline void mclms_encode(McLmsFilter& m, int32_t* const* signals, const bool* coded, int length,
-                         int bits_per_sample) {
+                         int bits_per_sample, McLmsScratch& scratch) {
     const int32_t range = int32_t{1} << (bits_per_sample - 1);
-    const int taps = m.order * m.channels;
+    const int channels = m.channels;
+    const int taps = m.order * channels;
+    const size_t size =
+        static_cast<size_t>(length) * static_cast<size_t>(channels) + static_cast<size_t>(taps);
+    if (scratch.history.size() < size) {
+        scratch.history.resize(size);
+        scratch.signs.resize(size);
+    }
+    int32_t* history = scratch.history.data();
+    int16_t* signs = scratch.signs.data();
+    // Sample s of channel c at (length - 1 - s) * channels + c; the previous tiles' samples
+    // (s < 0) follow the tile's.
+    for (int s = 0; s < length; ++s) {
+        const size_t at = static_cast<size_t>(length - 1 - s) * static_cast<size_t>(channels);
+        for (int c = 0; c < channels; ++c) {
+            const int32_t v = std::clamp(signals[c][s], -range, range - 1);
+            history[at + static_cast<size_t>(c)] = v;
+            signs[at + static_cast<size_t>(c)] = static_cast<int16_t>(sign_of_sample(v));
+        }
+    }
+    const size_t old = static_cast<size_t>(length) * static_cast<size_t>(channels);
+    for (int k = 0; k < taps; ++k) {
+        history[old + static_cast<size_t>(k)] = m.window[k];
+        signs[old + static_cast<size_t>(k)] = static_cast<int16_t>(sign_of_sample(m.window[k]));
+    }
+
     const uint32_t rounding = (uint32_t{1} << m.scaling) >> 1;
     for (int i = 0; i < length; ++i) {
+        // The window for sample i starts with sample i - 1.
+        const size_t at = static_cast<size_t>(length - i) * static_cast<size_t>(channels);
+        const int32_t* h = history + at;
+        const int16_t* u = signs + at;
         int32_t residue[kMaxChannels];
         // Predict every channel from the history and the lower channels' current samples.
-        for (int c = 0; c < m.channels; ++c) {
+        for (int c = 0; c < channels; ++c) {
             residue[c] = 0;
             if (!coded[c])
                 continue;
-            const int32_t* h = m.history + m.recent;
             uint32_t sum = Ops::dot(h, m.coefs[c], taps);
             for (int j = 0; j < c; ++j)
                 sum += static_cast<uint32_t>(signals[j][i]) * static_cast<uint32_t>(m.cross[c][j]);
@@ -34,33 +67,21 @@ inline void mclms_encode(McLmsFilter& m, int32_t* const* signals, const bool* co
             residue[c] = static_cast<int32_t>(static_cast<uint32_t>(signals[c][i]) -
                                               static_cast<uint32_t>(prediction));
         }
-        // Adapt by the sign of each channel's error, then push the samples.
-        for (int c = 0; c < m.channels; ++c) {
+        // Adapt by the sign of each channel's error.
+        for (int c = 0; c < channels; ++c) {
             if (residue[c] == 0)
                 continue;
-            const int16_t* u = m.updates + m.recent;
-            int16_t* w = m.coefs[c];
             const int direction = residue[c] > 0 ? 1 : -1;
-            Ops::adapt(w, u, taps, direction > 0);
+            Ops::adapt(m.coefs[c], u, taps, direction > 0);
             for (int j = 0; j < c; ++j)
                 m.cross[c][j] =
                     static_cast<int16_t>(m.cross[c][j] + direction * sign_of_sample(signals[j][i]));
         }
-        for (int c = m.channels - 1; c >= 0; --c) {
-            const int32_t v = signals[c][i];
-            --m.recent;
-            m.history[m.recent] = v < -range ? -range : (v > range - 1 ? range - 1 : v);
-            m.updates[m.recent] = static_cast<int16_t>(sign_of_sample(v));
-        }
-        if (m.recent == 0) {
-            std::memcpy(m.history + taps, m.history, sizeof(int32_t) * static_cast<size_t>(taps));
-            std::memcpy(m.updates + taps, m.updates, sizeof(int16_t) * static_cast<size_t>(taps));
-            m.recent = taps;
-        }
-        for (int c = 0; c < m.channels; ++c)
+        for (int c = 0; c < channels; ++c)
             if (coded[c])
                 signals[c][i] = residue[c];
     }
+    std::memcpy(m.window, history, sizeof(int32_t) * static_cast<size_t>(taps));
 }
 
 } // namespace wmal::mclms_detail

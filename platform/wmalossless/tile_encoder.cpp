@@ -177,7 +177,7 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
         signals[c] = work_[c].data();
     }
     if (p.mclms_order > 0)
-        trial_.mclms.encode(signals, coded, length, bits_per_sample_);
+        trial_.mclms.encode(signals, coded, length, bits_per_sample_, mclms_scratch_);
 
     out.reset();
     out.put(seekable ? 1 : 0, 1);

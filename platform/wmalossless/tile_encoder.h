@@ -61,6 +61,7 @@ private:
     State state_;
     State trial_;
     std::vector<std::vector<int32_t>> work_;
+    McLmsScratch mclms_scratch_;
 };
 
 // Bits of the parameter block of a seekable tile (after the seekable flag).
