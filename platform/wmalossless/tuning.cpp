@@ -29,8 +29,12 @@ TileParams make(bool pre_emphasis, int channels, int mclms_order, int mclms_scal
 //
 // 24-bit streams are bound by the decoder's 32-bit prediction sums: a stage's input times
 // 2^scaling must stay below 2^31, so loud passages need coarse steps, which adapt noisily.
-// A short, coarse first filter shrinks the signal for a finer long one; louder material
-// wants a coarser start, and loud pure tones short filters of rising precision.
+// Every adaptive stage jitters by its steps times its input's level, and that noise is what
+// later stages cannot remove. The first stage to see the loud signal is therefore the
+// multichannel one at its shortest order: it moves each of its few weights by one unit,
+// where a cascade filter moves its newest taps by eight. Cascades of finer filters follow;
+// louder material wants a coarser start, and loud pure tones short filters of rising
+// precision.
 std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
     const int ch = f.channels;
     if (f.bits_per_sample == 16)
@@ -40,9 +44,9 @@ std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
             make(true, ch, 0, 0, {16, 16}, {10, 12}, 3),
         };
     return {
-        make(true, ch, 4, 11, {16, 128, 16}, {11, 13, 11}, 4),
-        make(true, ch, 4, 9, {16, 128, 16}, {9, 12, 10}, 4),
-        make(false, ch, 0, 0, {8, 8, 8, 16}, {8, 10, 12, 14}, 3),
+        make(true, ch, 2, 11, {16, 64, 16, 16}, {11, 13, 11, 11}, 4),
+        make(true, ch, 2, 9, {16, 256, 16}, {10, 12, 10}, 4),
+        make(false, ch, 2, 8, {8, 8, 8, 16}, {9, 11, 13, 15}, 3),
     };
 }
 

@@ -112,12 +112,16 @@ struct Encoder::Impl {
 
     int64_t frame_index = 0;
     int64_t frames_since_seekable = 0;
+    int64_t frames_since_choice = 0; // frames coded since the tools were last chosen
+    uint64_t settled_bits = 0;       // the bits of the last frame of that choice's trial
+    uint64_t last_frame_bits = 0;
     int64_t seek_interval_frames = 1;
     int64_t samples_pushed = 0;
     int64_t bytes_written = 0;
 
     void frame_pointers(int frame, const int32_t** out) const;
-    void choose_tools(int count);
+    bool choose_tools(int count, bool restart_due);
+    bool choice_may_pay(uint64_t last_bits) const;
     Status encode_queued(int last_samples);
     Status send_frame(BitWriter& tile, int samples, bool seekable);
     template <typename T> Status push_samples(const T* interleaved, size_t frames);
@@ -130,51 +134,96 @@ void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
         out[c] = pcm[static_cast<size_t>(c)].data() + offset;
 }
 
-// Codes the first `count` queued frames, the first one seekable, with the candidate sets of
-// tools from the same state, and keeps the smallest result in `chosen` and its state in
-// `tiles`. The tools in force go first. A candidate stops as soon as it has lost, or when it
-// trails the best so far by more than 3% after three frames: that far behind it has not been
-// seen to catch up. A candidate that lost that clearly twice in a row sits out the next
-// seekable point, which saves a tenth of the time on steady material.
-void Encoder::Impl::choose_tools(int count) {
+// Codes the first `count` queued frames with the candidate sets of tools, each from a restart
+// (the first frame seekable) and from the same state, and keeps the cheapest in `chosen` and
+// its state in `tiles`. When no restart is due, going on with the tools in force and their
+// adapted state is one more option, tried first. Returns true when the choice restarts.
+//
+// The tools chosen here also code the frames up to the next seekable point. A candidate's
+// cost is its trial bits plus those frames at the rate of its last trial frame: a candidate
+// that adapts quickly wins the first frames, but what counts is where it settles. A
+// candidate stops as soon as it cannot win any more, or when its projected cost trails the
+// best by more than 3% after three frames: that far behind it has not been seen to catch up.
+// A candidate that lost that clearly twice in a row sits out the next choice, which saves a
+// tenth of the time on steady material.
+bool Encoder::Impl::choose_tools(int count, bool restart_due) {
     constexpr int kLongestRest = 1;
     const int spf = format.samples_per_frame;
+    const int64_t left =
+        restart_due ? seek_interval_frames : seek_interval_frames - frames_since_seekable;
+    const uint64_t after = static_cast<uint64_t>(std::max<int64_t>(0, left - count));
+    auto projected = [&](const uint64_t* so_far, int i) {
+        const uint64_t last = i > 0 ? so_far[i] - so_far[i - 1] : so_far[0];
+        return so_far[i] + last * (after + static_cast<uint64_t>(count - 1 - i));
+    };
     uint64_t best = UINT64_MAX;
-    uint64_t best_so_far[kTrialFrames] = {}; // the best candidate's bits after each frame
+    uint64_t best_projected[kTrialFrames] = {}; // the best option's projection after each frame
+    uint64_t best_last = 0;                     // ... and its last frame's bits
     std::unique_ptr<TileEncoderBase> best_tiles;
     size_t winner = current;
+    bool restart = true;
     const int32_t* channels[kMaxChannels];
-    for (size_t n = 0; n < candidates.size(); ++n) {
-        const size_t k = (current + n) % candidates.size();
+    // Option -1 goes on without a restart; options 0.. restart with a candidate.
+    const int first = restart_due ? 0 : -1;
+    for (int n = first; n < static_cast<int>(candidates.size()); ++n) {
+        const bool restarts = n >= 0;
+        const size_t k =
+            restarts ? (current + static_cast<size_t>(n)) % candidates.size() : current;
         if (n > 0 && resting[k] > 0) {
             --resting[k];
             continue;
         }
+        const TileParams& tools = restarts ? candidates[k] : params;
         std::unique_ptr<TileEncoderBase> trial = tiles->clone();
         uint64_t so_far[kTrialFrames] = {};
-        uint64_t bits = 0;
-        for (int i = 0; i < count && bits < best; ++i) {
+        uint64_t cost[kTrialFrames] = {};
+        uint64_t total = UINT64_MAX;
+        bool clear_loss = false;
+        for (int i = 0; i < count; ++i) {
             frame_pointers(i, channels);
             BitWriter& out = trying[static_cast<size_t>(i)];
-            trial->encode(channels, spf, i == 0, candidates[k], out);
-            bits += out.bit_count();
-            so_far[i] = bits;
-            if (best_tiles && i >= 2 && bits > best_so_far[i] + best_so_far[i] / 32)
-                bits = UINT64_MAX;
+            trial->encode(channels, spf, restarts && i == 0, tools, out);
+            so_far[i] = (i > 0 ? so_far[i - 1] : 0) + out.bit_count();
+            cost[i] = projected(so_far, i);
+            if (so_far[i] >= best)
+                break;
+            if (best_tiles && i >= 2 && cost[i] > best_projected[i] + best_projected[i] / 32) {
+                clear_loss = true;
+                break;
+            }
+            if (i == count - 1)
+                total = cost[i];
         }
-        clear_losses[k] = bits == UINT64_MAX ? clear_losses[k] + 1 : 0;
-        resting[k] = std::clamp(clear_losses[k] - 1, 0, kLongestRest);
-        if (bits < best) {
-            best = bits;
-            std::copy(so_far, so_far + kTrialFrames, best_so_far);
+        if (restarts) {
+            clear_losses[k] = clear_loss ? clear_losses[k] + 1 : 0;
+            resting[k] = std::clamp(clear_losses[k] - 1, 0, kLongestRest);
+        }
+        if (total < best) {
+            best = total;
+            std::copy(cost, cost + kTrialFrames, best_projected);
+            best_last = so_far[count - 1] - (count > 1 ? so_far[count - 2] : 0);
             best_tiles = std::move(trial);
             std::swap(chosen, trying);
             winner = k;
+            restart = restarts;
         }
     }
     current = winner;
     params = candidates[winner];
     tiles = std::move(best_tiles);
+    frames_since_choice = 0;
+    settled_bits = best_last;
+    return restart;
+}
+
+// Between seekable points the signal may change so much that other tools, or the same ones
+// adapted afresh, would do better. Trying them costs time, so the encoder tries only when a
+// frame costs a quarter more or a fifth less than the tools settled at when last chosen,
+// and not too often.
+bool Encoder::Impl::choice_may_pay(uint64_t last_bits) const {
+    constexpr int64_t kFewestFramesBetween = 8;
+    return frames_since_choice >= kFewestFramesBetween &&
+           (4 * last_bits > 5 * settled_bits || 5 * last_bits < 4 * settled_bits);
 }
 
 // Codes the first queued frame, or at a seekable point all queued frames (choose_tools). The
@@ -184,13 +233,15 @@ Status Encoder::Impl::encode_queued(int last_samples) {
     // A seekable frame must be the first frame that begins in its packet: a decoder that
     // starts at that packet drops frames that need earlier state, and with them the rest of
     // the packet.
-    const bool seekable = frame_index == 0 || (frames_since_seekable >= seek_interval_frames &&
-                                               packetizer.next_frame_leads_packet());
+    const bool leads = packetizer.next_frame_leads_packet();
+    const bool due = frame_index == 0 || (frames_since_seekable >= seek_interval_frames && leads);
+    bool seekable = due;
     const int32_t* channels[kMaxChannels];
     int count = 1;
-    if (seekable && candidates.size() > 1) {
+    if (candidates.size() > 1 &&
+        (due || (leads && queued == kTrialFrames && choice_may_pay(last_frame_bits)))) {
         count = queued;
-        choose_tools(count);
+        seekable = choose_tools(count, due);
     } else {
         if (seekable)
             params = candidates.front();
@@ -214,6 +265,8 @@ Status Encoder::Impl::encode_queued(int last_samples) {
 Status Encoder::Impl::send_frame(BitWriter& tile, int samples, bool seekable) {
     frames_since_seekable = seekable ? 1 : frames_since_seekable + 1;
     const uint64_t tile_length = tile.bit_count();
+    ++frames_since_choice;
+    last_frame_bits = tile_length;
     tile.finish();
     uint64_t bits = assemble_frame(frame_bits, format, tile.data(), tile_length, samples, false);
     if (packetizer.ends_on_later_boundary(bits))

@@ -259,6 +259,42 @@ TEST(ToolChoice, ChoosingAtEveryFrameDecodesExactly) {
             }
 }
 
+TEST(ToolChoice, RestartsWhenTheSignalChangesBetweenSeekablePoints) {
+    // With seekable points a minute apart only the first is due. Steady music needs no other;
+    // when a loud pure tone follows noise, the encoder restarts with other tools in the
+    // middle, and the restart is a seekable point too.
+    for (int bits : {16, 24})
+        for (int channels : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, " << channels << " channels");
+            wmal::EncoderSettings s;
+            s.channels = channels;
+            s.bits_per_sample = bits;
+            s.seek_interval_ms = 60000;
+            const size_t part = 24 * 2048;
+            const auto tone = tonal(2 * part, channels, bits, 44100, 3);
+            auto changing = white_noise(part, channels, bits - 4, 4);
+            Lcg dither(5);
+            for (size_t i = 0; i < part; ++i) {
+                const double v = std::sin(2 * M_PI * 1234.5 * static_cast<double>(i) / 44100);
+                for (int c = 0; c < channels; ++c) {
+                    const double tpdf = static_cast<double>(dither.next() >> 24) / 128.0 - 1.0;
+                    changing.push_back(clamp_to(v * std::ldexp(0.7, bits - 1) + tpdf, bits));
+                }
+            }
+            auto seekable_packets = [](const EncodedStream& stream) {
+                return std::count_if(stream.info.begin(), stream.info.end(),
+                                     [](const wmal::Packet& p) { return p.seekable; });
+            };
+            const EncodedStream steady = encode_pcm(tone, s);
+            const EncodedStream changed = encode_pcm(changing, s);
+            const wmal::StreamFormat f = format_for(channels, bits);
+            expect_decodes_to(steady, f, tone);
+            expect_decodes_to(changed, f, changing);
+            EXPECT_EQ(seekable_packets(steady), 1);
+            EXPECT_GE(seekable_packets(changed), 2);
+        }
+}
+
 TEST(ToolChoice, KeepsUpWithTheBestCandidateOnMixedMaterial) {
     // Tonal music, then a loud dithered sine sweep, then noise: the parts suit different
     // tools. The encoder's choices must do as well as the best fixed set of candidate tools
