@@ -4,9 +4,10 @@
 // (this process, one thread), encoding wall-clock seconds; to standard output or, with --list,
 // to a file.
 //
-//   wmal_bench [--no-verify] [--list <file>] <output folder> <file.wav>...
+//   wmal_bench [--no-verify] [--packet-size <bytes>] [--list <file>] <output folder> <file.wav>...
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -170,10 +171,15 @@ bool verify(const std::string& path, const Wav& wav) {
 
 int main(int argc, char** argv) {
     bool check = true;
+    int packet_size = 0;
     int arg = 1;
     if (arg < argc && std::strcmp(argv[arg], "--no-verify") == 0) {
         check = false;
         ++arg;
+    }
+    if (arg + 1 < argc && std::strcmp(argv[arg], "--packet-size") == 0) {
+        packet_size = std::atoi(argv[arg + 1]);
+        arg += 2;
     }
     FILE* list = stdout;
     if (arg + 1 < argc && std::strcmp(argv[arg], "--list") == 0) {
@@ -185,8 +191,8 @@ int main(int argc, char** argv) {
         arg += 2;
     }
     if (argc - arg < 2) {
-        std::fprintf(stderr, "usage: wmal_bench [--no-verify] [--list <file>] <output folder> "
-                             "<file.wav>...\n");
+        std::fprintf(stderr, "usage: wmal_bench [--no-verify] [--packet-size <bytes>] [--list "
+                             "<file>] <output folder> <file.wav>...\n");
         return 2;
     }
     const std::string out_dir = argv[arg++];
@@ -205,6 +211,7 @@ int main(int argc, char** argv) {
         settings.sample_rate = wav.rate;
         settings.channels = wav.channels;
         settings.bits_per_sample = wav.bits;
+        settings.packet_size = packet_size;
         const auto start = std::chrono::steady_clock::now();
         const std::clock_t cpu_start = std::clock();
         bool ok = encoder.configure(settings, [&](const wmal::Packet& p) {
