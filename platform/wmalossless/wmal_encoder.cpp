@@ -88,10 +88,10 @@ struct Encoder::Impl {
     EncoderSettings settings;
     StreamFormat format;
     std::vector<TileParams> candidates;
-    size_t current = 0;            // the candidate in force
-    std::vector<int> resting;      // seekable points each candidate still sits out
-    std::vector<int> clear_losses; // ... and how often in a row it has lost by far
-    TileParams params;             // announced by the last seekable tile
+    size_t current = 0;       // the candidate in force
+    std::vector<int> resting; // seekable points each candidate still sits out
+    std::vector<int> losses;  // ... and how often in a row it has lost
+    TileParams params;        // announced by the last seekable tile
     PacketSink sink;
     Status sticky = Status::not_configured; // the error that stops the stream, if any
     bool configured = false;
@@ -144,10 +144,11 @@ void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
 // that adapts quickly wins the first frames, but what counts is where it settles. A
 // candidate stops as soon as it cannot win any more, or when its projected cost trails the
 // best by more than 3% after three frames: that far behind it has not been seen to catch up.
-// A candidate that lost that clearly twice in a row sits out the next choice, which saves a
-// tenth of the time on steady material.
+// A candidate that keeps losing sits out more and more choices, up to three in a row: on
+// steady material the same tools keep winning, and trying the others every time cost a
+// fifth of the encoder's time.
 bool Encoder::Impl::choose_tools(int count, bool restart_due) {
-    constexpr int kLongestRest = 1;
+    constexpr int kLongestRest = 3;
     const int spf = format.samples_per_frame;
     const int64_t left =
         restart_due ? seek_interval_frames : seek_interval_frames - frames_since_seekable;
@@ -178,7 +179,6 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
         uint64_t so_far[kTrialFrames] = {};
         uint64_t cost[kTrialFrames] = {};
         uint64_t total = UINT64_MAX;
-        bool clear_loss = false;
         for (int i = 0; i < count; ++i) {
             frame_pointers(i, channels);
             BitWriter& out = trying[static_cast<size_t>(i)];
@@ -187,16 +187,14 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             cost[i] = projected(so_far, i);
             if (so_far[i] >= best)
                 break;
-            if (best_tiles && i >= 2 && cost[i] > best_projected[i] + best_projected[i] / 32) {
-                clear_loss = true;
+            if (best_tiles && i >= 2 && cost[i] > best_projected[i] + best_projected[i] / 32)
                 break;
-            }
             if (i == count - 1)
                 total = cost[i];
         }
         if (restarts) {
-            clear_losses[k] = clear_loss ? clear_losses[k] + 1 : 0;
-            resting[k] = std::clamp(clear_losses[k] - 1, 0, kLongestRest);
+            losses[k] = total < best ? 0 : losses[k] + 1;
+            resting[k] = std::clamp(losses[k] - 1, 0, kLongestRest);
         }
         if (total < best) {
             best = total;
@@ -322,7 +320,7 @@ Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
     m.candidates = candidate_tile_params(m.format);
     m.params = m.candidates.front();
     m.resting.assign(m.candidates.size(), 0);
-    m.clear_losses.assign(m.candidates.size(), 0);
+    m.losses.assign(m.candidates.size(), 0);
     const StreamFormat& f = m.format;
     if (f.bits_per_sample == 16)
         m.tiles = std::make_unique<TileEncoder<int16_t>>(f.channels, 16, f.samples_per_frame);
