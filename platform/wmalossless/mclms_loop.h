@@ -18,12 +18,15 @@ static inline int sign_of_sample(int32_t v) {
 // whole tile up front. It is laid out once, newest sample first, so that the window for
 // sample i is a plain slice: nothing is stored into the history inside the sample loop,
 // where a narrow store followed by a wide load of the same place would stall the loop.
-template <typename Ops>
-inline void mclms_encode(McLmsFilter& m, int32_t* const* signals, const bool* coded, int length,
-                         int bits_per_sample, McLmsScratch& scratch) {
+//
+// kChannels and kOrder, when not 0, fix the stage's shape at compile time, so that the
+// short loops over channels and taps unroll.
+template <typename Ops, int kChannels, int kOrder>
+inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int length,
+                int bits_per_sample, McLmsScratch& scratch) {
     const int32_t range = int32_t{1} << (bits_per_sample - 1);
-    const int channels = m.channels;
-    const int taps = m.order * channels;
+    const int channels = kChannels > 0 ? kChannels : m.channels;
+    const int taps = (kOrder > 0 ? kOrder : m.order) * channels;
     const size_t size =
         static_cast<size_t>(length) * static_cast<size_t>(channels) + static_cast<size_t>(taps);
     if (scratch.history.size() < size) {
@@ -82,6 +85,22 @@ inline void mclms_encode(McLmsFilter& m, int32_t* const* signals, const bool* co
                 signals[c][i] = residue[c];
     }
     std::memcpy(m.window, history, sizeof(int32_t) * static_cast<size_t>(taps));
+}
+
+template <typename Ops>
+inline void mclms_encode(McLmsFilter& m, int32_t* const* signals, const bool* coded, int length,
+                         int bits_per_sample, McLmsScratch& scratch) {
+    // The shapes the encoder's tools use.
+    if (m.channels == 2 && m.order == 2)
+        run<Ops, 2, 2>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 2 && m.order == 4)
+        run<Ops, 2, 4>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 2 && m.order == 8)
+        run<Ops, 2, 8>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 1 && m.order == 2)
+        run<Ops, 1, 2>(m, signals, coded, length, bits_per_sample, scratch);
+    else
+        run<Ops, 0, 0>(m, signals, coded, length, bits_per_sample, scratch);
 }
 
 } // namespace wmal::mclms_detail
