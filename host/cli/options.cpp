@@ -152,6 +152,9 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "-q" || option == "--quiet") {
             scanner.no_value(option);
             c.quiet = true;
+        } else if (option == "--no-cover") {
+            scanner.no_value(option);
+            c.cover = false;
         } else if (option == "-h" || option == "--help") {
             options.command = Command::help;
             return;

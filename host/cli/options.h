@@ -32,6 +32,7 @@ struct ConvertOptions {
     std::vector<std::pair<std::string, std::string>> tags;
     unsigned jobs = 0; // 0: one per processor core
     bool quiet = false;
+    bool cover = true; // copy the cover picture into the output
 };
 
 enum class SettingsAction { dialog, show, reset, store };

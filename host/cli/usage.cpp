@@ -26,6 +26,7 @@ Options of convert:
                           several values; an empty VALUE removes the field
   -j, --jobs N            convert N tracks at once (default: number of cores)
   -q, --quiet             print errors only
+  --no-cover              leave out the cover picture
 
 Shared option:
   --components DIR        load components from DIR (default: the folder
