@@ -16,10 +16,6 @@ using namespace asf;
 constexpr std::size_t kMaxShortValue = std::numeric_limits<WORD>::max();
 constexpr std::size_t kMaxRecords = std::numeric_limits<WORD>::max();
 
-// The five fields of the content description object, in their order.
-constexpr std::array<std::u16string_view, 5> kContentDescriptionNames = {
-    u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
-
 void PutName(std::vector<BYTE>& out, std::u16string_view name) {
     PutLe(out, 2 * name.size() + 2, 2);
     for (const char16_t unit : name) {

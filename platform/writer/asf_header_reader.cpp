@@ -11,9 +11,6 @@ namespace {
 
 using namespace asf;
 
-constexpr std::array<const char16_t*, 5> kContentDescriptionNames = {
-    u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
-
 // Reads an object's fields in order; every read past the end fails the cursor.
 class Cursor {
 public:
@@ -105,7 +102,8 @@ bool ReadContentDescription(const BYTE* object, std::size_t size, HeaderContents
     for (std::size_t i = 0; i < lengths.size() && cursor.Ok(); ++i) {
         const BYTE* text = cursor.Bytes(lengths[i]);
         if (text != nullptr && lengths[i] > 0) {
-            Add(contents, kContentDescriptionNames[i], kStringType, text, lengths[i] & ~1ULL);
+            Add(contents, std::u16string(kContentDescriptionNames[i]), kStringType, text,
+                lengths[i] & ~1ULL);
         }
     }
     return cursor.Ok();

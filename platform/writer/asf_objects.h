@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace writer::asf {
@@ -36,6 +37,10 @@ inline constexpr std::size_t kHeaderObjectFixed = 30; // plus object count and t
 inline constexpr std::size_t kHeaderExtensionFixed = 46;
 inline constexpr std::size_t kFileSizeOffset = 40;     // in the file properties object
 inline constexpr std::size_t kCreationDateOffset = 48; // in the file properties object
+
+// The five fields of the content description object, in their order.
+inline constexpr std::array<std::u16string_view, 5> kContentDescriptionNames = {
+    u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
 
 // The value types as the description objects number them.
 inline constexpr WORD kStringType = 0;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,14 +13,6 @@ namespace writer {
 namespace {
 
 constexpr std::size_t kCopyBlock = 1 << 20;
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 bool WriteAll(int fd, const BYTE* data, std::size_t size) {
     while (size > 0) {
@@ -65,7 +58,7 @@ HRESULT RewriteWithHeader(int source, std::uint64_t oldHeaderSize,
     std::string temporary;
     int fd = -1;
     try {
-        temporary = FolderOf(target) + "/.wmXXXXXX";
+        temporary = (std::filesystem::path(target).parent_path() / ".wmXXXXXX").string();
         fd = mkostemp(temporary.data(), O_CLOEXEC);
         if (fd < 0) {
             return NS_E_FILE_WRITE;

@@ -15,8 +15,9 @@
 
 namespace writer {
 
-// `source` is open for reading on the file at `target` (links resolved), whose
-// header object is `oldHeaderSize` bytes long. The new file keeps `mode`.
+// `source` is open for reading on the file at `target` (an absolute path, links
+// resolved), whose header object is `oldHeaderSize` bytes long. The new file
+// keeps `mode`.
 // NS_E_FILE_WRITE when the temporary file cannot be written or moved.
 HRESULT RewriteWithHeader(int source, std::uint64_t oldHeaderSize,
                           const std::vector<BYTE>& newHeader, const std::string& target,

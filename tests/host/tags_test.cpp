@@ -4,6 +4,7 @@
 
 #include "convert/cover_picture.h"
 #include "decode/attached_picture.h"
+#include "decode/mp4_items.h"
 #include "decode/replay_gain.h"
 #include "decode/tag_normalizer.h"
 #include "decode/vorbis_comments.h"
@@ -152,6 +153,40 @@ TEST(CoverPicture, TheWmPictureLayout) {
     }
     expected.insert(expected.end(), {0x89, 'P', 'N', 'G', 0});
     EXPECT_EQ(wm_picture_value(picture), expected);
+}
+
+std::string be32(std::uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+std::string box(const std::string& type, const std::string& body) {
+    return be32(static_cast<std::uint32_t>(8 + body.size())) + type + body;
+}
+
+std::string text_data(const std::string& text) {
+    return box("data", be32(1) + be32(0) + text); // UTF-8, no locale
+}
+
+Mp4TextItems parse_items(const std::string& list) {
+    return parse_mp4_item_list(reinterpret_cast<const std::uint8_t*>(list.data()), list.size());
+}
+
+TEST(Mp4Items, EveryValueOfAnItemWithFfmpegsKey) {
+    const std::string list =
+        box("\xA9"
+            "ART",
+            text_data("Ann") + text_data("Bøb")) +
+        box("----", box("mean", be32(0) + "com.apple.iTunes") +
+                        box("name", be32(0) + "replaygain_track_gain") + text_data("-1.00 dB")) +
+        box("trkn", box("data", be32(0) + be32(0) + std::string("\0\0\0\3\0\x0C\0\0", 8))) +
+        box("xyzw", text_data("unknown"));
+    EXPECT_EQ(parse_items(list),
+              (Mp4TextItems{{"artist", {"Ann", "Bøb"}}, {"replaygain_track_gain", {"-1.00 dB"}}}));
+    // A box longer than what is left ends the list; what came before stays.
+    EXPECT_EQ(parse_items(list.substr(0, list.size() - 3)),
+              (Mp4TextItems{{"artist", {"Ann", "Bøb"}}, {"replaygain_track_gain", {"-1.00 dB"}}}));
+    EXPECT_EQ(parse_items(list.substr(0, 20)), Mp4TextItems{});
 }
 
 std::string le32(std::uint32_t v) {

@@ -5,6 +5,7 @@
 // tags, with a large cover, and written to a device convert too.
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 
 #include "real_wma.h"
@@ -134,6 +135,10 @@ w.save()
 )",
      "Front ✓"},
 };
+
+void PrintTo(const Source& source, std::ostream* out) {
+    *out << source.name;
+}
 
 class Tags : public RealWma, public ::testing::WithParamInterface<Source> {
 protected:

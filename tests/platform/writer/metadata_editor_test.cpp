@@ -32,8 +32,8 @@ std::vector<BYTE> PictureValue(const std::vector<BYTE>& data) {
     for (int i = 0; i < 4; ++i) {
         value.push_back(static_cast<BYTE>(data.size() >> (8 * i)));
     }
-    const auto mime = Utf16Bytes(u"image/png");
-    const auto description = Utf16Bytes(u"cover");
+    const auto mime = StringValue(u"image/png");
+    const auto description = StringValue(u"cover");
     value.insert(value.end(), mime.begin(), mime.end());
     value.insert(value.end(), description.begin(), description.end());
     value.insert(value.end(), data.begin(), data.end());
@@ -125,7 +125,7 @@ TEST_F(MetadataEditor, AddedValuesReachTheFileAndTheAudioStaysAsItWas) {
         auto editor = Opened(path_);
         auto header = HeaderOf(editor);
         WORD index = 0;
-        const auto genre = Utf16Bytes(u"Jazz");
+        const auto genre = StringValue(u"Jazz");
         ASSERT_EQ(header->AddAttribute(0, u"genre", &index, WMT_TYPE_STRING, 0, genre.data(),
                                        static_cast<DWORD>(genre.size())),
                   S_OK);
@@ -225,7 +225,7 @@ TEST_F(MetadataEditor, SetReplacesEveryValueAndCloseSavesNothing) {
     {
         auto editor = Opened(path_);
         auto header = HeaderOf(editor);
-        const auto one = Utf16Bytes(u"Only one");
+        const auto one = StringValue(u"Only one");
         ASSERT_EQ(header->SetAttribute(0, u"AUTHOR", WMT_TYPE_STRING, one.data(),
                                        static_cast<WORD>(one.size())),
                   S_OK);

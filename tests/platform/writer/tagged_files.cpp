@@ -10,20 +10,9 @@
 
 namespace writer_test {
 
-std::vector<BYTE> Utf16Bytes(std::u16string_view text) {
-    std::vector<BYTE> bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<BYTE>(unit & 0xFF));
-        bytes.push_back(static_cast<BYTE>(unit >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-}
-
 HRESULT SetString(writer::HeaderAttributes& store, const char16_t* name,
                   std::u16string_view value) {
-    const auto bytes = Utf16Bytes(value);
+    const auto bytes = writer::StringValue(value);
     return store.Set(0, name, WMT_TYPE_STRING, bytes.data(), static_cast<WORD>(bytes.size()));
 }
 

@@ -12,8 +12,7 @@
 
 namespace writer_test {
 
-// UTF-16 little-endian with a terminator, as string attributes are set.
-std::vector<BYTE> Utf16Bytes(std::u16string_view text);
+// Sets a string attribute (its value as writer::StringValue makes it).
 HRESULT SetString(writer::HeaderAttributes& store, const char16_t* name, std::u16string_view value);
 
 // Writes half a second of 44.1 kHz stereo tone with the attributes at 128 kbps.
