@@ -161,6 +161,9 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "--dry-run") {
             scanner.no_value(option);
             c.dry_run = true;
+        } else if (option == "--no-cover") {
+            scanner.no_value(option);
+            c.cover = false;
         } else if (option == "-h" || option == "--help") {
             options.command = Command::help;
             return;

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "decode/attached_picture.h"
 #include "decode/tag.h"
 
 namespace vantrel {
@@ -40,6 +42,13 @@ public:
     // The container's tags as stored, one entry per value where the format keeps
     // values apart.
     TagList container_tags() const;
+
+    // ReplayGain values FFmpeg read into the audio stream's side data, as
+    // replaygain_* fields (see replay_gain.h).
+    TagList replay_gain_side_data() const;
+
+    // The file's front cover, else its first picture (see attached_picture.h).
+    std::optional<AttachedPicture> cover_picture() const;
 
     // Fills `out` with up to `max_frames` frames of facts().channels values each.
     // Answers the frames written; 0 only at the end. Throws DecodeError.

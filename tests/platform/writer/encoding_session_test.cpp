@@ -5,6 +5,7 @@
 #include "encoding_session.h"
 #include "pcm_analysis.h"
 #include "profile_targets.h"
+#include "scoped_environment.h"
 #include "test_files.h"
 #include "wma_lossless_encoder.h"
 
@@ -127,6 +128,8 @@ TEST(EncodingSession, FileSizeFollowsTheBitRateOverAMinute) {
 }
 
 TEST(EncodingSession, TheSameInputGivesTheSameBytes) {
+    // With the creation date fixed, as reproducible builds fix it.
+    test_support::ScopedEnvironment fixedDate("SOURCE_DATE_EPOCH", "1600000000");
     TemporaryFolder folder;
     const auto target = BuiltInTarget(4);
     const auto pcm = Tone(44100, 2, 2.0);
