@@ -15,6 +15,27 @@ std::uint32_t mul_div_rounded(std::uint32_t a, std::uint32_t b, std::uint32_t c)
     return result > kMaxValues ? 0xFFFFFFFFu : static_cast<std::uint32_t>(result);
 }
 
+// Gives the chunk `samples` x `channels` values, written by `fill`, and that
+// format; a count past 32 bits or a refused allocation leaves it reset.
+template <class Fill>
+bool assign_values(sample_chunk& chunk, std::uint32_t samples, std::uint32_t channels,
+                   std::uint32_t rate, Fill fill) {
+    const std::uint64_t values = std::uint64_t{samples} * channels;
+    sample_t* data =
+        values <= kMaxValues ? chunk.ensure_capacity(static_cast<std::uint32_t>(values)) : nullptr;
+    if (data == nullptr && values > 0) {
+        chunk.reset();
+        return false;
+    }
+    if (values > 0) {
+        fill(data, values);
+    }
+    chunk.set_sample_count(samples);
+    chunk.set_channel_count(channels);
+    chunk.set_sample_rate(rate);
+    return true;
+}
+
 } // namespace
 
 sample_t* sample_chunk::ensure_capacity(std::uint32_t n) {
@@ -55,42 +76,24 @@ void sample_chunk::reset() {
 
 bool sample_chunk::set_samples(const sample_t* source, std::uint32_t samples,
                                std::uint32_t channels, std::uint32_t rate) {
-    const std::uint64_t values = std::uint64_t{samples} * channels;
-    sample_t* data =
-        values <= kMaxValues ? ensure_capacity(static_cast<std::uint32_t>(values)) : nullptr;
-    if (data == nullptr && values > 0) {
-        reset();
-        return false;
-    }
-    if (values > 0) {
-        if (source != nullptr) {
-            std::memmove(data, source, values * sizeof(sample_t));
-        } else {
-            std::memset(data, 0, values * sizeof(sample_t));
-        }
-    }
-    set_sample_count(samples);
-    set_channel_count(channels);
-    set_sample_rate(rate);
-    return true;
+    return assign_values(*this, samples, channels, rate,
+                         [source](sample_t* data, std::uint64_t values) {
+                             if (source != nullptr) {
+                                 std::memmove(data, source, values * sizeof(sample_t));
+                             } else {
+                                 std::memset(data, 0, values * sizeof(sample_t));
+                             }
+                         });
 }
 
 bool sample_chunk::set_from_float32(const float* source, std::uint32_t samples,
                                     std::uint32_t channels, std::uint32_t rate) {
-    const std::uint64_t values = std::uint64_t{samples} * channels;
-    sample_t* data =
-        values <= kMaxValues ? ensure_capacity(static_cast<std::uint32_t>(values)) : nullptr;
-    if (data == nullptr && values > 0) {
-        reset();
-        return false;
-    }
-    for (std::uint64_t i = 0; i < values; ++i) {
-        data[i] = source != nullptr ? static_cast<sample_t>(source[i]) : 0.0;
-    }
-    set_sample_count(samples);
-    set_channel_count(channels);
-    set_sample_rate(rate);
-    return true;
+    return assign_values(
+        *this, samples, channels, rate, [source](sample_t* data, std::uint64_t values) {
+            for (std::uint64_t i = 0; i < values; ++i) {
+                data[i] = source != nullptr ? static_cast<sample_t>(source[i]) : 0.0;
+            }
+        });
 }
 
 bool sample_chunk::pad_to_length(std::uint32_t samples, std::uint32_t channels,
