@@ -1,8 +1,8 @@
 // The calls a dialog procedure makes on its dialog (trackbar messages, control
 // texts, the user value), how they treat handles that are not live dialogs,
 // and the text calls uPrintfV and stricmp_utf8.
+#include "services/host_string.h"
 #include "test_dialog.h"
-#include "test_string.h"
 #include "utf8api/dialog_session.h"
 #include "utf8api/scripted_face.h"
 
@@ -61,14 +61,14 @@ TEST(TrackbarMessages, RangeAndPositionFollowTheCommonControl) {
 
 TEST(DialogItems, TextsAndTheUserValue) {
     inside_dialog([](HWND dialog) {
-        test_string text;
+        vantrel::host_string text;
         EXPECT_TRUE(uSetDlgItemText(dialog, kNameLabel, "grüße"));
         EXPECT_TRUE(uGetDlgItemText(dialog, kNameLabel, &text));
         EXPECT_EQ(text.str(), "grüße");
         EXPECT_TRUE(uSetDlgItemText(dialog, kNameLabel, nullptr));
         EXPECT_TRUE(uGetDlgItemText(dialog, kNameLabel, &text));
         EXPECT_EQ(text.str(), "");
-        test_string missing("old");
+        vantrel::host_string missing("old");
         EXPECT_FALSE(uGetDlgItemText(dialog, 4242, &missing));
         EXPECT_EQ(missing.str(), "");
         EXPECT_FALSE(uSetDlgItemText(dialog, 4242, "x"));
@@ -98,7 +98,7 @@ TEST(BadHandles, AreAnsweredWithZeroAndNeverFollowed) {
     });
     for (HWND bad : {HWND(nullptr), reinterpret_cast<HWND>(&not_a_dialog), stale, control,
                      reinterpret_cast<HWND>(std::uintptr_t{0x10})}) {
-        test_string text("kept?");
+        vantrel::host_string text("kept?");
         EXPECT_FALSE(uGetDlgItemText(bad, kNameLabel, &text));
         EXPECT_EQ(text.str(), "");
         EXPECT_FALSE(uSetDlgItemText(bad, kNameLabel, "x"));
@@ -111,7 +111,7 @@ TEST(BadHandles, AreAnsweredWithZeroAndNeverFollowed) {
 }
 
 std::string format(const char* pattern, ...) {
-    test_string out("previous content");
+    vantrel::host_string out("previous content");
     va_list arguments;
     va_start(arguments, pattern);
     uPrintfV(&out, pattern, arguments);
@@ -127,7 +127,7 @@ TEST(PrintfV, FormatsIntoTheStringReplacingItsContent) {
     EXPECT_EQ(format("<%s>", long_text.c_str()), "<" + long_text + ">");
     EXPECT_EQ(format("%s", "grüße"), "grüße");
 
-    test_string cleared("same"); // a null format clears it
+    vantrel::host_string cleared("same"); // a null format clears it
     va_list none{};
     uPrintfV(nullptr, "%d", none);
     uPrintfV(&cleared, nullptr, none);
