@@ -23,6 +23,28 @@ protected:
     IEnumPins* pins = nullptr;
 };
 
+// An output pin proposing one PCM type, and an enumerator of its types.
+class MediaTypeEnumeratorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        filter = new TestFilter;
+        filter->AddRef();
+        pin = new TestOutputPin(filter, u"out");
+        filter->AddPin(pin);
+        pin->Propose(*NewPcmType(pcm, 2, 44100));
+        ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+    }
+    void TearDown() override {
+        types->Release();
+        EXPECT_EQ(filter->Release(), 0u);
+    }
+
+    TestFilter* filter = nullptr;
+    TestOutputPin* pin = nullptr;
+    CMediaDescriptor pcm;
+    IEnumMediaTypes* types = nullptr;
+};
+
 } // namespace
 
 TEST_F(PinEnumeratorTest, HandsOutEachPinOnceWithAReference) {
@@ -103,16 +125,7 @@ TEST_F(PinEnumeratorTest, CloneCarriesPositionAndReturnedPins) {
     EXPECT_EQ(pins->QueryInterface(IID_IPin, &unknown), E_NOINTERFACE);
 }
 
-TEST(MediaTypeEnumeratorTest, GivesEachTypeOnceAsTaskMemoryRecords) {
-    auto* filter = new TestFilter;
-    filter->AddRef();
-    auto* pin = new TestOutputPin(filter, u"out");
-    filter->AddPin(pin);
-    CMediaDescriptor pcm;
-    pin->Propose(*NewPcmType(pcm, 2, 44100));
-
-    IEnumMediaTypes* types = nullptr;
-    ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+TEST_F(MediaTypeEnumeratorTest, GivesEachTypeOnceAsTaskMemoryRecords) {
     AM_MEDIA_TYPE* type = nullptr;
     ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
     EXPECT_TRUE(pcm.SameAs(*type));
@@ -134,21 +147,9 @@ TEST(MediaTypeEnumeratorTest, GivesEachTypeOnceAsTaskMemoryRecords) {
     ASSERT_EQ(types->Reset(), S_OK);
     EXPECT_EQ(types->Skip(2), S_FALSE);
     EXPECT_EQ(types->Next(1, &type, nullptr), S_FALSE); // the position stayed advanced
-
-    types->Release();
-    EXPECT_EQ(filter->Release(), 0u);
 }
 
-TEST(MediaTypeEnumeratorTest, AChangedTypeListIsOutOfSyncUntilReset) {
-    auto* filter = new TestFilter;
-    filter->AddRef();
-    auto* pin = new TestOutputPin(filter, u"out");
-    filter->AddPin(pin);
-    CMediaDescriptor pcm;
-    pin->Propose(*NewPcmType(pcm, 1, 8000));
-
-    IEnumMediaTypes* types = nullptr;
-    ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+TEST_F(MediaTypeEnumeratorTest, AChangedTypeListIsOutOfSyncUntilReset) {
     // The enumerator keeps the filter alive through the pin.
     EXPECT_EQ(filter->AddRef(), 3u);
     filter->Release();
@@ -166,13 +167,10 @@ TEST(MediaTypeEnumeratorTest, AChangedTypeListIsOutOfSyncUntilReset) {
     ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
     DeleteMediaRecord(type);
     EXPECT_EQ(copy->Next(1, &type, nullptr), VFW_E_ENUM_OUT_OF_SYNC);
-
     copy->Release();
-    types->Release();
-    EXPECT_EQ(filter->Release(), 0u);
 }
 
-TEST(MediaTypeEnumeratorTest, EnumeratorHoldsTheFilterUntilReleased) {
+TEST(EnumeratorLifetimeTest, EnumeratorsHoldTheFilterUntilReleased) {
     const LONG before = CBaseObject::LiveObjectCount();
     auto* filter = new TestFilter;
     filter->AddRef();

@@ -134,30 +134,43 @@ TEST(PrintfV, FormatsIntoTheStringReplacingItsContent) {
     EXPECT_EQ(cleared.str(), "");
 }
 
-TEST(StricmpUtf8, IgnoresCaseOfAsciiAndCommonAlphabets) {
-    EXPECT_EQ(stricmp_utf8("ARTIST", "artist"), 0);
-    EXPECT_EQ(stricmp_utf8("TrackNumber", "TRACKNUMBER"), 0);
-    EXPECT_EQ(stricmp_utf8("ÉTÉ", "été"), 0);
-    EXPECT_EQ(stricmp_utf8("ПЕСНЯ", "песня"), 0);
-    EXPECT_EQ(stricmp_utf8("ΑΛΦΑ", "αλφα"), 0);
-    EXPECT_EQ(stricmp_utf8("ŁÓDŹ", "łódź"), 0);
-    EXPECT_EQ(stricmp_utf8("Ÿ", "ÿ"), 0);
-    // Letters that only look alike stay different.
-    EXPECT_NE(stricmp_utf8("×", "÷"), 0);
-    EXPECT_NE(stricmp_utf8("ß", "ss"), 0);
-}
+struct Comparison {
+    const char* a;
+    const char* b;
+    int sign; // of stricmp_utf8(a, b)
+};
 
-TEST(StricmpUtf8, OrdersLikeStrcmpOnFoldedText) {
-    EXPECT_LT(stricmp_utf8("album", "ARTIST"), 0);
-    EXPECT_GT(stricmp_utf8("Title", "artist"), 0);
-    EXPECT_LT(stricmp_utf8("art", "ARTIST"), 0);
-    EXPECT_GT(stricmp_utf8("ARTISTS", "artist"), 0);
-    EXPECT_LT(stricmp_utf8("", "a"), 0);
-    EXPECT_EQ(stricmp_utf8("", ""), 0);
-    EXPECT_LT(stricmp_utf8("z", "é"), 0);
-    EXPECT_LT(stricmp_utf8(nullptr, "a"), 0);
-    EXPECT_GT(stricmp_utf8("a", nullptr), 0);
-    EXPECT_EQ(stricmp_utf8(nullptr, nullptr), 0);
+const Comparison kComparisons[] = {
+    // Case of ASCII and of common alphabets is ignored.
+    {"ARTIST", "artist", 0},
+    {"TrackNumber", "TRACKNUMBER", 0},
+    {"ÉTÉ", "été", 0},
+    {"ПЕСНЯ", "песня", 0},
+    {"ΑΛΦΑ", "αλφα", 0},
+    {"ŁÓDŹ", "łódź", 0},
+    {"Ÿ", "ÿ", 0},
+    // Letters that only look alike stay different.
+    {"×", "÷", -1},
+    {"ß", "ss", 1},
+    // Otherwise the folded texts order as strcmp orders them.
+    {"album", "ARTIST", -1},
+    {"Title", "artist", 1},
+    {"art", "ARTIST", -1},
+    {"ARTISTS", "artist", 1},
+    {"", "a", -1},
+    {"", "", 0},
+    {"z", "é", -1},
+    {nullptr, "a", -1},
+    {"a", nullptr, 1},
+    {nullptr, nullptr, 0},
+};
+
+TEST(StricmpUtf8, FoldsCaseThenOrdersLikeStrcmp) {
+    for (const Comparison& c : kComparisons) {
+        const int result = stricmp_utf8(c.a, c.b);
+        EXPECT_EQ((result > 0) - (result < 0), c.sign)
+            << (c.a ? c.a : "null") << " vs " << (c.b ? c.b : "null");
+    }
 }
 
 TEST(StricmpUtf8, MalformedBytesCompareAsThemselves) {
