@@ -36,6 +36,20 @@ bool assign_values(sample_chunk& chunk, std::uint32_t samples, std::uint32_t cha
     return true;
 }
 
+// Sets every value whose exponent bits are all zero and whose mantissa is
+// not (a subnormal) to zero; the bits are read, never the value.
+template <class Bits, class Value>
+void flush_subnormals(Value* values, std::uint32_t count, Bits exponentMask, Bits mantissaMask) {
+    static_assert(sizeof(Bits) == sizeof(Value));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        Bits bits;
+        std::memcpy(&bits, &values[i], sizeof bits);
+        if ((bits & exponentMask) == 0 && (bits & mantissaMask) != 0) {
+            values[i] = Value{0};
+        }
+    }
+}
+
 } // namespace
 
 sample_t* sample_chunk::ensure_capacity(std::uint32_t n) {
@@ -173,21 +187,9 @@ std::uint32_t sample_chunk::skip_first_samples(std::uint32_t samples) {
 }
 
 void sample_chunk::flush_denormals(float* values, std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &values[i], sizeof bits);
-        if ((bits & 0x7F800000u) == 0 && (bits & 0x007FFFFFu) != 0) {
-            values[i] = 0.0f;
-        }
-    }
+    flush_subnormals<std::uint32_t>(values, count, 0x7F800000u, 0x007FFFFFu);
 }
 
 void sample_chunk::flush_denormals(double* values, std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &values[i], sizeof bits);
-        if ((bits & 0x7FF0000000000000ull) == 0 && (bits & 0x000FFFFFFFFFFFFFull) != 0) {
-            values[i] = 0.0;
-        }
-    }
+    flush_subnormals<std::uint64_t>(values, count, 0x7FF0000000000000ull, 0x000FFFFFFFFFFFFFull);
 }
