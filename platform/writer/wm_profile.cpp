@@ -294,9 +294,5 @@ com::Ptr<IWMProfile> CreateProfileObject(const ProfileDescription& description) 
 } // namespace writer
 
 HRESULT WMCreateProfileManager(IWMProfileManager** manager) {
-    if (manager == nullptr) {
-        return E_POINTER;
-    }
-    *manager = new (std::nothrow) writer::ProfileManager();
-    return *manager != nullptr ? S_OK : E_OUTOFMEMORY;
+    return com::CreateNew<writer::ProfileManager>(manager);
 }
