@@ -6,41 +6,48 @@
 
 namespace {
 
-class PinEnumeratorTest : public ::testing::Test {
+// A filter with one output pin.
+class OnePinFilterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         filter = new TestFilter;
         filter->AddRef();
-        filter->AddPin(new TestOutputPin(filter, u"first"));
+        output = new TestOutputPin(filter, u"first");
+        filter->AddPin(output);
+    }
+    void TearDown() override { EXPECT_EQ(filter->Release(), 0u); }
+
+    TestFilter* filter = nullptr;
+    TestOutputPin* output = nullptr;
+};
+
+class PinEnumeratorTest : public OnePinFilterTest {
+protected:
+    void SetUp() override {
+        OnePinFilterTest::SetUp();
         ASSERT_EQ(filter->EnumPins(&pins), S_OK);
     }
     void TearDown() override {
         pins->Release();
-        EXPECT_EQ(filter->Release(), 0u);
+        OnePinFilterTest::TearDown();
     }
 
-    TestFilter* filter = nullptr;
     IEnumPins* pins = nullptr;
 };
 
-// An output pin proposing one PCM type, and an enumerator of its types.
-class MediaTypeEnumeratorTest : public ::testing::Test {
+// The pin proposes one PCM type; an enumerator of its types.
+class MediaTypeEnumeratorTest : public OnePinFilterTest {
 protected:
     void SetUp() override {
-        filter = new TestFilter;
-        filter->AddRef();
-        pin = new TestOutputPin(filter, u"out");
-        filter->AddPin(pin);
-        pin->Propose(*NewPcmType(pcm, 2, 44100));
-        ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+        OnePinFilterTest::SetUp();
+        output->Propose(*NewPcmType(pcm, 2, 44100));
+        ASSERT_EQ(output->EnumMediaTypes(&types), S_OK);
     }
     void TearDown() override {
         types->Release();
-        EXPECT_EQ(filter->Release(), 0u);
+        OnePinFilterTest::TearDown();
     }
 
-    TestFilter* filter = nullptr;
-    TestOutputPin* pin = nullptr;
     CMediaDescriptor pcm;
     IEnumMediaTypes* types = nullptr;
 };
@@ -156,7 +163,7 @@ TEST_F(MediaTypeEnumeratorTest, AChangedTypeListIsOutOfSyncUntilReset) {
 
     IEnumMediaTypes* copy = nullptr;
     ASSERT_EQ(types->Clone(&copy), S_OK);
-    pin->typeVersion = 2;
+    output->typeVersion = 2;
     AM_MEDIA_TYPE* type = nullptr;
     EXPECT_EQ(types->Next(1, &type, nullptr), VFW_E_ENUM_OUT_OF_SYNC);
     EXPECT_EQ(types->Skip(1), VFW_E_ENUM_OUT_OF_SYNC);

@@ -157,9 +157,14 @@ struct WriterGraph {
     }
 };
 
-TEST(WriterFilterGraph, EachAcceptedProfileEncodesStereo44100AndMono48000) {
+// Each graph test runs on a COM thread and writes into a folder of its own.
+class WriterFilterGraph : public ::testing::Test {
+protected:
     ComApartment com;
     TemporaryFolder folder;
+};
+
+TEST_F(WriterFilterGraph, EachAcceptedProfileEncodesStereo44100AndMono48000) {
     for (int preset = 0; preset < 9; ++preset) {
         const bool lossless = preset == 8;
         for (const auto& [rate, channels] : {std::pair{44100, 2}, std::pair{48000, 1}}) {
@@ -184,9 +189,7 @@ TEST(WriterFilterGraph, EachAcceptedProfileEncodesStereo44100AndMono48000) {
     }
 }
 
-TEST(WriterFilterGraph, WithoutAProfileTheDefaultConfigurationIsUsed) {
-    ComApartment com;
-    TemporaryFolder folder;
+TEST_F(WriterFilterGraph, WithoutAProfileTheDefaultConfigurationIsUsed) {
     const auto path = folder.File("default.wma");
     WriterGraph graph;
     ASSERT_EQ(graph.Build(nullptr, path, Plan(22050, 1, 3.0)), S_OK);
@@ -196,9 +199,7 @@ TEST(WriterFilterGraph, WithoutAProfileTheDefaultConfigurationIsUsed) {
     EXPECT_EQ(audio.bitRate, 128000);
 }
 
-TEST(WriterFilterGraph, AttributesSetBeforeRunReachTheHeader) {
-    ComApartment com;
-    TemporaryFolder folder;
+TEST_F(WriterFilterGraph, AttributesSetBeforeRunReachTheHeader) {
     const auto path = folder.File("tagged.wma");
     WriterGraph graph;
     ASSERT_EQ(graph.Build(BuiltInProfile(5).Get(), path, Plan(44100, 2, 1.0)), S_OK);
@@ -218,9 +219,7 @@ TEST(WriterFilterGraph, AttributesSetBeforeRunReachTheHeader) {
     EXPECT_NE(output.find("title\tASFUnicodeAttribute\tA title\n"), std::string::npos) << output;
 }
 
-TEST(WriterFilterGraph, AFileThatCannotBeCreatedAbortsWithItsCode) {
-    ComApartment com;
-    TemporaryFolder folder;
+TEST_F(WriterFilterGraph, AFileThatCannotBeCreatedAbortsWithItsCode) {
     WriterGraph graph;
     ASSERT_EQ(
         graph.Build(BuiltInProfile(5).Get(), folder.File("missing/x.wma"), Plan(44100, 2, 1.0)),
@@ -232,9 +231,7 @@ TEST(WriterFilterGraph, AFileThatCannotBeCreatedAbortsWithItsCode) {
     EXPECT_TRUE(folder.Entries().empty());
 }
 
-TEST(WriterFilterGraph, AFullDiskAbortsAndKeepsTheOlderFile) {
-    ComApartment com;
-    TemporaryFolder folder;
+TEST_F(WriterFilterGraph, AFullDiskAbortsAndKeepsTheOlderFile) {
     const auto path = folder.File("full/song.wma");
     std::filesystem::create_directory(folder.File("full"));
     if (mount("tmpfs", folder.File("full").c_str(), "tmpfs", 0, "size=96k") != 0) {
@@ -259,9 +256,7 @@ TEST(WriterFilterGraph, AFullDiskAbortsAndKeepsTheOlderFile) {
               1);
 }
 
-TEST(WriterFilterGraph, StoppingBeforeTheEndAbandonsTheFile) {
-    ComApartment com;
-    TemporaryFolder folder;
+TEST_F(WriterFilterGraph, StoppingBeforeTheEndAbandonsTheFile) {
     const auto path = folder.File("song.wma");
     WriteWholeFile(path, "older");
     WriterGraph graph;
@@ -276,9 +271,7 @@ TEST(WriterFilterGraph, StoppingBeforeTheEndAbandonsTheFile) {
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
 }
 
-TEST(WriterFilterGraph, TheGraphCanRunAgainIntoTheSameFile) {
-    ComApartment com;
-    TemporaryFolder folder;
+TEST_F(WriterFilterGraph, TheGraphCanRunAgainIntoTheSameFile) {
     const auto path = folder.File("again.wma");
     WriterGraph graph;
     ASSERT_EQ(graph.Build(BuiltInProfile(2).Get(), path, Plan(44100, 2, 1.0)), S_OK);
