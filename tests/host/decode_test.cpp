@@ -17,6 +17,7 @@ namespace {
 
 using testing::make_tone;
 using testing::run_python;
+using testing::set_vorbis_comments;
 using testing::ShellQuote;
 using testing::TemporaryFolder;
 
@@ -73,16 +74,11 @@ TEST(Decoder, FlacMono48kWithSeveralValuesAndNonAsciiTags) {
     TemporaryFolder dir;
     std::string path = dir.File("m.flac");
     make_tone(path, 0.5, 48000, 1, "-sample_fmt s32");
-    run_python("from mutagen.flac import FLAC\n"
-               "f = FLAC(" +
-               ShellQuote(path) +
-               ")\n"
-               "f['ARTIST'] = ['Ann;X', 'Bob']\n"
-               "f['TITLE'] = ['Ünïcødé 名前']\n"
-               "f['TRACKNUMBER'] = ['3/12']\n"
-               "f['DATE'] = ['2024']\n"
-               "f['REPLAYGAIN_TRACK_GAIN'] = ['-3.20 dB']\n"
-               "f.save()\n");
+    set_vorbis_comments(path, {{"ARTIST", {"Ann;X", "Bob"}},
+                               {"TITLE", {"Ünïcødé 名前"}},
+                               {"TRACKNUMBER", {"3/12"}},
+                               {"DATE", {"2024"}},
+                               {"REPLAYGAIN_TRACK_GAIN", {"-3.20 dB"}}});
     AudioDecoder decoder(path);
     EXPECT_EQ(decoder.facts().sample_rate, 48000);
     EXPECT_EQ(decoder.facts().channels, 1);
@@ -99,13 +95,7 @@ TEST(Decoder, OggVorbisKeepsRepeatedCommentsApart) {
     TemporaryFolder dir;
     std::string path = dir.File("v.ogg");
     make_tone(path, 0.5, 44100, 2, "-c:a libvorbis");
-    run_python("from mutagen.oggvorbis import OggVorbis\n"
-               "f = OggVorbis(" +
-               ShellQuote(path) +
-               ")\n"
-               "f['artist'] = ['Ann', 'B;ob']\n"
-               "f['album'] = ['Ålbum']\n"
-               "f.save()\n");
+    set_vorbis_comments(path, {{"artist", {"Ann", "B;ob"}}, {"album", {"Ålbum"}}});
     AudioDecoder decoder(path);
     EXPECT_EQ(decoder.facts().codec, "Vorbis");
     EXPECT_FALSE(decoder.facts().lossless);

@@ -10,17 +10,6 @@ std::string Mapped(const char* name) {
     return AttributeNameForField(name);
 }
 
-TEST(TagNames, HostFieldsBecomeWindowsMediaAttributes) {
-    EXPECT_EQ(Mapped("artist"), "Author");
-    EXPECT_EQ(Mapped("genre"), "WM/Genre");
-    EXPECT_EQ(Mapped("album"), "WM/AlbumTitle");
-    EXPECT_EQ(Mapped("lyrics"), "WM/Lyrics");
-    EXPECT_EQ(Mapped("year"), "WM/Year");
-    EXPECT_EQ(Mapped("date"), "WM/Year");
-    EXPECT_EQ(Mapped("TrackNumber"), "WM/TrackNumber");
-    EXPECT_EQ(Mapped("TrackNo"), "WM/TrackNumber");
-}
-
 TEST(TagNames, CaseOfAsciiLettersDoesNotMatter) {
     EXPECT_EQ(Mapped("ARTIST"), "Author");
     EXPECT_EQ(Mapped("Date"), "WM/Year");
