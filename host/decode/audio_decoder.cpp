@@ -1,5 +1,7 @@
 #include "decode/audio_decoder.h"
 
+#include "platform/unicode.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -256,7 +258,7 @@ std::int64_t AudioDecoder::frames_read() const {
     return state_->frames_read;
 }
 
-TagList AudioDecoder::container_tags() const {
+TagList AudioDecoder::raw_container_tags() const {
     const State& s = *state_;
     std::string format_name = s.format->iformat->name;
     AVCodecID codec = s.format->streams[s.stream]->codecpar->codec_id;
@@ -298,6 +300,26 @@ TagList AudioDecoder::container_tags() const {
         restore_values(by_ffmpeg_key(read_wav_id3v2_text_frames(s.path)), tags);
     else if (format_name.find("mp4") != std::string::npos)
         restore_values(read_mp4_text_items(s.path).value_or(Mp4TextItems{}), tags);
+    return tags;
+}
+
+TagList AudioDecoder::container_tags() const {
+    // Tags FFmpeg copied as they were stored may not be UTF-8: ID3v1 and RIFF
+    // INFO text is Latin-1 by convention; elsewhere a malformed piece becomes
+    // U+FFFD. A value is never cut at a bad byte.
+    const std::string format_name = state_->format->iformat->name;
+    const bool latin1_convention = format_name == "mp3" || format_name == "wav" ||
+                                   format_name == "aiff" || format_name == "avi";
+    auto text = [latin1_convention](const std::string& bytes) {
+        if (unicode::IsValidUtf8(bytes))
+            return bytes;
+        return latin1_convention ? unicode::Latin1ToUtf8(bytes) : unicode::ValidUtf8(bytes);
+    };
+    TagList tags = raw_container_tags();
+    for (Tag& tag : tags) {
+        tag.name = unicode::ValidUtf8(tag.name);
+        tag.value = text(tag.value);
+    }
     return tags;
 }
 

@@ -39,8 +39,8 @@ public:
 
     const StreamFacts& facts() const;
 
-    // The container's tags as stored, one entry per value where the format keeps
-    // values apart.
+    // The container's tags, one entry per value where the format keeps values
+    // apart, as valid UTF-8 (see container_tags in the source for the rule).
     TagList container_tags() const;
 
     // ReplayGain values FFmpeg read into the audio stream's side data, as
@@ -57,6 +57,8 @@ public:
     std::int64_t frames_read() const;
 
 private:
+    TagList raw_container_tags() const;
+
     struct State;
     std::unique_ptr<State> state_;
 };

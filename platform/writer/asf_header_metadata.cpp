@@ -97,8 +97,10 @@ Placement Place(const std::vector<HeaderAttribute>& attributes) {
             placement.library.push_back(&attribute);
         } else if (field >= 0) {
             placement.fields[static_cast<std::size_t>(field)] = &attribute;
-        } else {
+        } else if (placement.extended.size() < kMaxRecords) {
             placement.extended.push_back(&attribute);
+        } else {
+            placement.library.push_back(&attribute); // the extended object is full
         }
     }
     return placement;

@@ -1,4 +1,5 @@
 #include "header_attributes.h"
+#include "core/error_description.h"
 
 #include "attribute_names.h"
 #include "utf16_text.h"
@@ -89,6 +90,18 @@ HRESULT MakeAttribute(WORD streamNumber, const WCHAR* name, WMT_ATTR_DATATYPE ty
     }
 }
 
+namespace {
+
+std::size_t ContentHash(const HeaderAttribute& attribute) {
+    const std::string_view bytes(reinterpret_cast<const char*>(attribute.value.data()),
+                                 attribute.value.size());
+    std::size_t hash = std::hash<std::u16string>{}(attribute.name);
+    hash = hash * 31 + std::hash<std::string_view>{}(bytes);
+    return hash * 31 + static_cast<std::size_t>(attribute.type);
+}
+
+} // namespace
+
 std::size_t AddValue(std::vector<HeaderAttribute>& list, HeaderAttribute attribute) {
     const auto same = std::find(list.begin(), list.end(), attribute);
     if (same != list.end()) {
@@ -122,7 +135,20 @@ HRESULT HeaderAttributes::Set(WORD streamNumber, const WCHAR* name, WMT_ATTR_DAT
         if (sealed_) {
             return NS_E_INVALID_REQUEST;
         }
-        AddValue(attributes_, std::move(attribute));
+        const std::size_t key = ContentHash(attribute);
+        const auto [first, last] = byContent_.equal_range(key);
+        for (auto it = first; it != last; ++it) {
+            if (attributes_[it->second] == attribute) {
+                return S_OK; // an identical value is kept once
+            }
+        }
+        if (attributes_.size() >= kMaxHeaderValues) {
+            platform_core::SetErrorDescription("a file's header holds at most " +
+                                               std::to_string(kMaxHeaderValues) + " tag values");
+            return NS_E_TOO_MUCH_DATA;
+        }
+        attributes_.push_back(std::move(attribute));
+        byContent_.emplace(key, attributes_.size() - 1);
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

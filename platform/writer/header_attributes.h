@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace writer {
@@ -46,11 +47,17 @@ std::size_t AddValue(std::vector<HeaderAttribute>& list, HeaderAttribute attribu
 std::vector<std::size_t> ValuesOf(const std::vector<HeaderAttribute>& list,
                                   std::u16string_view name);
 
+// A header has room for 65535 values in its extended content description and
+// as many in its metadata library.
+inline constexpr std::size_t kMaxHeaderValues = 2 * 65535;
+
 // The attribute store of a file being written, shared by the writer's
 // IWMHeaderInfo and the encoding thread.
 class HeaderAttributes {
 public:
-    // Adds a value (see MakeAttribute and AddValue).
+    // Adds a value (see MakeAttribute and AddValue) in constant time, so that
+    // thousands of tags cost no more than their number. NS_E_TOO_MUCH_DATA,
+    // with the reason as the thread's error object, past kMaxHeaderValues.
     HRESULT Set(WORD streamNumber, const WCHAR* name, WMT_ATTR_DATATYPE type, const BYTE* value,
                 WORD length);
     std::vector<HeaderAttribute> Snapshot() const;
@@ -63,6 +70,9 @@ public:
 private:
     mutable std::mutex lock_;
     std::vector<HeaderAttribute> attributes_;
+    // Positions of the values by a hash of name, type and value, to find an
+    // identical value without looking at every other.
+    std::unordered_multimap<std::size_t, std::size_t> byContent_;
     bool sealed_ = false;
 };
 

@@ -89,6 +89,24 @@ TEST_F(TagsTest, NonAsciiNamesAndValuesAndEmptyValuesSurvive) {
     EXPECT_EQ(ValuesOf(file, "WM/Mood"), std::vector<std::string>{""});
 }
 
+// A value longer than an attribute holds is cut (never inside a surrogate
+// pair) with a warning naming the field; the track is written.
+TEST_F(TagsTest, AnOverlongValueIsCutWithAWarningAndTheTrackWritten) {
+    std::string lyrics(32766, 'a');
+    lyrics += "\xF0\x9D\x84\x9E"; // one character of two UTF-16 units, across the limit
+    lyrics += std::string(5000, 'b');
+    TrackDouble track({{"lyrics", lyrics}, {"artist", "Someone"}});
+    WriteTrack("long.wma", &track, 22050);
+    EXPECT_TRUE(host.console.Texts(console::severity_error).empty());
+    const auto warnings = host.console.Texts(console::severity_warning);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("\"lyrics\""), std::string::npos) << warnings[0];
+    const ReadBackFile file = ReadWithMutagen(PathOf("long.wma"));
+    ASSERT_TRUE(file.readable);
+    EXPECT_EQ(ValuesOf(file, "WM/Lyrics"), std::vector<std::string>{std::string(32766, 'a')});
+    EXPECT_EQ(ValuesOf(file, "Author"), std::vector<std::string>{"Someone"});
+}
+
 TEST_F(TagsTest, ATrackWithoutSetInfoKeepsThePreviousTracksTags) {
     TrackDouble track({{"artist", "First"}});
     Written("first.wma", &track);

@@ -46,6 +46,35 @@ std::optional<std::uint64_t> CreationDateOf(const std::string& path) {
     return value;
 }
 
+// Thousands of tags: every value fits (the extended content description
+// holds 65535, the metadata library the rest), duplicates cost nothing, and
+// past what a header holds the store says so instead of dropping values.
+TEST(HeaderAttributeStore, EveryValueFitsUntilTheHeaderIsFullAndThenSaysSo) {
+    HeaderAttributes store;
+    for (std::size_t i = 0; i < kMaxHeaderValues; ++i) {
+        const std::u16string name = u"field" + std::u16string(1, u'a' + i % 26) +
+                                    std::u16string(1, static_cast<char16_t>(0x4E00 + i / 26));
+        ASSERT_EQ(SetString(store, name.c_str(), u"v"), S_OK) << i;
+    }
+    ASSERT_EQ(SetString(store, u"fielda\u4E00", u"v"), S_OK) << "identical: kept once, accepted";
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(SetString(store, u"one more", u"v"), NS_E_TOO_MUCH_DATA);
+    IErrorInfo* info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    BSTR text = nullptr;
+    ASSERT_EQ(info->GetDescription(&text), S_OK);
+    EXPECT_EQ(std::u16string(text), u"a file's header holds at most 131070 tag values");
+    SysFreeString(text);
+    info->Release();
+
+    const auto all = store.Snapshot();
+    ASSERT_EQ(all.size(), kMaxHeaderValues);
+    MetadataObjects objects;
+    ASSERT_EQ(BuildMetadataObjects(all, &objects), S_OK);
+    EXPECT_EQ(objects.libraryCount, kMaxHeaderValues - 65535)
+        << "what the extended object cannot hold";
+}
+
 class FileAttributes : public ::testing::Test {
 protected:
     void SetUp() override {
