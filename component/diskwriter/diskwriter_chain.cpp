@@ -2,6 +2,7 @@
 #include "diskwriter/diskwriter_wma.h"
 #include "diskwriter/track_tags.h"
 
+#include "com/com_ref.h"
 #include "diskwriter/exception_source.h"
 #include "entry/module_state.h"
 #include "errors/platform_reason.h"
@@ -25,29 +26,6 @@ constexpr WORD kDeepBitsPerSample = 24;
 constexpr std::uint64_t kBufferChunks = 4;
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
-// Owns one platform reference and gives it back on every path out.
-template <class Interface> class HeldReference {
-public:
-    HeldReference() = default;
-    HeldReference(const HeldReference&) = delete;
-    HeldReference& operator=(const HeldReference&) = delete;
-    ~HeldReference() { reset(); }
-
-    Interface* get() const { return pointer_; }
-    Interface** out() {
-        reset();
-        return &pointer_;
-    }
-    void reset() {
-        if (pointer_ != nullptr)
-            pointer_->Release();
-        pointer_ = nullptr;
-    }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
 WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate, WORD bitsPerSample) {
     WAVEFORMATEX format{};
     format.wFormatTag = kPcmFormatTag;
@@ -62,17 +40,16 @@ WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate, WOR
 
 // Whether the profile's (first) stream is WMA Lossless.
 bool IsLosslessProfile(IWMProfile* profile) {
-    HeldReference<IWMStreamConfig> stream;
-    HeldReference<IWMMediaProps> props;
+    ComRef<IWMStreamConfig> stream;
+    ComRef<IWMMediaProps> props;
     DWORD size = 0;
-    if (FAILED(profile->GetStream(0, stream.out())) || stream.get() == nullptr ||
-        FAILED(stream.get()->QueryInterface(IID_IWMMediaProps,
-                                            reinterpret_cast<void**>(props.out()))) ||
-        FAILED(props.get()->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
+    if (FAILED(profile->GetStream(0, stream.Receive())) || stream.Get() == nullptr ||
+        FAILED(stream.Get()->QueryInterface(IID_IWMMediaProps, props.ReceiveVoid())) ||
+        FAILED(props.Get()->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
         return false;
     std::vector<std::uint64_t> storage((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
     auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
-    if (FAILED(props.get()->GetMediaType(type, &size)) || type->pbFormat == nullptr ||
+    if (FAILED(props.Get()->GetMediaType(type, &size)) || type->pbFormat == nullptr ||
         type->cbFormat < sizeof(WORD))
         return false;
     WORD tag = 0;
@@ -126,13 +103,13 @@ void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
                                 kDiskWriterSourceName, __LINE__);
     }
 
-    HeldReference<IWMProfile> profile;
-    *profile.out() = LoadSelectedProfile();
+    ComRef<IWMProfile> profile;
+    *profile.Receive() = LoadSelectedProfile();
 
     // Deeper input than 16 bits keeps its depth for a lossless profile: cutting
     // it would lose bits in a profile that promises to lose nothing.
     pcmBits_ =
-        IsLosslessProfile(profile.get()) && trackInfo_.bits_per_sample_hint() > kBitsPerSample
+        IsLosslessProfile(profile.Get()) && trackInfo_.bits_per_sample_hint() > kBitsPerSample
             ? kDeepBitsPerSample
             : kBitsPerSample;
     waveFormat_ = PcmFormatOf(channelCount_, sampleRate_, pcmBits_);
@@ -141,19 +118,19 @@ void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
     chain_.reset();
     chain_ = std::make_unique<DShowWMAEncoder>();
 
-    HRESULT result = chain_->Configure(&waveFormat_, outputFileName_.c_str(), profile.get(),
+    HRESULT result = chain_->Configure(&waveFormat_, outputFileName_.c_str(), profile.Get(),
                                        FramesPerBuffer(chunk));
     if (FAILED(result))
         throw CWMAException("Failed to setup encoding chain.", result, kDiskWriterSourceName,
                             __LINE__);
 
     {
-        HeldReference<IWMHeaderInfo> headerInfo;
-        result = chain_->QueryHeaderInfo(headerInfo.out());
+        ComRef<IWMHeaderInfo> headerInfo;
+        result = chain_->QueryHeaderInfo(headerInfo.Receive());
         if (FAILED(result))
             throw CWMAException("Failed to get IWMHeaderInfo interface.", result,
                                 kDiskWriterSourceName, __LINE__);
-        WriteTrackTags(headerInfo.get(), trackInfo_);
+        WriteTrackTags(headerInfo.Get(), trackInfo_);
     }
 
     // A graph that does not run would never take the PCM pushed into it.

@@ -1,6 +1,6 @@
 #include "diskwriter/profile_check.h"
 
-#include "encoder/com_ref.h"
+#include "com/com_ref.h"
 #include "errors/platform_reason.h"
 #include "profiles/wma_preset_loader.h"
 #include "sdk/conversion_holders.h"

@@ -6,6 +6,7 @@
 #include "diskwriter/profile_file.h"
 
 #include "entry/module_state.h"
+#include "resources/resource_ids.h"
 #include "vantrel/utf8api.h"
 
 #include <algorithm>
@@ -13,28 +14,21 @@
 
 namespace {
 
-constexpr UINT kSettingsDialogId = 116;
-constexpr UINT kQualitySlider = 1000;
-constexpr UINT kPresetNameLabel = 1001;
-constexpr UINT kPresetDescriptionLabel = 1003;
-constexpr UINT kCustomProfileBox = 1004;
-constexpr UINT kLoadButton = 1005;
-
 constexpr char kProfileFileFilter[] = "Windows Media Profiles (*.prx)|*.prx|All Files (*.*)|*.*";
 constexpr UINT kAllFilesFilterIndex = 2;
 
 int SliderPosition(HWND dialog) {
-    return static_cast<int>(uSendDlgItemMessage(dialog, kQualitySlider, TBM_GETPOS, 0, 0));
+    return static_cast<int>(uSendDlgItemMessage(dialog, IDC_QUALITY_SLIDER, TBM_GETPOS, 0, 0));
 }
 
 void SetSliderPosition(HWND dialog, int position) {
-    uSendDlgItemMessage(dialog, kQualitySlider, TBM_SETPOS, TRUE, position);
+    uSendDlgItemMessage(dialog, IDC_QUALITY_SLIDER, TBM_SETPOS, TRUE, position);
 }
 
 } // namespace
 
 bool diskwriter_wma::show_settings_dialog(HWND parent) {
-    const INT_PTR result = uDialogBox(ModuleInstance(), kSettingsDialogId, parent, &DialogProc,
+    const INT_PTR result = uDialogBox(ModuleInstance(), IDD_WMA_SETTINGS, parent, &DialogProc,
                                       reinterpret_cast<LPARAM>(this));
     // 1 after OK, 0 after Cancel; -1 when the dialog could not be shown.
     return result > 0;
@@ -61,12 +55,12 @@ INT_PTR diskwriter_wma::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         if (message != WM_COMMAND)
             return FALSE;
         switch (LOWORD(wParam)) {
-        case kCustomProfileBox:
+        case IDC_CUSTOM_PROFILE:
             if (HIWORD(wParam) != EN_CHANGE)
                 return FALSE;
             writer->OnCustomTextChanged(dialog);
             return TRUE;
-        case kLoadButton:
+        case IDC_LOAD_PROFILE:
             writer->OnLoadProfileFile(dialog);
             return TRUE;
         case IDOK:
@@ -85,10 +79,10 @@ INT_PTR diskwriter_wma::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 void diskwriter_wma::OnDialogInit(HWND dialog) {
     const std::int32_t count = presetLoader_.PresetCount();
-    uSendDlgItemMessage(dialog, kQualitySlider, TBM_SETRANGE, TRUE, MAKELPARAM(0, count));
+    uSendDlgItemMessage(dialog, IDC_QUALITY_SLIDER, TBM_SETRANGE, TRUE, MAKELPARAM(0, count));
     // A stored index outside the slider's range shows as its nearest end.
     SetSliderPosition(dialog, std::clamp(selectedPreset_, 0, count));
-    uSetDlgItemText(dialog, kCustomProfileBox, customProfile_.text());
+    uSetDlgItemText(dialog, IDC_CUSTOM_PROFILE, customProfile_.text());
     savedCustomProfile_ = customProfile_;
     RefreshDialogLabels(dialog);
 }
@@ -97,15 +91,15 @@ void diskwriter_wma::RefreshDialogLabels(HWND dialog) {
     const int position = SliderPosition(dialog);
     const std::int32_t count = presetLoader_.PresetCount();
     if (position == count) {
-        uSetDlgItemText(dialog, kPresetNameLabel, "Custom Profile");
-        uSetDlgItemText(dialog, kPresetDescriptionLabel, CustomProfileName().c_str());
+        uSetDlgItemText(dialog, IDC_PRESET_NAME, "Custom Profile");
+        uSetDlgItemText(dialog, IDC_PRESET_DESCRIPTION, CustomProfileName().c_str());
     } else if (position >= 0 && position < count) {
-        uSetDlgItemText(dialog, kPresetNameLabel, presetLoader_.PresetName(position).c_str());
-        uSetDlgItemText(dialog, kPresetDescriptionLabel,
+        uSetDlgItemText(dialog, IDC_PRESET_NAME, presetLoader_.PresetName(position).c_str());
+        uSetDlgItemText(dialog, IDC_PRESET_DESCRIPTION,
                         presetLoader_.PresetDescription(position).c_str());
     } else {
-        uSetDlgItemText(dialog, kPresetNameLabel, "");
-        uSetDlgItemText(dialog, kPresetDescriptionLabel, "");
+        uSetDlgItemText(dialog, IDC_PRESET_NAME, "");
+        uSetDlgItemText(dialog, IDC_PRESET_DESCRIPTION, "");
     }
 }
 
@@ -113,7 +107,7 @@ void diskwriter_wma::OnCustomTextChanged(HWND dialog) {
     // Typing selects the custom profile on the slider; the stored choice
     // changes only with OK.
     SetSliderPosition(dialog, presetLoader_.PresetCount());
-    uGetDlgItemText(dialog, kCustomProfileBox, &customProfile_);
+    uGetDlgItemText(dialog, IDC_CUSTOM_PROFILE, &customProfile_);
     RefreshDialogLabels(dialog);
 }
 
@@ -136,14 +130,14 @@ void diskwriter_wma::OnLoadProfileFile(HWND dialog) {
         return;
     }
     customProfile_ = text.c_str();
-    uSetDlgItemText(dialog, kCustomProfileBox, customProfile_.text());
+    uSetDlgItemText(dialog, IDC_CUSTOM_PROFILE, customProfile_.text());
     SetSliderPosition(dialog, presetLoader_.PresetCount());
     RefreshDialogLabels(dialog);
 }
 
 void diskwriter_wma::OnDialogOk(HWND dialog) {
     const int position = SliderPosition(dialog);
-    uGetDlgItemText(dialog, kCustomProfileBox, &customProfile_);
+    uGetDlgItemText(dialog, IDC_CUSTOM_PROFILE, &customProfile_);
     if (position == presetLoader_.PresetCount() && customProfile_.is_empty()) {
         // Refused: the stored choice stays as it was, so Cancel still
         // leaves the writer exactly as before the dialog.

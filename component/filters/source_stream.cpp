@@ -20,22 +20,6 @@ CSourceStream::~CSourceStream() {
     source_->DetachStream(this);
 }
 
-HRESULT CSourceStream::OnWorkerStart() {
-    return S_OK;
-}
-
-HRESULT CSourceStream::OnWorkerExit() {
-    return S_OK;
-}
-
-HRESULT CSourceStream::OnStreamBegin() {
-    return S_OK;
-}
-
-HRESULT CSourceStream::ProposeSingleType(AM_MEDIA_TYPE* /*type*/) {
-    return E_UNEXPECTED;
-}
-
 HRESULT CSourceStream::OnActivate() {
     CLockGuard guard(*source_->StateLock());
     if (source_->IsStreaming()) {

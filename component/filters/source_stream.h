@@ -35,12 +35,12 @@ public:
     // else aborts the stream with that code, unless the stream is being stopped
     // (the fill then failed because of the stop). Runs on the worker thread.
     virtual HRESULT FillSample(IMediaSample* sample) = 0;
-    virtual HRESULT OnWorkerStart();
-    virtual HRESULT OnWorkerExit();
-    virtual HRESULT OnStreamBegin();
+    virtual HRESULT OnWorkerStart() { return S_OK; }
+    virtual HRESULT OnWorkerExit() { return S_OK; }
+    virtual HRESULT OnStreamBegin() { return S_OK; }
     virtual HRESULT PushLoop();
     // The one type this stream offers, for the default media-type hooks.
-    virtual HRESULT ProposeSingleType(AM_MEDIA_TYPE* type);
+    virtual HRESULT ProposeSingleType(AM_MEDIA_TYPE* /*type*/) { return E_UNEXPECTED; }
 
     HRESULT OnActivate() override;
     HRESULT OnDeactivate() override;

@@ -150,7 +150,13 @@ int run_convert(const Options& options) {
                      std::to_string(sources.size()) + " files; use -d DIR instead");
         return 2;
     }
-    if (c.output_file &&
+    std::error_code ec;
+    const auto output_status = c.output_file ? std::filesystem::status(*c.output_file, ec)
+                                             : std::filesystem::file_status{};
+    // A device or a pipe has no name for players to go by.
+    const bool named_file =
+        !std::filesystem::exists(output_status) || std::filesystem::is_regular_file(output_status);
+    if (c.output_file && named_file &&
         std::filesystem::path(*c.output_file).extension() != "." + choice->extension)
         output.error("vantrel: warning: " + *c.output_file + " does not end in ." +
                      choice->extension + "; players may not recognise it");
@@ -179,6 +185,7 @@ int run_convert(const Options& options) {
     for (const auto& [name, value] : c.tags)
         request.overrides.push_back({name, value});
     request.jobs = c.jobs ? c.jobs : std::max(1u, std::thread::hardware_concurrency());
+    request.cover = c.cover;
 
     interrupted.store(false);
     interrupting_signal.store(0);

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "platform/unicode.h"
 #include "vantrel/wma_config_block.h"
 
 #include <charconv>
@@ -122,7 +123,8 @@ std::pair<std::string, std::string> parse_tag(const std::string& text) {
     std::string name = text.substr(0, equals);
     if (name.find('\0') != std::string::npos)
         throw UsageError("--tag name contains a NUL byte");
-    return {name, text.substr(equals + 1)};
+    // A field is text: a malformed piece becomes U+FFFD rather than cut it short.
+    return {unicode::ValidUtf8(name), unicode::ValidUtf8(text.substr(equals + 1))};
 }
 
 void parse_convert(ArgumentScanner& scanner, Options& options) {
@@ -161,6 +163,9 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "--dry-run") {
             scanner.no_value(option);
             c.dry_run = true;
+        } else if (option == "--no-cover") {
+            scanner.no_value(option);
+            c.cover = false;
         } else if (option == "-h" || option == "--help") {
             options.command = Command::help;
             return;

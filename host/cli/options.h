@@ -34,6 +34,7 @@ struct ConvertOptions {
     bool quiet = false;
     bool skip_existing = false; // leave outputs that exist untouched
     bool dry_run = false;       // say what would be done, do nothing
+    bool cover = true;          // copy the cover picture into the output
 };
 
 enum class SettingsAction { dialog, show, reset, store };

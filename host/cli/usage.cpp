@@ -39,6 +39,7 @@ Options of convert:
                           several values; an empty VALUE removes the field
   -j, --jobs N            convert N tracks at once (default: number of cores)
   -q, --quiet             print errors only
+  --no-cover              leave out the cover picture
 
 Presets:
 )" + preset_list("  ") +

@@ -68,7 +68,8 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
             }
             if (!ready_writer())
                 break;
-            TrackOutcome outcome = convert_track(*writer, plan, request.overrides, output, stop);
+            TrackOutcome outcome =
+                convert_track(*writer, plan, request.overrides, output, stop, request.cover);
             if (outcome.written)
                 output.info(plan.input + " -> " + plan.output);
             else

@@ -36,6 +36,7 @@ struct RunRequest {
     std::vector<OutputPlan> plans;
     TagList overrides;
     unsigned jobs = 1;
+    bool cover = true; // copy each track's cover picture into its output
 };
 
 // Converts every planned track; failures are reported on `output` as they

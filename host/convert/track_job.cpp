@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "convert/cover_picture.h"
+#include "decode/replay_gain.h"
 #include "decode/tag_normalizer.h"
 #include "progress/status_output.h"
 #include "services/host_chunk.h"
@@ -45,6 +47,23 @@ FileIdentity identity_of(const std::string& path) {
     return {true, S_ISREG(st.st_mode), st.st_dev, st.st_ino};
 }
 
+// Adds the track's cover picture to its finished file. A failure there is a
+// warning: the track itself is written.
+void add_cover(const AudioDecoder& decoder, const std::string& output_path, bool regular_file,
+               StatusOutput& output) {
+    std::optional<AttachedPicture> picture = decoder.cover_picture();
+    if (!picture)
+        return;
+    if (!regular_file) {
+        output.info("vantrel: " + output_path + ": no cover picture (not a regular file)");
+        return;
+    }
+    std::string reason = add_cover_picture(output_path, *picture);
+    if (!reason.empty())
+        output.error("vantrel: warning: " + output_path +
+                     ": the cover picture was not added: " + reason);
+}
+
 } // namespace
 
 track_info describe_track(const std::string& input, const AudioDecoder& decoder,
@@ -55,8 +74,12 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
     const StreamFacts& facts = decoder.facts();
     track.length_seconds = facts.duration;
     TrackTags tags = normalize_tags(decoder.container_tags());
+    add_missing_fields(tags.info, decoder.replay_gain_side_data());
+    // ReplayGain is technical information to the player, and fields the
+    // encoder writes into the file.
+    tags.meta.insert(tags.meta.end(), tags.info.begin(), tags.info.end());
     apply_tag_overrides(tags.meta, overrides);
-    track.meta = join_repeated_fields(tags.meta);
+    track.meta = drop_restated_fields(tags.meta);
     track.info.push_back({"samplerate", std::to_string(facts.sample_rate)});
     track.info.push_back({"channels", std::to_string(facts.channels)});
     if (facts.bits_per_sample > 0)
@@ -71,7 +94,7 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
 }
 
 TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
-                           StatusOutput& output, const std::atomic<bool>& stop) {
+                           StatusOutput& output, const std::atomic<bool>& stop, bool with_cover) {
     TrackOutcome outcome;
     if (!plan.error.empty()) {
         outcome.error = plan.error;
@@ -160,6 +183,8 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
         const bool replaced = after.device != before.device || after.inode != before.inode;
         if (!after.exists || (after.regular && before.exists && !replaced))
             failure = "the encoder wrote no output file";
+        else if (with_cover)
+            add_cover(*decoder, plan.output, after.regular, output);
     }
     output.track_finished(slot, outcome.audio_seconds);
     outcome.written = failure.empty();

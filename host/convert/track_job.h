@@ -29,8 +29,9 @@ struct TrackOutcome {
 };
 
 // The track as the player describes it: the container's tags in the player's
-// field names with `overrides` applied, one entry per field with several values
-// joined by "; ", and its technical information.
+// field names, one entry per value, ReplayGain included (from tags or the
+// stream's side data), with `overrides` applied and a "year" beside a "date"
+// left out; and its technical information.
 track_info describe_track(const std::string& input, const AudioDecoder& decoder,
                           const TagList& overrides);
 
@@ -39,8 +40,10 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
 // file and an older output untouched. A track fails when decoding fails,
 // process_chunk answers false, the encoder prints an error line while working
 // on it, or no new output file stands at the path after close. `stop`
-// interrupts.
+// interrupts. A written track then gets its cover picture `with_cover`;
+// failing that is a warning, not a failed track.
 TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
-                           StatusOutput& output, const std::atomic<bool>& stop);
+                           StatusOutput& output, const std::atomic<bool>& stop,
+                           bool with_cover = true);
 
 } // namespace vantrel

@@ -164,6 +164,31 @@ std::optional<Id3TextFrames> read_id3v2_text_frames(const std::string& path) {
     return parse_id3v2_text_frames(tag.data(), tag.size());
 }
 
+std::optional<Id3TextFrames> read_wav_id3v2_text_frames(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::uint8_t header[12];
+    if (!in.read(reinterpret_cast<char*>(header), 12) ||
+        std::string_view(reinterpret_cast<const char*>(header), 4) != "RIFF" ||
+        std::string_view(reinterpret_cast<const char*>(header + 8), 4) != "WAVE")
+        return std::nullopt;
+    std::uint8_t chunk[8];
+    while (in.read(reinterpret_cast<char*>(chunk), 8)) {
+        const std::string_view id(reinterpret_cast<const char*>(chunk), 4);
+        const std::uint32_t size = static_cast<std::uint32_t>(chunk[4]) | chunk[5] << 8 |
+                                   chunk[6] << 16 | static_cast<std::uint32_t>(chunk[7]) << 24;
+        if (id == "id3 " || id == "ID3 ") {
+            if (size > kMaxTagSize)
+                return std::nullopt;
+            std::vector<std::uint8_t> tag(size);
+            if (!in.read(reinterpret_cast<char*>(tag.data()), static_cast<std::streamsize>(size)))
+                return std::nullopt;
+            return parse_id3v2_text_frames(tag.data(), tag.size());
+        }
+        in.seekg(static_cast<std::streamoff>(size + (size & 1)), std::ios::cur); // chunks are even
+    }
+    return std::nullopt;
+}
+
 std::string ffmpeg_key_of_frame(const std::string& frame_id) {
     if (frame_id.starts_with("TXXX:"))
         return frame_id.substr(5);

@@ -48,21 +48,13 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
     }
     const std::size_t length =
         sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
-    const std::string_view text(source, length);
-    std::u16string converted;
-    converted.reserve(length);
-    for (std::size_t at = 0; at < length;) {
-        char32_t c;
-        if (!unicode::DecodeUtf8(text, at, c)) {
-            if (flags & MB_ERR_INVALID_CHARS) {
-                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-                return 0;
-            }
-            c = unicode::kReplacementCharacter;
-        }
-        unicode::AppendUtf16(converted, c);
+    const auto converted =
+        unicode::Utf8ToUtf16(std::string_view(source, length), (flags & MB_ERR_INVALID_CHARS) != 0);
+    if (!converted) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return 0;
     }
-    return Deliver(converted, target, targetSize);
+    return Deliver(*converted, target, targetSize);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLength, LPSTR target,

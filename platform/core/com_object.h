@@ -18,6 +18,7 @@
 #include <atomic>
 #include <initializer_list>
 #include <new>
+#include <utility>
 
 namespace com {
 
@@ -86,6 +87,15 @@ protected:
 private:
     std::atomic<ULONG> references_{1};
 };
+
+// Stores a new object, with its creator's reference, in the caller's pointer;
+// E_POINTER without a pointer, E_OUTOFMEMORY when the object cannot be made.
+template <class T, class Face, class... Args> HRESULT CreateNew(Face** out, Args&&... args) {
+    if (out == nullptr)
+        return E_POINTER;
+    *out = new (std::nothrow) T(std::forward<Args>(args)...);
+    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
 
 // The class function of a class that cannot be aggregated: a new object asked
 // for `iid`, which then holds the only reference.

@@ -112,34 +112,35 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-std::optional<std::u16string> Utf8ToUtf16(std::string_view text, bool strict) {
-    std::u16string out;
+namespace {
+
+// Decodes `text` one character at a time and appends each to the output; an
+// undecodable sequence fails a strict conversion and is replaced otherwise.
+template <class Out, class In>
+std::optional<Out> Transcode(In text, bool strict, bool (*decode)(In, std::size_t&, char32_t&),
+                             void (*append)(Out&, char32_t)) {
+    Out out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         char32_t c;
-        if (!DecodeUtf8(text, at, c)) {
+        if (!decode(text, at, c)) {
             if (strict)
                 return std::nullopt;
             c = kReplacementCharacter;
         }
-        AppendUtf16(out, c);
+        append(out, c);
     }
     return out;
 }
 
+} // namespace
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view text, bool strict) {
+    return Transcode(text, strict, DecodeUtf8, AppendUtf16);
+}
+
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text, bool strict) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        char32_t c;
-        if (!DecodeUtf16(text, at, c)) {
-            if (strict)
-                return std::nullopt;
-            c = kReplacementCharacter;
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
+    return Transcode(text, strict, DecodeUtf16, AppendUtf8);
 }
 
 std::optional<std::string> Utf16ToPathBytes(std::u16string_view text) {

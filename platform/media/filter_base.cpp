@@ -166,8 +166,7 @@ HRESULT FilterBase::EnumPins(IEnumPins** enumerator) {
     std::vector<IPin*> pins;
     for (FilterPin* pin : pins_)
         pins.push_back(pin->AsPin());
-    *enumerator = new (std::nothrow) PinEnumerator(std::move(pins));
-    return *enumerator == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<PinEnumerator>(enumerator, std::move(pins));
 }
 
 HRESULT FilterBase::FindPin(LPCWSTR id, IPin** pin) {

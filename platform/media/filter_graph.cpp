@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -252,8 +251,7 @@ HRESULT FilterGraph::EnumFilters(IEnumFilters** enumerator) {
     std::vector<IBaseFilter*> filters;
     for (const Member& member : members_)
         filters.push_back(member.filter.Get());
-    *enumerator = new (std::nothrow) FilterEnumerator(filters);
-    return *enumerator == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<FilterEnumerator>(enumerator, filters);
 }
 
 HRESULT FilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter) {

@@ -5,7 +5,6 @@
 #include "media/memory_allocator.h"
 
 #include <algorithm>
-#include <new>
 
 namespace media {
 
@@ -154,10 +153,7 @@ HRESULT InputPinBase::QueryAccept(const AM_MEDIA_TYPE* type) {
 }
 
 HRESULT InputPinBase::EnumMediaTypes(IEnumMediaTypes** enumerator) {
-    if (enumerator == nullptr)
-        return E_POINTER;
-    *enumerator = new (std::nothrow) MediaTypeEnumerator(this, 0);
-    return *enumerator == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<MediaTypeEnumerator>(enumerator, this, 0);
 }
 
 HRESULT InputPinBase::QueryInternalConnections(IPin**, ULONG*) {

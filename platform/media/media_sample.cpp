@@ -4,6 +4,19 @@
 #include "media/memory_allocator.h"
 
 namespace media {
+namespace {
+
+// A sample's flags answer S_OK when set and S_FALSE when not.
+HRESULT FlagAnswer(bool flag) {
+    return flag ? S_OK : S_FALSE;
+}
+
+HRESULT StoreFlag(bool& flag, BOOL value) {
+    flag = value != FALSE;
+    return S_OK;
+}
+
+} // namespace
 
 MediaSample::MediaSample(MemoryAllocator* allocator, BYTE* buffer, LONG size)
     : allocator_(allocator), buffer_(buffer), size_(size), actual_(size) {}
@@ -66,27 +79,24 @@ HRESULT MediaSample::SetTime(REFERENCE_TIME* start, REFERENCE_TIME* end) {
 }
 
 HRESULT MediaSample::IsSyncPoint() {
-    return syncPoint_ ? S_OK : S_FALSE;
+    return FlagAnswer(syncPoint_);
 }
 HRESULT MediaSample::SetSyncPoint(BOOL syncPoint) {
-    syncPoint_ = syncPoint != FALSE;
-    return S_OK;
+    return StoreFlag(syncPoint_, syncPoint);
 }
 
 HRESULT MediaSample::IsPreroll() {
-    return preroll_ ? S_OK : S_FALSE;
+    return FlagAnswer(preroll_);
 }
 HRESULT MediaSample::SetPreroll(BOOL preroll) {
-    preroll_ = preroll != FALSE;
-    return S_OK;
+    return StoreFlag(preroll_, preroll);
 }
 
 HRESULT MediaSample::IsDiscontinuity() {
-    return discontinuity_ ? S_OK : S_FALSE;
+    return FlagAnswer(discontinuity_);
 }
 HRESULT MediaSample::SetDiscontinuity(BOOL discontinuity) {
-    discontinuity_ = discontinuity != FALSE;
-    return S_OK;
+    return StoreFlag(discontinuity_, discontinuity);
 }
 
 LONG MediaSample::GetActualDataLength() {

@@ -2,8 +2,6 @@
 
 #include "media/media_type_util.h"
 
-#include <new>
-
 namespace media {
 
 MediaTypeEnumerator::MediaTypeEnumerator(InputPinBase* pin, int position)
@@ -60,8 +58,7 @@ HRESULT MediaTypeEnumerator::Clone(IEnumMediaTypes** copy) {
     if (copy == nullptr)
         return E_POINTER;
     std::lock_guard guard(lock_);
-    *copy = new (std::nothrow) MediaTypeEnumerator(pin_.Get(), position_);
-    return *copy == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<MediaTypeEnumerator>(copy, pin_.Get(), position_);
 }
 
 } // namespace media

@@ -30,10 +30,7 @@ long MemoryAllocatorBlocksInUse() {
 }
 
 HRESULT CreateMemoryAllocator(IMemAllocator** allocator) {
-    if (allocator == nullptr)
-        return E_POINTER;
-    *allocator = new (std::nothrow) MemoryAllocator;
-    return *allocator == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<MemoryAllocator>(allocator);
 }
 
 HRESULT CreateMemoryAllocatorInstance(IUnknown* outer, REFIID iid, void** object) {

@@ -3,7 +3,6 @@
 #include "core/com_object.h"
 
 #include <chrono>
-#include <new>
 
 namespace media {
 
@@ -35,10 +34,7 @@ private:
 } // namespace
 
 HRESULT CreateSystemClock(IReferenceClock** clock) {
-    if (clock == nullptr)
-        return E_POINTER;
-    *clock = new (std::nothrow) SystemClock;
-    return *clock == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<SystemClock>(clock);
 }
 
 HRESULT CreateSystemClockInstance(IUnknown* outer, REFIID iid, void** object) {

@@ -10,6 +10,23 @@
 namespace writer {
 namespace {
 
+// The getters and setters of a profile's values: a null pointer is refused.
+template <class T> HRESULT Out(T* target, const T& value) {
+    if (target == nullptr) {
+        return E_POINTER;
+    }
+    *target = value;
+    return S_OK;
+}
+
+HRESULT SetText(std::u16string& target, const WCHAR* text) {
+    if (text == nullptr) {
+        return E_POINTER;
+    }
+    target = text;
+    return S_OK;
+}
+
 class StreamConfig final : public com::Object<com::Interface<IWMStreamConfig, IID_IWMStreamConfig>,
                                               com::Interface<IWMMediaProps, IID_IWMMediaProps>> {
 public:
@@ -124,21 +141,6 @@ public:
 private:
     ~StreamConfig() override = default;
 
-    template <class T> static HRESULT Out(T* target, const T& value) {
-        if (target == nullptr) {
-            return E_POINTER;
-        }
-        *target = value;
-        return S_OK;
-    }
-    static HRESULT SetText(std::u16string& target, const WCHAR* text) {
-        if (text == nullptr) {
-            return E_POINTER;
-        }
-        target = text;
-        return S_OK;
-    }
-
     StreamDescription stream_;
 };
 
@@ -153,38 +155,20 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION* version) override {
-        if (version == nullptr) {
-            return E_POINTER;
-        }
-        *version = static_cast<WMT_VERSION>(version_);
-        return S_OK;
+        return Out(version, static_cast<WMT_VERSION>(version_));
     }
     HRESULT STDMETHODCALLTYPE GetName(WCHAR* name, DWORD* length) override {
         return CopyTextOut(name_, name, length);
     }
-    HRESULT STDMETHODCALLTYPE SetName(const WCHAR* name) override {
-        if (name == nullptr) {
-            return E_POINTER;
-        }
-        name_ = name;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE SetName(const WCHAR* name) override { return SetText(name_, name); }
     HRESULT STDMETHODCALLTYPE GetDescription(WCHAR* description, DWORD* length) override {
         return CopyTextOut(description_, description, length);
     }
     HRESULT STDMETHODCALLTYPE SetDescription(const WCHAR* description) override {
-        if (description == nullptr) {
-            return E_POINTER;
-        }
-        description_ = description;
-        return S_OK;
+        return SetText(description_, description);
     }
     HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = static_cast<DWORD>(streams_.size());
-        return S_OK;
+        return Out(count, static_cast<DWORD>(streams_.size()));
     }
     HRESULT STDMETHODCALLTYPE GetStream(DWORD index, IWMStreamConfig** config) override {
         if (config == nullptr) {
@@ -221,11 +205,7 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE GetMutualExclusionCount(DWORD* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
+        return Out(count, DWORD{0});
     }
     HRESULT STDMETHODCALLTYPE GetMutualExclusion(DWORD, IWMMutualExclusion**) override {
         return E_INVALIDARG;
@@ -314,9 +294,5 @@ com::Ptr<IWMProfile> CreateProfileObject(const ProfileDescription& description) 
 } // namespace writer
 
 HRESULT WMCreateProfileManager(IWMProfileManager** manager) {
-    if (manager == nullptr) {
-        return E_POINTER;
-    }
-    *manager = new (std::nothrow) writer::ProfileManager();
-    return *manager != nullptr ? S_OK : E_OUTOFMEMORY;
+    return com::CreateNew<writer::ProfileManager>(manager);
 }

@@ -1,7 +1,6 @@
 #include "wm_writer_advanced.h"
 
-#include "utf16_text.h"
-#include "wm_profile.h"
+#include "header_info_reads.h"
 
 #include "core/com_object.h"
 
@@ -56,58 +55,19 @@ public:
 
     // IWMHeaderInfo: attributes of the whole file (stream 0).
     HRESULT STDMETHODCALLTYPE GetAttributeCount(WORD streamNumber, WORD* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = streamNumber == 0 ? static_cast<WORD>(attributes_->Snapshot().size()) : 0;
-        return S_OK;
+        return AttributeCount(attributes_->Snapshot(), streamNumber, count);
     }
     HRESULT STDMETHODCALLTYPE GetAttributeByIndex(WORD index, WORD* streamNumber, WCHAR* name,
                                                   WORD* nameLength, WMT_ATTR_DATATYPE* type,
                                                   BYTE* value, WORD* valueLength) override {
-        if (streamNumber == nullptr || nameLength == nullptr || type == nullptr ||
-            valueLength == nullptr) {
-            return E_POINTER;
-        }
-        if (*streamNumber != 0) {
-            return E_INVALIDARG;
-        }
-        const auto attributes = attributes_->Snapshot();
-        if (index >= attributes.size()) {
-            return E_INVALIDARG;
-        }
-        const auto& attribute = attributes[index];
-        // Both lengths are checked before anything is copied.
-        const bool nameFits = name == nullptr || *nameLength > attribute.name.size();
-        const bool valueFits = value == nullptr || *valueLength >= attribute.value.size();
-        if (!nameFits || !valueFits) {
-            *nameLength = static_cast<WORD>(attribute.name.size() + 1);
-            *valueLength = static_cast<WORD>(attribute.value.size());
-            return ASF_E_BUFFERTOOSMALL;
-        }
-        const HRESULT hr = CopyTextOut(attribute.name, name, nameLength);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        return CopyValue(attribute, type, value, valueLength);
+        return AttributeByIndex(attributes_->Snapshot(), index, streamNumber, name, nameLength,
+                                type, value, valueLength);
     }
     HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD* streamNumber, LPCWSTR name,
                                                  WMT_ATTR_DATATYPE* type, BYTE* value,
                                                  WORD* valueLength) override {
-        if (streamNumber == nullptr || name == nullptr || type == nullptr ||
-            valueLength == nullptr) {
-            return E_POINTER;
-        }
-        if (*streamNumber != 0) {
-            return E_INVALIDARG;
-        }
-        const std::u16string_view wanted(name, Utf16Length(name));
-        for (const auto& attribute : attributes_->Snapshot()) {
-            if (attribute.name == wanted) {
-                return CopyValue(attribute, type, value, valueLength);
-            }
-        }
-        return ASF_E_NOTFOUND;
+        return AttributeByName(attributes_->Snapshot(), streamNumber, name, type, value,
+                               valueLength);
     }
     HRESULT STDMETHODCALLTYPE SetAttribute(WORD streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE type,
                                            const BYTE* value, WORD length) override {
@@ -137,21 +97,6 @@ private:
             return E_POINTER;
         }
         *count = 0;
-        return S_OK;
-    }
-
-    static HRESULT CopyValue(const HeaderAttribute& attribute, WMT_ATTR_DATATYPE* type, BYTE* value,
-                             WORD* length) {
-        *type = attribute.type;
-        const auto needed = static_cast<WORD>(attribute.value.size());
-        if (value != nullptr) {
-            if (*length < needed) {
-                *length = needed;
-                return ASF_E_BUFFERTOOSMALL;
-            }
-            std::copy(attribute.value.begin(), attribute.value.end(), value);
-        }
-        *length = needed;
         return S_OK;
     }
 

@@ -17,6 +17,7 @@ namespace {
 
 using testing::make_tone;
 using testing::run_python;
+using testing::set_vorbis_comments;
 using testing::ShellQuote;
 using testing::TemporaryFolder;
 
@@ -73,16 +74,11 @@ TEST(Decoder, FlacMono48kWithSeveralValuesAndNonAsciiTags) {
     TemporaryFolder dir;
     std::string path = dir.File("m.flac");
     make_tone(path, 0.5, 48000, 1, "-sample_fmt s32");
-    run_python("from mutagen.flac import FLAC\n"
-               "f = FLAC(" +
-               ShellQuote(path) +
-               ")\n"
-               "f['ARTIST'] = ['Ann;X', 'Bob']\n"
-               "f['TITLE'] = ['Ünïcødé 名前']\n"
-               "f['TRACKNUMBER'] = ['3/12']\n"
-               "f['DATE'] = ['2024']\n"
-               "f['REPLAYGAIN_TRACK_GAIN'] = ['-3.20 dB']\n"
-               "f.save()\n");
+    set_vorbis_comments(path, {{"ARTIST", {"Ann;X", "Bob"}},
+                               {"TITLE", {"Ünïcødé 名前"}},
+                               {"TRACKNUMBER", {"3/12"}},
+                               {"DATE", {"2024"}},
+                               {"REPLAYGAIN_TRACK_GAIN", {"-3.20 dB"}}});
     AudioDecoder decoder(path);
     EXPECT_EQ(decoder.facts().sample_rate, 48000);
     EXPECT_EQ(decoder.facts().channels, 1);
@@ -99,13 +95,7 @@ TEST(Decoder, OggVorbisKeepsRepeatedCommentsApart) {
     TemporaryFolder dir;
     std::string path = dir.File("v.ogg");
     make_tone(path, 0.5, 44100, 2, "-c:a libvorbis");
-    run_python("from mutagen.oggvorbis import OggVorbis\n"
-               "f = OggVorbis(" +
-               ShellQuote(path) +
-               ")\n"
-               "f['artist'] = ['Ann', 'B;ob']\n"
-               "f['album'] = ['Ålbum']\n"
-               "f.save()\n");
+    set_vorbis_comments(path, {{"artist", {"Ann", "B;ob"}}, {"album", {"Ålbum"}}});
     AudioDecoder decoder(path);
     EXPECT_EQ(decoder.facts().codec, "Vorbis");
     EXPECT_FALSE(decoder.facts().lossless);
@@ -220,6 +210,62 @@ TEST(Decoder, ACorruptStreamFailsWithItsPosition) {
     } catch (const DecodeError& e) {
         EXPECT_NE(std::string(e.what()).find("failed at 0:0"), std::string::npos) << e.what();
     }
+}
+
+TEST(Decoder, TheFrontCoverIsChosenAmongThePictures) {
+    TemporaryFolder dir;
+    std::string path = dir.File("p.flac");
+    make_tone(path, 0.2, 44100, 1);
+    run_python("from mutagen.flac import FLAC, Picture\n"
+               "f = FLAC(" +
+               ShellQuote(path) +
+               ")\n"
+               "for kind, mime, desc, data in [(4, 'image/jpeg', 'back', b'\\xff\\xd8back'),\n"
+               "                               (3, 'image/png', 'Frönt', b'\\x89PNGfront'),\n"
+               "                               (8, 'image/png', 'artist', b'\\x89PNGartist')]:\n"
+               "    p = Picture()\n"
+               "    p.type, p.mime, p.desc, p.data = kind, mime, desc, data\n"
+               "    f.add_picture(p)\n"
+               "f.save()\n");
+    AudioDecoder decoder(path);
+    std::optional<AttachedPicture> cover = decoder.cover_picture();
+    ASSERT_TRUE(cover);
+    EXPECT_EQ(cover->type, kFrontCover);
+    EXPECT_EQ(cover->mime, "image/png");
+    EXPECT_EQ(cover->description, "Frönt");
+    EXPECT_EQ(std::string(cover->data.begin(), cover->data.end()), "\x89PNGfront");
+
+    make_tone(dir.File("bare.flac"), 0.2, 44100, 1);
+    EXPECT_FALSE(AudioDecoder(dir.File("bare.flac")).cover_picture());
+}
+
+TEST(Decoder, ReplayGainSideDataAsText) {
+    TemporaryFolder dir;
+    std::string path = dir.File("g.flac");
+    make_tone(path, 0.2, 44100, 1);
+    // FFmpeg reads these comments into the stream's side data as well.
+    run_python("from mutagen.flac import FLAC\nf = FLAC(" + ShellQuote(path) +
+               ")\nf['REPLAYGAIN_TRACK_GAIN'] = ['-6.5 dB']\n"
+               "f['REPLAYGAIN_ALBUM_PEAK'] = ['0.5']\nf.save()\n");
+    AudioDecoder decoder(path);
+    EXPECT_EQ(decoder.replay_gain_side_data(), (TagList{{"replaygain_track_gain", "-6.50 dB"},
+                                                        {"replaygain_album_peak", "0.500000"}}));
+    make_tone(dir.File("none.flac"), 0.2, 44100, 1);
+    EXPECT_EQ(AudioDecoder(dir.File("none.flac")).replay_gain_side_data(), TagList{});
+}
+
+TEST(DescribeTrack, EachValueApartReplayGainAsFieldsAndOneYear) {
+    TemporaryFolder dir;
+    std::string path = dir.File("t.flac");
+    make_tone(path, 0.2, 44100, 1);
+    run_python("from mutagen.flac import FLAC\nf = FLAC(" + ShellQuote(path) +
+               ")\nf['ARTIST'] = ['Ann', 'Bøb']\nf['YEAR'] = ['1999']\nf['DATE'] = ['1999']\n"
+               "f['REPLAYGAIN_TRACK_GAIN'] = ['-1.00 dB']\nf.save()\n");
+    AudioDecoder decoder(path);
+    track_info track = describe_track(path, decoder, {});
+    EXPECT_EQ(meta_of(track.meta),
+              "artist=Ann\nartist=Bøb\ndate=1999\nreplaygain_track_gain=-1.00 dB\n");
+    EXPECT_NE(meta_of(track.info).find("replaygain_track_gain=-1.00 dB\n"), std::string::npos);
 }
 
 TEST(DescribeTrack, TechnicalInformationAndOverrides) {

@@ -131,5 +131,12 @@ TEST(Options, SettingsActions) {
     EXPECT_EQ(usage_error({"settings", "file"}), "settings takes no file operands ('file')");
 }
 
+TEST(Options, NoCoverLeavesThePictureOut) {
+    EXPECT_TRUE(parse({"convert", "a.flac"}).convert.cover);
+    EXPECT_FALSE(parse({"convert", "--no-cover", "a.flac"}).convert.cover);
+    EXPECT_EQ(usage_error({"convert", "--no-cover=yes", "a.flac"}),
+              "option --no-cover takes no value");
+}
+
 } // namespace
 } // namespace vantrel

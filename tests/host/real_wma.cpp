@@ -82,6 +82,25 @@ TagMap RealWma::mutagen_tags(const std::string& path) {
     return raw;
 }
 
+std::string RealWma::mutagen_pictures(const std::string& path, const std::string& source) {
+    return run_python("import struct, mutagen.asf\n"
+                      "def text(b):\n"
+                      "    for i in range(0, len(b), 2):\n"
+                      "        if b[i:i + 2] == b'\\0\\0':\n"
+                      "            return b[:i].decode('utf-16-le'), b[i + 2:]\n"
+                      "source = open(" +
+                      ShellQuote(source) +
+                      ", 'rb').read()\n"
+                      "for picture in mutagen.asf.ASF(" +
+                      ShellQuote(path) +
+                      ").tags.get('WM/Picture', []):\n"
+                      "    value = picture.value\n"
+                      "    mime, rest = text(value[5:])\n"
+                      "    description, data = text(rest)\n"
+                      "    print(value[0], mime, description, struct.unpack('<I', value[1:5])[0],\n"
+                      "          'same' if data == source else 'different', sep='\\t')\n");
+}
+
 std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
     std::string out = run_python("import mutagen.asf\nf = mutagen.asf.ASF(" + ShellQuote(path) +
                                  ")\nprint(f.info.length, f.info.bitrate)\n");

@@ -53,4 +53,30 @@ std::string run_python(const std::string& script) {
     return result.out;
 }
 
+namespace {
+
+// `text` as a Python string literal.
+std::string python_text(const std::string& text) {
+    std::string literal = "'";
+    for (char c : text) {
+        if (c == '\\' || c == '\'')
+            literal += '\\';
+        literal += c;
+    }
+    return literal + "'";
+}
+
+} // namespace
+
+void set_vorbis_comments(const std::string& path, const VorbisComments& comments) {
+    std::string script = "import mutagen\nf = mutagen.File(" + python_text(path) + ")\n";
+    for (const auto& [name, values] : comments) {
+        script += "f[" + python_text(name) + "] = [";
+        for (const std::string& value : values)
+            script += python_text(value) + ", ";
+        script += "]\n";
+    }
+    run_python(script + "f.save()\n");
+}
+
 } // namespace vantrel::testing

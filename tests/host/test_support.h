@@ -6,6 +6,7 @@
 #include "temporary_folder.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantrel::testing {
@@ -31,6 +32,11 @@ void make_tone(const std::string& path, double seconds, int rate, int channels,
 
 // Runs a Python snippet with mutagen available; answers its standard output.
 std::string run_python(const std::string& script);
+
+// Replaces the Vorbis comments of a FLAC or Ogg Vorbis file with mutagen: each
+// name with its values, in order.
+using VorbisComments = std::vector<std::pair<std::string, std::vector<std::string>>>;
+void set_vorbis_comments(const std::string& path, const VorbisComments& comments);
 
 bool contains(const std::string& text, const std::string& part);
 // How often `part` stands in `text` (without overlaps).

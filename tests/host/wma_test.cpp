@@ -28,6 +28,12 @@ void expect_lossy_file(const std::string& path, double seconds, double bitrate) 
     EXPECT_NEAR(rate, bitrate, bitrate * 0.01) << path;
 }
 
+// Every expected tag is in the file with its value; others may be there too.
+void expect_tags(TagMap actual, const TagMap& expected) {
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(actual[name], value) << name;
+}
+
 TEST_F(RealWma, WavToWmaAt128kbps) {
     make_tone(dir_.File("ten.wav"), 10.0, 44100, 2);
     CommandResult r = vantrel({"convert", "--preset", "5", dir_.File("ten.wav")});
@@ -46,10 +52,13 @@ TEST_F(RealWma, WavToWmaAt128kbps) {
 TEST_F(RealWma, MonoFlacAt48kHzWithSeveralValuesAndNonAsciiTags) {
     std::string flac = dir_.File("tagged.flac");
     make_tone(flac, 2.0, 48000, 1);
-    run_python("from mutagen.flac import FLAC\nf = FLAC(" + ShellQuote(flac) +
-               ")\nf['ARTIST'] = ['Ann', 'Bøb']\nf['ALBUM'] = ['Ålbum 名']\n"
-               "f['TITLE'] = ['Tïtle']\nf['DATE'] = ['2021']\nf['GENRE'] = ['Jazz']\n"
-               "f['TRACKNUMBER'] = ['5']\nf['COMMENT'] = ['Çà va']\nf.save()\n");
+    set_vorbis_comments(flac, {{"ARTIST", {"Ann", "Bøb"}},
+                               {"ALBUM", {"Ålbum 名"}},
+                               {"TITLE", {"Tïtle"}},
+                               {"DATE", {"2021"}},
+                               {"GENRE", {"Jazz"}},
+                               {"TRACKNUMBER", {"5"}},
+                               {"COMMENT", {"Çà va"}}});
     fs::create_directory(dir_.Path() / "flac-out");
     std::string out = dir_.File("flac-out/renamed.wma");
     CommandResult r = vantrel({"convert", "-o", out, "--tag", "mood=calm", flac});
@@ -57,21 +66,20 @@ TEST_F(RealWma, MonoFlacAt48kHzWithSeveralValuesAndNonAsciiTags) {
     expect_lossy_file(out, 2.0, 64000); // the default preset
     EXPECT_EQ(timing_lines_for(r.err, flac), 1) << r.err;
 
-    TagMap tags = mutagen_tags(out);
-    EXPECT_EQ(tags["Author"], "Ann; Bøb") << "no value of a repeated field is lost";
-    EXPECT_EQ(tags["WM/AlbumTitle"], "Ålbum 名");
-    EXPECT_EQ(tags["title"], "Tïtle");
-    EXPECT_EQ(tags["WM/Year"], "2021");
-    EXPECT_EQ(tags["WM/Genre"], "Jazz");
-    EXPECT_EQ(tags["WM/TrackNumber"], "5");
-    EXPECT_EQ(tags["comment"], "Çà va");
-    EXPECT_EQ(tags["mood"], "calm");
-    TagMap probed = probe_tags(out);
-    EXPECT_EQ(probed["artist"], "Ann; Bøb");
-    EXPECT_EQ(probed["album"], "Ålbum 名");
-    EXPECT_EQ(probed["title"], "Tïtle");
-    EXPECT_EQ(probed["genre"], "Jazz");
-    EXPECT_EQ(probed["mood"], "calm");
+    // No value of a repeated field is lost.
+    expect_tags(mutagen_tags(out), {{"Author", "Ann|Bøb"},
+                                    {"WM/AlbumTitle", "Ålbum 名"},
+                                    {"Title", "Tïtle"},
+                                    {"WM/Year", "2021"},
+                                    {"WM/Genre", "Jazz"},
+                                    {"WM/TrackNumber", "5"},
+                                    {"Description", "Çà va"},
+                                    {"WM/Mood", "calm"}});
+    expect_tags(probe_tags(out), {{"artist", "Ann"},
+                                  {"album", "Ålbum 名"},
+                                  {"title", "Tïtle"},
+                                  {"genre", "Jazz"},
+                                  {"WM/Mood", "calm"}});
 }
 
 TEST_F(RealWma, Mp3WithId3TagsAt192kbps) {
@@ -91,18 +99,15 @@ TEST_F(RealWma, Mp3WithId3TagsAt192kbps) {
     expect_lossy_file(out, 3.0, 192000);
     EXPECT_EQ(timing_lines_for(r.err, mp3), 1) << r.err;
 
-    TagMap tags = mutagen_tags(out);
-    EXPECT_EQ(tags["Author"], "Zoë; Éd");
-    EXPECT_EQ(tags["title"], "Sông ♪");
-    EXPECT_EQ(tags["WM/AlbumTitle"], "Ærø");
-    EXPECT_EQ(tags["WM/Genre"], "Folk");
-    EXPECT_EQ(tags["WM/TrackNumber"], "7");
-    EXPECT_EQ(tags["totaltracks"], "12");
-    EXPECT_EQ(tags["WM/Year"], "1999");
-    EXPECT_EQ(tags["comment"], "Nice");
-    TagMap probed = probe_tags(out);
-    EXPECT_EQ(probed["artist"], "Zoë; Éd");
-    EXPECT_EQ(probed["title"], "Sông ♪");
+    expect_tags(mutagen_tags(out), {{"Author", "Zoë|Éd"},
+                                    {"Title", "Sông ♪"},
+                                    {"WM/AlbumTitle", "Ærø"},
+                                    {"WM/Genre", "Folk"},
+                                    {"WM/TrackNumber", "7"},
+                                    {"totaltracks", "12"},
+                                    {"WM/Year", "1999"},
+                                    {"Description", "Nice"}});
+    expect_tags(probe_tags(out), {{"artist", "Zoë"}, {"title", "Sông ♪"}});
 }
 
 TEST_F(RealWma, ParallelTracksEachWriteTheirFileAndTimingLine) {

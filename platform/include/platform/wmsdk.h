@@ -112,6 +112,54 @@ struct IWMHeaderInfo : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE RemoveScript(WORD index) = 0;
 };
 
+enum WMT_CODEC_INFO_TYPE : int {
+    WMT_CODECINFO_AUDIO = 0,
+    WMT_CODECINFO_VIDEO = 1,
+    WMT_CODECINFO_UNKNOWN = 0xFFFFFF,
+};
+
+struct IWMHeaderInfo2 : IWMHeaderInfo {
+    virtual HRESULT STDMETHODCALLTYPE GetCodecInfoCount(DWORD* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCodecInfo(DWORD index, WORD* nameLength, WCHAR* name,
+                                                   WORD* descriptionLength, WCHAR* description,
+                                                   WMT_CODEC_INFO_TYPE* codecType,
+                                                   WORD* codecInfoLength, BYTE* codecInfo) = 0;
+};
+
+// Attributes by index, where one name may hold several values, and values
+// longer than a 16-bit length (they are stored in the metadata library).
+struct IWMHeaderInfo3 : IWMHeaderInfo2 {
+    virtual HRESULT STDMETHODCALLTYPE GetVersion(WORD* version) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeCountEx(WORD streamNumber, WORD* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeIndices(WORD streamNumber, LPCWSTR name,
+                                                          WORD* language, WORD* indices,
+                                                          WORD* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeByIndexEx(WORD streamNumber, WORD index,
+                                                            LPWSTR name, WORD* nameLength,
+                                                            WMT_ATTR_DATATYPE* type, WORD* language,
+                                                            BYTE* value, DWORD* valueLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ModifyAttribute(WORD streamNumber, WORD index,
+                                                      WMT_ATTR_DATATYPE type, WORD language,
+                                                      const BYTE* value, DWORD length) = 0;
+    // Adds a value even when the name has others; *index receives its index.
+    virtual HRESULT STDMETHODCALLTYPE AddAttribute(WORD streamNumber, LPCWSTR name, WORD* index,
+                                                   WMT_ATTR_DATATYPE type, WORD language,
+                                                   const BYTE* value, DWORD length) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteAttribute(WORD streamNumber, WORD index) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddCodecInfo(WCHAR* name, WCHAR* description,
+                                                   WMT_CODEC_INFO_TYPE codecType,
+                                                   WORD codecInfoLength, BYTE* codecInfo) = 0;
+};
+
+// Changes the header of a finished file. Open reads it; its IWMHeaderInfo3
+// changes the attributes; Flush writes the file with the new header and closes
+// it; Close closes it without saving.
+struct IWMMetadataEditor : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Open(const WCHAR* fileName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Close() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Flush() = 0;
+};
+
 // The writer's advanced interface; the system only reaches IWMHeaderInfo through
 // it. Sink and statistics types are opaque here.
 struct IWMWriterAdvanced : IUnknown {
@@ -181,6 +229,12 @@ PLATFORM_WM_GUID(IID_IWMProfileManager, 0xD16679F2, 0x6CA0, 0x472D, 0x8D, 0x31, 
                  0xAE, 0xE1, 0x55)
 PLATFORM_WM_GUID(IID_IWMHeaderInfo, 0x96406BDA, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61,
                  0x08, 0xFF)
+PLATFORM_WM_GUID(IID_IWMHeaderInfo2, 0x15CF9781, 0x454E, 0x482E, 0xB3, 0x93, 0x85, 0xFA, 0xE4, 0x87,
+                 0xA8, 0x10)
+PLATFORM_WM_GUID(IID_IWMHeaderInfo3, 0x15CC68E3, 0x27CC, 0x4ECD, 0xB2, 0x22, 0x3F, 0x5D, 0x02, 0xD8,
+                 0x0B, 0xD5)
+PLATFORM_WM_GUID(IID_IWMMetadataEditor, 0x96406BD9, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F,
+                 0x61, 0x08, 0xFF)
 PLATFORM_WM_GUID(IID_IWMWriterAdvanced, 0x96406BE3, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F,
                  0x61, 0x08, 0xFF)
 PLATFORM_WM_GUID(IID_IWMWriterAdvanced2, 0x962DC1EC, 0xC046, 0x4DB8, 0x9C, 0xC7, 0x26, 0xCE, 0xAE,
@@ -218,4 +272,5 @@ constexpr HRESULT ASF_E_NOTFOUND = MakeResult(0xC00D07F0);
 
 extern "C" {
 PLATFORM_API HRESULT WMCreateProfileManager(IWMProfileManager** manager);
+PLATFORM_API HRESULT WMCreateEditor(IWMMetadataEditor** editor);
 }

@@ -74,6 +74,21 @@ void EncodeTenSeconds(int preset, const std::u16string& path) {
     }
 }
 
+// Configures a graph for `preset` writing to `path`, starts it and hands it
+// to `feed`; the graph goes when `feed` returns. All of it is bounded in time.
+template <class Feed> void RunStartedEncoder(int preset, const std::u16string& path, Feed feed) {
+    IWMProfile* profile = PresetProfile(preset);
+    ASSERT_NE(profile, nullptr);
+    const WAVEFORMATEX format = StereoPcmFormat();
+    RunBounded([&] {
+        DShowWMAEncoder encoder;
+        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
+        ASSERT_EQ(encoder.Start(), S_OK);
+        feed(encoder);
+    });
+    profile->Release();
+}
+
 void ExpectTenSecondsWithTags(const std::string& path, const char* codec) {
     const auto facts = ReadWmaFile(path);
     ASSERT_TRUE(facts.has_value()) << path;
@@ -220,13 +235,7 @@ TEST_F(ChainTest, AnExistingFileIsOverwritten) {
 }
 
 TEST_F(ChainTest, PartialFramesAndEmptyBlocksKeepTheAudioWhole) {
-    IWMProfile* profile = PresetProfile(5);
-    const std::u16string path = folder.WideFile("odd.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
-    {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(5, folder.WideFile("odd.wma"), [](DShowWMAEncoder& encoder) {
         const auto pcm = TonePcm(0, 44100);
         // Blocks that split frames, with empty ones between them.
         std::size_t at = 0;
@@ -237,8 +246,7 @@ TEST_F(ChainTest, PartialFramesAndEmptyBlocksKeepTheAudioWhole) {
             at += size;
         }
         EXPECT_EQ(encoder.Finish(), S_OK);
-    }
-    profile->Release();
+    });
     const auto facts = ReadWmaFile(folder.File("odd.wma"));
     ASSERT_TRUE(facts.has_value());
     EXPECT_GE(facts->decodedFrames, 44100);
@@ -294,19 +302,12 @@ TEST_F(ChainTest, AGraphThatNeverRanTakesNoAudio) {
 }
 
 TEST_F(ChainTest, AnOutputPathInAMissingFolderFailsEveryLaterStep) {
-    IWMProfile* profile = PresetProfile(2);
-    const std::u16string path = folder.WideFile("missing/track.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
     HRESULT pushed = S_OK;
     HRESULT finished = S_OK;
-    RunBounded([&] {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(2, folder.WideFile("missing/track.wma"), [&](DShowWMAEncoder& encoder) {
         pushed = PushTone(encoder, kTenSecondsOfBlocks, kBlockFrames);
         finished = encoder.Finish();
     });
-    profile->Release();
     EXPECT_EQ(pushed, VFW_E_WRONG_STATE);
     EXPECT_TRUE(FAILED(finished));
     EXPECT_NE(finished, VFW_E_TIMEOUT); // the abort ended the wait
@@ -337,38 +338,24 @@ private:
 };
 
 TEST_F(ChainTest, AWriterThatRefusesASampleMidStreamReleasesTheProducer) {
-    IWMProfile* profile = PresetProfile(7);
-    const std::u16string path = folder.WideFile("cut.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
     HRESULT pushed = S_OK;
     HRESULT finished = S_OK;
-    RunBounded([&] {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(7, folder.WideFile("cut.wma"), [&](DShowWMAEncoder& encoder) {
         // Ten seconds at 192 kbps are about 240 KB; writing stops at 64 KB.
         FileSizeLimit limit(64 * 1024);
         pushed = PushTone(encoder, kTenSecondsOfBlocks, kBlockFrames);
         finished = encoder.Finish();
     });
-    profile->Release();
     EXPECT_EQ(pushed, VFW_E_WRONG_STATE);
     EXPECT_TRUE(FAILED(finished));
     EXPECT_TRUE(folder.Entries().empty()); // nor a temporary file
 }
 
 TEST_F(ChainTest, DestroyingARunningEncoderWithoutFinishDoesNotHang) {
-    IWMProfile* profile = PresetProfile(1);
-    const std::u16string path = folder.WideFile("dropped.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
-    RunBounded([&] {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(1, folder.WideFile("dropped.wma"), [](DShowWMAEncoder& encoder) {
         EXPECT_EQ(PushTone(encoder, 5, kBlockFrames), S_OK);
-        // Destroyed here while the worker waits for the next block.
+        // Destroyed after this while the worker waits for the next block.
     });
-    profile->Release();
     EXPECT_TRUE(folder.Entries().empty());
 }
 

@@ -177,17 +177,13 @@ TEST_F(ComponentEntry, VersionRecordAnswersItsTexts) {
     EXPECT_EQ(FactoryOf(componentversion::class_guid)->create_instance(), made);
 }
 
-TEST_F(ComponentEntry, ClientStoresThePathsAndTheReadyByte) {
+TEST_F(ComponentEntry, ClientStoresThePaths) {
     component_client* client = EnterComponent(&host, nullptr);
     client->set_paths("/usr/bin/vantrel", "/lib/ostrel.so");
     EXPECT_STREQ(HostPath(), "/usr/bin/vantrel");
     EXPECT_STREQ(ComponentFilePath(), "/lib/ostrel.so");
     client->set_paths(nullptr, nullptr);
     EXPECT_STREQ(ComponentFilePath(), "");
-    client->set_services_ready(1);
-    EXPECT_EQ(ServicesReady(), 1);
-    client->set_services_ready(0);
-    EXPECT_EQ(ServicesReady(), 0);
 }
 
 TEST_F(ComponentEntry, SettingsAtClientLevelAreNeitherWrittenNorRead) {

@@ -40,6 +40,13 @@ protected:
     HRESULT StopWatched() {
         return Watched([this] { return source->Stop(); }).Wait();
     }
+    // Runs until the worker is inside a fill that waits for the gate.
+    void RunWithTheWorkerInsideAFill() {
+        stream->useGate = true;
+        Connect();
+        ASSERT_EQ(source->Run(0), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return stream->inside.load(); }));
+    }
 
     LONG liveBefore = 0;
     CMediaDescriptor pcm;
@@ -165,10 +172,7 @@ TEST_F(SourceStreamTest, StopWhileTheWorkerWaitsForABuffer) {
 }
 
 TEST_F(SourceStreamTest, StopWhileTheWorkerIsInsideASlowFill) {
-    stream->useGate = true;
-    Connect();
-    ASSERT_EQ(source->Run(0), S_OK);
-    ASSERT_TRUE(WaitUntil([&] { return stream->inside.load(); }));
+    RunWithTheWorkerInsideAFill();
     Watched stopping([this] { return source->Stop(); });
     // The stop has decommitted and now waits, holding the state lock, for
     // the worker to come out of the fill.
@@ -183,10 +187,7 @@ TEST_F(SourceStreamTest, StopWhileTheWorkerIsInsideASlowFill) {
 }
 
 TEST_F(SourceStreamTest, QueriesAnswerWhileAStopHoldsTheStateLock) {
-    stream->useGate = true;
-    Connect();
-    ASSERT_EQ(source->Run(0), S_OK);
-    ASSERT_TRUE(WaitUntil([&] { return stream->inside.load(); }));
+    RunWithTheWorkerInsideAFill();
     Watched stopping([this] { return source->Stop(); });
     ASSERT_TRUE(WaitUntil([&] { return down.allocator.decommits.load() == 1; }));
     ASSERT_FALSE(stopping.Done());

@@ -200,30 +200,31 @@ TEST_F(WriterFilter, TheHeaderInfoStoresTypedAttributes) {
                                  reinterpret_cast<const BYTE*>(later.c_str()), 12),
               S_OK);
 
+    // Each value of a name is an attribute of its own, in the order set.
     WORD count = 0;
     EXPECT_EQ(info->GetAttributeCount(0, &count), S_OK);
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(count, 3);
 
     WORD stream = 0;
     WORD nameLength = 0;
     WORD valueLength = 0;
     WMT_ATTR_DATATYPE type{};
     ASSERT_EQ(
-        info->GetAttributeByIndex(0, &stream, nullptr, &nameLength, &type, nullptr, &valueLength),
+        info->GetAttributeByIndex(2, &stream, nullptr, &nameLength, &type, nullptr, &valueLength),
         S_OK);
     EXPECT_EQ(nameLength, 6);
     EXPECT_EQ(valueLength, 12);
     EXPECT_EQ(type, WMT_TYPE_STRING);
     WCHAR name[6];
-    BYTE data[12];
+    alignas(char16_t) BYTE data[12];
     WORD shortLength = 4;
-    EXPECT_EQ(info->GetAttributeByIndex(0, &stream, name, &nameLength, &type, data, &shortLength),
+    EXPECT_EQ(info->GetAttributeByIndex(2, &stream, name, &nameLength, &type, data, &shortLength),
               ASF_E_BUFFERTOOSMALL);
-    ASSERT_EQ(info->GetAttributeByIndex(0, &stream, name, &nameLength, &type, data, &valueLength),
+    ASSERT_EQ(info->GetAttributeByIndex(2, &stream, name, &nameLength, &type, data, &valueLength),
               S_OK);
     EXPECT_EQ(std::u16string(name), u"Title");
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(data)), u"Later");
-    EXPECT_EQ(info->GetAttributeByIndex(2, &stream, name, &nameLength, &type, data, &valueLength),
+    EXPECT_EQ(info->GetAttributeByIndex(3, &stream, name, &nameLength, &type, data, &valueLength),
               E_INVALIDARG);
 
     DWORD read = 0;
@@ -235,10 +236,15 @@ TEST_F(WriterFilter, TheHeaderInfoStoresTypedAttributes) {
     EXPECT_EQ(read, 42u);
     EXPECT_EQ(info->GetAttributeByName(&stream, u"Missing", &type, nullptr, &readLength),
               ASF_E_NOTFOUND);
+    // A name answers with its first value, found under any spelling of it.
+    alignas(char16_t) BYTE first[16];
+    WORD firstLength = sizeof(first);
+    ASSERT_EQ(info->GetAttributeByName(&stream, u"TITLE", &type, first, &firstLength), S_OK);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(first)), value);
 
     // A second service object shares the same attributes.
     EXPECT_EQ(HeaderInfo()->GetAttributeCount(0, &count), S_OK);
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(count, 3);
 }
 
 TEST_F(WriterFilter, RefusesToLeaveTheStoppedStateWithoutAFileName) {
