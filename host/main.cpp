@@ -1,4 +1,5 @@
 // vantrel: converts music to Windows Media Audio through the player's components.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -36,6 +37,9 @@ int run(const vantrel::Options& options) {
 int main(int argc, char** argv) {
     // Decoding problems are reported by vantrel itself, naming the file.
     av_log_set_level(AV_LOG_QUIET);
+    // A reader that goes away (a pipe as output) fails that track's writes
+    // with EPIPE; it must not end the whole run.
+    std::signal(SIGPIPE, SIG_IGN);
     vantrel::Options options;
     try {
         options = vantrel::parse_options(argc, argv);

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the whole test suite three times:
-# a plain optimised build, AddressSanitizer with UndefinedBehaviorSanitizer, and
-# ThreadSanitizer over the tests labelled "threaded".
+# Installs what is missing, checks the formatting of every C++ file, then builds
+# and runs the whole test suite three times: a plain optimised build,
+# AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer over the
+# tests labelled "threaded".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh || exit 1
 
 passed=0
 failed=0
+echo "=== format"
+if ! bash scripts/check-format.sh; then
+    failed=$((failed + 1))
+fi
 run_suite() {
     local preset="$1"
     shift

@@ -1,11 +1,13 @@
 // Encodes WAV files with the WMA Lossless encoder, writes each as an ASF (.wma) file, checks
 // that libavformat/libavcodec decode the file back to the exact input, and prints one line
 // per file: name, audio seconds, PCM bytes, packet bytes, file bytes, encoding CPU seconds
-// (this process, one thread), encoding wall-clock seconds.
+// (this process, one thread), encoding wall-clock seconds; to standard output or, with --list,
+// to a file.
 //
-//   wmal_bench [--no-verify] <output folder> <file.wav>...
+//   wmal_bench [--no-verify] [--packet-size <bytes>] [--list <file>] <output folder> <file.wav>...
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -38,9 +40,10 @@ uint16_t le16(const uint8_t* p) {
 }
 
 bool read_wav(const std::string& path, Wav& wav) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
-                              std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<uint8_t> file(in ? static_cast<size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
     if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
         std::memcmp(file.data() + 8, "WAVE", 4) != 0)
         return false;
@@ -168,13 +171,28 @@ bool verify(const std::string& path, const Wav& wav) {
 
 int main(int argc, char** argv) {
     bool check = true;
+    int packet_size = 0;
     int arg = 1;
     if (arg < argc && std::strcmp(argv[arg], "--no-verify") == 0) {
         check = false;
         ++arg;
     }
+    if (arg + 1 < argc && std::strcmp(argv[arg], "--packet-size") == 0) {
+        packet_size = std::atoi(argv[arg + 1]);
+        arg += 2;
+    }
+    FILE* list = stdout;
+    if (arg + 1 < argc && std::strcmp(argv[arg], "--list") == 0) {
+        list = std::fopen(argv[arg + 1], "w");
+        if (list == nullptr) {
+            std::perror(argv[arg + 1]);
+            return 2;
+        }
+        arg += 2;
+    }
     if (argc - arg < 2) {
-        std::fprintf(stderr, "usage: wmal_bench [--no-verify] <output folder> <file.wav>...\n");
+        std::fprintf(stderr, "usage: wmal_bench [--no-verify] [--packet-size <bytes>] [--list "
+                             "<file>] <output folder> <file.wav>...\n");
         return 2;
     }
     const std::string out_dir = argv[arg++];
@@ -193,6 +211,7 @@ int main(int argc, char** argv) {
         settings.sample_rate = wav.rate;
         settings.channels = wav.channels;
         settings.bits_per_sample = wav.bits;
+        settings.packet_size = packet_size;
         const auto start = std::chrono::steady_clock::now();
         const std::clock_t cpu_start = std::clock();
         bool ok = encoder.configure(settings, [&](const wmal::Packet& p) {
@@ -222,9 +241,11 @@ int main(int argc, char** argv) {
         std::ifstream f(path, std::ios::binary | std::ios::ate);
         const double audio =
             static_cast<double>(wav.data.size()) / (wav.bits / 8) / wav.channels / wav.rate;
-        std::printf("%s %.3f %zu %lld %lld %.6f %.6f%s\n", base.c_str(), audio, wav.data.size(),
-                    static_cast<long long>(encoder.bytes_written()),
-                    static_cast<long long>(f.tellg()), cpu, seconds, check ? " verified" : "");
+        std::fprintf(list, "%s %.3f %zu %lld %lld %.6f %.6f%s\n", base.c_str(), audio,
+                     wav.data.size(), static_cast<long long>(encoder.bytes_written()),
+                     static_cast<long long>(f.tellg()), cpu, seconds, check ? " verified" : "");
     }
+    if (list != stdout)
+        std::fclose(list);
     return failures == 0 ? 0 : 1;
 }

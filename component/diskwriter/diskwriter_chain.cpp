@@ -2,8 +2,10 @@
 #include "diskwriter/diskwriter_wma.h"
 #include "diskwriter/track_tags.h"
 
+#include "com/com_ref.h"
 #include "diskwriter/exception_source.h"
 #include "entry/module_state.h"
+#include "errors/platform_reason.h"
 #include "errors/wma_exception.h"
 #include "sdk/conversion_holders.h"
 #include "vantrel/sample_chunk.h"
@@ -11,52 +13,54 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
 constexpr WORD kPcmFormatTag = 1;
 constexpr WORD kBitsPerSample = 16;
-// One chain buffer holds many first chunks' worth of PCM.
-constexpr std::uint64_t kBufferChunks = 16;
+// Lossless profiles take the track's own depth up to this, so nothing is lost.
+constexpr WORD kDeepBitsPerSample = 24;
+// One chain buffer holds a few of the first chunk's worth of PCM: enough for
+// any block of a host that keeps its chunk size, and bounded by it.
+constexpr std::uint64_t kBufferChunks = 4;
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
-// Owns one platform reference and gives it back on every path out.
-template <class Interface> class HeldReference {
-public:
-    HeldReference() = default;
-    HeldReference(const HeldReference&) = delete;
-    HeldReference& operator=(const HeldReference&) = delete;
-    ~HeldReference() { reset(); }
-
-    Interface* get() const { return pointer_; }
-    Interface** out() {
-        reset();
-        return &pointer_;
-    }
-    void reset() {
-        if (pointer_ != nullptr)
-            pointer_->Release();
-        pointer_ = nullptr;
-    }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
-WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate) {
+WAVEFORMATEX PcmFormatOf(std::int32_t channelCount, std::int32_t sampleRate, WORD bitsPerSample) {
     WAVEFORMATEX format{};
     format.wFormatTag = kPcmFormatTag;
     format.nChannels = static_cast<WORD>(channelCount & 0xFFFF);
     format.nSamplesPerSec = static_cast<DWORD>(sampleRate);
-    format.wBitsPerSample = kBitsPerSample;
+    format.wBitsPerSample = bitsPerSample;
     format.nBlockAlign = static_cast<WORD>(format.nChannels * (format.wBitsPerSample / 8));
     format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
     format.cbSize = 0;
     return format;
 }
 
-LONG FramesPerBuffer(const sample_chunk& chunk, WORD blockAlign) {
-    const std::uint64_t frames = std::uint64_t{chunk.data_capacity()} * blockAlign * kBufferChunks;
+// Whether the profile's (first) stream is WMA Lossless.
+bool IsLosslessProfile(IWMProfile* profile) {
+    ComRef<IWMStreamConfig> stream;
+    ComRef<IWMMediaProps> props;
+    DWORD size = 0;
+    if (FAILED(profile->GetStream(0, stream.Receive())) || stream.Get() == nullptr ||
+        FAILED(stream.Get()->QueryInterface(IID_IWMMediaProps, props.ReceiveVoid())) ||
+        FAILED(props.Get()->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
+        return false;
+    std::vector<std::uint64_t> storage((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
+    if (FAILED(props.Get()->GetMediaType(type, &size)) || type->pbFormat == nullptr ||
+        type->cbFormat < sizeof(WORD))
+        return false;
+    WORD tag = 0;
+    std::memcpy(&tag, type->pbFormat, sizeof tag);
+    return tag == WAVE_FORMAT_WMAUDIO_LOSSLESS;
+}
+
+LONG FramesPerBuffer(const sample_chunk& chunk) {
+    const std::uint64_t channels = std::max<std::uint32_t>(chunk.channel_count(), 1);
+    const std::uint64_t chunkFrames = std::max<std::uint64_t>(chunk.data_capacity() / channels, 1);
+    const std::uint64_t frames = chunkFrames * kBufferChunks;
     return static_cast<LONG>(std::min<std::uint64_t>(frames, std::numeric_limits<LONG>::max()));
 }
 
@@ -89,6 +93,7 @@ IWMProfile* diskwriter_wma::LoadSelectedProfile() {
 }
 
 void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
+    ForgetPlatformReason();
     if (pcmConverter_ == nullptr) {
         host_api* api = HostApi();
         if (api != nullptr)
@@ -98,28 +103,34 @@ void diskwriter_wma::SetUpChain(const sample_chunk& chunk) {
                                 kDiskWriterSourceName, __LINE__);
     }
 
-    waveFormat_ = PcmFormatOf(channelCount_, sampleRate_);
+    ComRef<IWMProfile> profile;
+    *profile.Receive() = LoadSelectedProfile();
 
-    HeldReference<IWMProfile> profile;
-    *profile.out() = LoadSelectedProfile();
+    // Deeper input than 16 bits keeps its depth for a lossless profile: cutting
+    // it would lose bits in a profile that promises to lose nothing.
+    pcmBits_ =
+        IsLosslessProfile(profile.Get()) && trackInfo_.bits_per_sample_hint() > kBitsPerSample
+            ? kDeepBitsPerSample
+            : kBitsPerSample;
+    waveFormat_ = PcmFormatOf(channelCount_, sampleRate_, pcmBits_);
 
     // A chain left by an earlier failed set-up of this track never ran.
     chain_.reset();
     chain_ = std::make_unique<DShowWMAEncoder>();
 
-    HRESULT result = chain_->Configure(&waveFormat_, outputFileName_.c_str(), profile.get(),
-                                       FramesPerBuffer(chunk, waveFormat_.nBlockAlign));
+    HRESULT result = chain_->Configure(&waveFormat_, outputFileName_.c_str(), profile.Get(),
+                                       FramesPerBuffer(chunk));
     if (FAILED(result))
         throw CWMAException("Failed to setup encoding chain.", result, kDiskWriterSourceName,
                             __LINE__);
 
     {
-        HeldReference<IWMHeaderInfo> headerInfo;
-        result = chain_->QueryHeaderInfo(headerInfo.out());
+        ComRef<IWMHeaderInfo> headerInfo;
+        result = chain_->QueryHeaderInfo(headerInfo.Receive());
         if (FAILED(result))
             throw CWMAException("Failed to get IWMHeaderInfo interface.", result,
                                 kDiskWriterSourceName, __LINE__);
-        WriteTrackTags(headerInfo.get(), trackInfo_);
+        WriteTrackTags(headerInfo.Get(), trackInfo_);
     }
 
     // A graph that does not run would never take the PCM pushed into it.

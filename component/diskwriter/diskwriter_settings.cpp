@@ -1,24 +1,46 @@
 // The disk writer's configuration slots: the stored block, its default and the
 // one-line description of the current choice.
-#include "diskwriter/config_block.h"
 #include "diskwriter/diskwriter_wma.h"
 #include "diskwriter/profile_name.h"
 
+#include "vantrel/host_api.h"
 #include "vantrel/string_base.h"
+#include "vantrel/wma_config_block.h"
 
 #include <cstdio>
 #include <string>
 
+namespace {
+
+void WriteBlock(byte_sink& sink, std::int32_t presetIndex, const char* customText) {
+    wma_config::write(
+        [&sink](const void* bytes, std::size_t count) {
+            sink.write(bytes, static_cast<std::uint32_t>(count));
+        },
+        presetIndex, customText != nullptr ? customText : "");
+}
+
+} // namespace
+
+// The index is taken whenever the block holds one, whatever its value; the
+// text only when all of it is there. A block too short for its text keeps the
+// old text and reports failure.
 bool diskwriter_wma::set_config(const void* data, std::uint32_t size) {
-    return ReadConfigBlock(data, size, selectedPreset_, customProfile_);
+    const wma_config::contents block = wma_config::read(data, size);
+    if (block.preset_index)
+        selectedPreset_ = *block.preset_index;
+    if (!block.profile_text)
+        return false;
+    return customProfile_.assign_bytes(block.profile_text->data(), block.profile_text->size()) !=
+           nullptr;
 }
 
 void diskwriter_wma::get_config(byte_sink& sink) {
-    WriteConfigBlock(sink, selectedPreset_, customProfile_.text());
+    WriteBlock(sink, selectedPreset_, customProfile_.text());
 }
 
 void diskwriter_wma::get_default_config(std::uint32_t, byte_sink& sink) {
-    WriteDefaultConfigBlock(sink);
+    WriteBlock(sink, wma_config::default_preset_index, "");
 }
 
 std::string diskwriter_wma::CustomProfileName() const {

@@ -1,9 +1,11 @@
 #include "diskwriter/diskwriter_wma.h"
 
 #include "diskwriter/host_name_comparer.h"
+#include "diskwriter/output_path.h"
 #include "diskwriter/timing_report.h"
 #include "entry/host_calls.h"
 #include "entry/module_state.h"
+#include "errors/platform_reason.h"
 #include "errors/wma_exception.h"
 #include "platform/win32_api.h"
 #include "sdk/conversion_holders.h"
@@ -56,10 +58,8 @@ bool diskwriter_wma::open(const char* location, std::uint32_t, std::uint32_t, st
     startTick_ = GetTickCount();
     // The prefix is dropped by length alone; a location too short to hold a
     // path keeps the previous file name.
-    if (location != nullptr && std::strlen(location) > kLocationPrefixBytes) {
-        const wide_from_utf8 path(location + kLocationPrefixBytes);
-        outputFileName_ = path.get();
-    }
+    if (location != nullptr && std::strlen(location) > kLocationPrefixBytes)
+        outputFileName_ = WidePathFromBytes(location + kLocationPrefixBytes);
     chainStarted_ = false;
     totalSamples_ = 0;
     trackIncomplete_ = false;
@@ -86,7 +86,7 @@ bool diskwriter_wma::process_chunk(sample_chunk& chunk) {
             trackIncomplete_ = totalSamples_ != chunk.sample_count();
         }
         pcm_block block{nullptr, 0};
-        const bool converted = pcmConverter_->convert(chunk, block, 16, true, false);
+        const bool converted = pcmConverter_->convert(chunk, block, pcmBits_, true, false);
         if (chain_ != nullptr && block.data != nullptr && block.size > 0) {
             if (FAILED(chain_->PushPcm(static_cast<const BYTE*>(block.data), block.size)))
                 trackIncomplete_ = true;
@@ -96,6 +96,7 @@ bool diskwriter_wma::process_chunk(sample_chunk& chunk) {
         return true;
     } catch (const CWMAException& failure) {
         ConsolePrint(console::severity_error, failure.Description().c_str());
+        PrintPlatformReason();
         return false;
     } catch (const std::exception& failure) {
         // Nothing may escape into the host; the track is reported as failed.
@@ -110,9 +111,9 @@ void diskwriter_wma::close() {
     if (chain_ != nullptr && !FinishChain())
         written = false;
 
-    const utf8_from_wide path(outputFileName_.c_str());
-    if (!HostFileExists(path.get()) || !written) {
+    if (!HostFileExists(BytesFromWidePath(outputFileName_.c_str()).c_str()) || !written) {
         ConsolePrint(console::severity_error, "Encoding failed");
+        PrintPlatformReason();
         return;
     }
     const std::string report =
@@ -121,9 +122,16 @@ void diskwriter_wma::close() {
         ConsolePrint(console::severity_information, report.c_str());
 }
 
+void diskwriter_wma::PrintPlatformReason() {
+    const std::string reason = TakePlatformReason();
+    if (!reason.empty())
+        ConsolePrint(console::severity_error, reason.c_str());
+}
+
 bool diskwriter_wma::FinishChain() {
     if (chain_ == nullptr)
         return true;
+    ForgetPlatformReason();
     const HRESULT finished = chain_->Finish();
     chain_.reset();
     return SUCCEEDED(finished);

@@ -64,6 +64,8 @@ private:
     // Finishes and destroys the held chain, if any; answers whether the chain
     // completed its file (true when there was no chain).
     bool FinishChain();
+    // A console line with the platform's words for its last failure, if it has any.
+    void PrintPlatformReason();
     // The custom profile name shown beside "Custom Profile".
     std::string CustomProfileName() const;
 
@@ -77,6 +79,7 @@ private:
 
     file_info_i trackInfo_;
     WAVEFORMATEX waveFormat_{};
+    WORD pcmBits_ = 16; // what the host's converter is asked for
     std::u16string outputFileName_;
     bool chainStarted_ = false;
     std::int32_t selectedPreset_ = 0;

@@ -60,6 +60,50 @@ std::string Utf8FromProfileUnits(const char16_t* units, std::size_t count) {
     return text;
 }
 
+namespace {
+
+std::string Utf8FromUtf8Bytes(const unsigned char* bytes, std::size_t size) {
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        bytes += 3;
+        size -= 3;
+    }
+    std::string text;
+    text.reserve(size);
+    const char* cursor = reinterpret_cast<const char*>(bytes);
+    std::size_t left = size;
+    while (left > 0 && *cursor != 0) {
+        std::uint32_t codePoint = 0;
+        const auto available = static_cast<std::uint32_t>(std::min<std::size_t>(left, 0xFFFFFFF0u));
+        std::uint32_t used = utf8_decode_char(cursor, &codePoint, available);
+        if (used == 0) { // a malformed byte stands for one replacement character
+            codePoint = kReplacementCharacter;
+            used = 1;
+        }
+        char encoded[6];
+        text.append(encoded, utf8_encode_char(codePoint, encoded));
+        cursor += used;
+        left -= used;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string Utf8FromProfileBytes(const unsigned char* bytes, std::size_t size) {
+    const bool littleMark = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    const bool bigMark = size >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
+    const bool littleText = size >= 2 && bytes[0] != 0 && bytes[1] == 0;
+    const bool bigText = size >= 2 && bytes[0] == 0 && bytes[1] != 0;
+    if (!littleMark && !bigMark && !littleText && !bigText)
+        return Utf8FromUtf8Bytes(bytes, size);
+    const bool big = bigMark || bigText;
+    std::vector<char16_t> units(size / 2);
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(big ? bytes[2 * i] << 8 | bytes[2 * i + 1]
+                                             : bytes[2 * i + 1] << 8 | bytes[2 * i]);
+    return Utf8FromProfileUnits(units.data(), units.size());
+}
+
 bool ReadProfileFile(const char* path, std::string& out) {
     const OpenedFile file(HostOpenFileForReading(path));
     if (file.get() == nullptr)
@@ -67,27 +111,23 @@ bool ReadProfileFile(const char* path, std::string& out) {
     const auto size = static_cast<std::int64_t>(file.get()->get_size());
     if (size < 0)
         return false;
-    const auto unitCount = static_cast<std::size_t>(size / 2);
-    std::vector<char16_t> units;
+    std::vector<unsigned char> bytes;
     try {
-        // One more zero unit ends the text whatever the file holds.
-        units.assign(unitCount + 1, 0);
+        bytes.assign(static_cast<std::size_t>(size), 0);
     } catch (const std::bad_alloc&) {
         return false;
     } catch (const std::length_error&) {
         return false;
     }
-    auto* cursor = reinterpret_cast<unsigned char*>(units.data());
-    std::uint64_t wanted = std::uint64_t{unitCount} * 2;
-    while (wanted > 0) {
-        const std::uint64_t got = file.get()->read(cursor, wanted);
-        if (got == 0 || got > wanted)
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const std::uint64_t got = file.get()->read(bytes.data() + filled, bytes.size() - filled);
+        if (got == 0 || got > bytes.size() - filled)
             break;
-        cursor += got;
-        wanted -= got;
+        filled += static_cast<std::size_t>(got);
     }
     try {
-        out = Utf8FromProfileUnits(units.data(), unitCount);
+        out = Utf8FromProfileBytes(bytes.data(), filled);
     } catch (const std::bad_alloc&) {
         return false;
     }

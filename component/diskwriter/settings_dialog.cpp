@@ -2,9 +2,11 @@
 // position for the custom profile text, which can be typed or loaded from a
 // ".prx" file.
 #include "diskwriter/diskwriter_wma.h"
+#include "diskwriter/profile_check.h"
 #include "diskwriter/profile_file.h"
 
 #include "entry/module_state.h"
+#include "resources/resource_ids.h"
 #include "vantrel/utf8api.h"
 
 #include <algorithm>
@@ -12,28 +14,21 @@
 
 namespace {
 
-constexpr UINT kSettingsDialogId = 116;
-constexpr UINT kQualitySlider = 1000;
-constexpr UINT kPresetNameLabel = 1001;
-constexpr UINT kPresetDescriptionLabel = 1003;
-constexpr UINT kCustomProfileBox = 1004;
-constexpr UINT kLoadButton = 1005;
-
 constexpr char kProfileFileFilter[] = "Windows Media Profiles (*.prx)|*.prx|All Files (*.*)|*.*";
 constexpr UINT kAllFilesFilterIndex = 2;
 
 int SliderPosition(HWND dialog) {
-    return static_cast<int>(uSendDlgItemMessage(dialog, kQualitySlider, TBM_GETPOS, 0, 0));
+    return static_cast<int>(uSendDlgItemMessage(dialog, IDC_QUALITY_SLIDER, TBM_GETPOS, 0, 0));
 }
 
 void SetSliderPosition(HWND dialog, int position) {
-    uSendDlgItemMessage(dialog, kQualitySlider, TBM_SETPOS, TRUE, position);
+    uSendDlgItemMessage(dialog, IDC_QUALITY_SLIDER, TBM_SETPOS, TRUE, position);
 }
 
 } // namespace
 
 bool diskwriter_wma::show_settings_dialog(HWND parent) {
-    const INT_PTR result = uDialogBox(ModuleInstance(), kSettingsDialogId, parent, &DialogProc,
+    const INT_PTR result = uDialogBox(ModuleInstance(), IDD_WMA_SETTINGS, parent, &DialogProc,
                                       reinterpret_cast<LPARAM>(this));
     // 1 after OK, 0 after Cancel; -1 when the dialog could not be shown.
     return result > 0;
@@ -60,12 +55,12 @@ INT_PTR diskwriter_wma::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         if (message != WM_COMMAND)
             return FALSE;
         switch (LOWORD(wParam)) {
-        case kCustomProfileBox:
+        case IDC_CUSTOM_PROFILE:
             if (HIWORD(wParam) != EN_CHANGE)
                 return FALSE;
             writer->OnCustomTextChanged(dialog);
             return TRUE;
-        case kLoadButton:
+        case IDC_LOAD_PROFILE:
             writer->OnLoadProfileFile(dialog);
             return TRUE;
         case IDOK:
@@ -84,10 +79,10 @@ INT_PTR diskwriter_wma::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 void diskwriter_wma::OnDialogInit(HWND dialog) {
     const std::int32_t count = presetLoader_.PresetCount();
-    uSendDlgItemMessage(dialog, kQualitySlider, TBM_SETRANGE, TRUE, MAKELPARAM(0, count));
+    uSendDlgItemMessage(dialog, IDC_QUALITY_SLIDER, TBM_SETRANGE, TRUE, MAKELPARAM(0, count));
     // A stored index outside the slider's range shows as its nearest end.
     SetSliderPosition(dialog, std::clamp(selectedPreset_, 0, count));
-    uSetDlgItemText(dialog, kCustomProfileBox, customProfile_.text());
+    uSetDlgItemText(dialog, IDC_CUSTOM_PROFILE, customProfile_.text());
     savedCustomProfile_ = customProfile_;
     RefreshDialogLabels(dialog);
 }
@@ -96,15 +91,15 @@ void diskwriter_wma::RefreshDialogLabels(HWND dialog) {
     const int position = SliderPosition(dialog);
     const std::int32_t count = presetLoader_.PresetCount();
     if (position == count) {
-        uSetDlgItemText(dialog, kPresetNameLabel, "Custom Profile");
-        uSetDlgItemText(dialog, kPresetDescriptionLabel, CustomProfileName().c_str());
+        uSetDlgItemText(dialog, IDC_PRESET_NAME, "Custom Profile");
+        uSetDlgItemText(dialog, IDC_PRESET_DESCRIPTION, CustomProfileName().c_str());
     } else if (position >= 0 && position < count) {
-        uSetDlgItemText(dialog, kPresetNameLabel, presetLoader_.PresetName(position).c_str());
-        uSetDlgItemText(dialog, kPresetDescriptionLabel,
+        uSetDlgItemText(dialog, IDC_PRESET_NAME, presetLoader_.PresetName(position).c_str());
+        uSetDlgItemText(dialog, IDC_PRESET_DESCRIPTION,
                         presetLoader_.PresetDescription(position).c_str());
     } else {
-        uSetDlgItemText(dialog, kPresetNameLabel, "");
-        uSetDlgItemText(dialog, kPresetDescriptionLabel, "");
+        uSetDlgItemText(dialog, IDC_PRESET_NAME, "");
+        uSetDlgItemText(dialog, IDC_PRESET_DESCRIPTION, "");
     }
 }
 
@@ -112,7 +107,7 @@ void diskwriter_wma::OnCustomTextChanged(HWND dialog) {
     // Typing selects the custom profile on the slider; the stored choice
     // changes only with OK.
     SetSliderPosition(dialog, presetLoader_.PresetCount());
-    uGetDlgItemText(dialog, kCustomProfileBox, &customProfile_);
+    uGetDlgItemText(dialog, IDC_CUSTOM_PROFILE, &customProfile_);
     RefreshDialogLabels(dialog);
 }
 
@@ -125,15 +120,24 @@ void diskwriter_wma::OnLoadProfileFile(HWND dialog) {
     std::string text;
     if (!ReadProfileFile(path.text(), text))
         return;
+    // A profile the writer cannot encode with is refused here, naming the file,
+    // rather than failing every track later.
+    const std::string problem = CustomProfileProblem(presetLoader_, text.c_str());
+    if (!problem.empty()) {
+        const std::string message =
+            std::string("The profile ") + path.text() + " cannot be used: " + problem;
+        MessageBoxA(dialog, message.c_str(), "", MB_OK);
+        return;
+    }
     customProfile_ = text.c_str();
-    uSetDlgItemText(dialog, kCustomProfileBox, customProfile_.text());
+    uSetDlgItemText(dialog, IDC_CUSTOM_PROFILE, customProfile_.text());
     SetSliderPosition(dialog, presetLoader_.PresetCount());
     RefreshDialogLabels(dialog);
 }
 
 void diskwriter_wma::OnDialogOk(HWND dialog) {
     const int position = SliderPosition(dialog);
-    uGetDlgItemText(dialog, kCustomProfileBox, &customProfile_);
+    uGetDlgItemText(dialog, IDC_CUSTOM_PROFILE, &customProfile_);
     if (position == presetLoader_.PresetCount() && customProfile_.is_empty()) {
         // Refused: the stored choice stays as it was, so Cancel still
         // leaves the writer exactly as before the dialog.

@@ -1,6 +1,6 @@
 #include "encoder/dshow_wma_encoder.h"
 
-#include "encoder/com_ref.h"
+#include "com/com_ref.h"
 #include "encoder/graph_helpers.h"
 #include "encoder/memory_audio_source.h"
 #include "errors/wma_exception.h"
@@ -27,14 +27,6 @@ IBaseFilter* AsFilter(CMemoryAudioSource* source) {
 }
 
 } // namespace
-
-DShowWMAEncoder::ComPairing::ComPairing() {
-    CoInitialize(nullptr); // an apartment the thread already has is fine too
-}
-
-DShowWMAEncoder::ComPairing::~ComPairing() {
-    CoUninitialize();
-}
 
 DShowWMAEncoder::DShowWMAEncoder() = default;
 

@@ -4,6 +4,7 @@
 // graph streams on the source's worker thread.
 #pragma once
 
+#include "com/com_pairing.h"
 #include "platform/wmsdk.h"
 
 #include <string>
@@ -34,14 +35,6 @@ public:
     HRESULT Finish();
 
 private:
-    // Balances the constructor's CoInitialize even when the constructor raises.
-    struct ComPairing {
-        ComPairing();
-        ~ComPairing();
-        ComPairing(const ComPairing&) = delete;
-        ComPairing& operator=(const ComPairing&) = delete;
-    };
-
     HRESULT BuildGraph();
     HRESULT ReleaseGraph();
     // What WaitForCompletion's outcome says about the graph.

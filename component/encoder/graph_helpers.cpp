@@ -1,6 +1,6 @@
 #include "encoder/graph_helpers.h"
 
-#include "encoder/com_ref.h"
+#include "com/com_ref.h"
 #include "platform/win32_api.h"
 
 #include <cstdint>

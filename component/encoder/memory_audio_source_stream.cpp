@@ -116,7 +116,19 @@ HRESULT CMemoryAudioSourceStream::PushLoop() {
     return hr;
 }
 
+// Running again after a stop takes blocks again; what the earlier run left
+// in the queue is dropped.
+HRESULT CMemoryAudioSourceStream::OnActivate() {
+    if (!HasWorker()) {
+        queue_.Reopen();
+    }
+    return CSourceStream::OnActivate();
+}
+
 HRESULT CMemoryAudioSourceStream::OnDeactivate() {
+    // A worker waiting for a block wakes with a failure once the queue closes;
+    // that is the stop, not an error of the stream.
+    MarkStopping();
     queue_.Close();
     return CSourceStream::OnDeactivate();
 }

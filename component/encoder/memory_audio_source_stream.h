@@ -22,6 +22,7 @@ public:
     HRESULT PushLoop() override;
     // Stopping closes the queue first: a worker waiting for a block wakes up
     // and answers the stop even when no end marker was queued.
+    HRESULT OnActivate() override;
     HRESULT OnDeactivate() override;
 
     HRESULT ValidateMediaType(const AM_MEDIA_TYPE* type) override;

@@ -10,9 +10,7 @@ PcmBlockQueue::PcmBlockQueue(LONG capacity)
 }
 
 PcmBlockQueue::~PcmBlockQueue() {
-    for (std::uint64_t taken = takeCount_; taken < putCount_; ++taken) {
-        delete slots_[taken % static_cast<std::uint64_t>(capacity_)];
-    }
+    FreeStoredBlocks();
     DeleteCriticalSection(&lock_);
     if (freeSlots_ != nullptr) {
         CloseHandle(freeSlots_);
@@ -69,6 +67,28 @@ void PcmBlockQueue::Close() {
     // woken thread passes the wake-up on to the next.
     ReleaseSemaphore(freeSlots_, 1, nullptr);
     ReleaseSemaphore(filledSlots_, 1, nullptr);
+}
+
+void PcmBlockQueue::Reopen() {
+    EnterCriticalSection(&lock_);
+    if (closed_) {
+        FreeStoredBlocks();
+        putCount_ = takeCount_ = 0;
+        // The wake-ups that closing set going are still counted in the
+        // semaphores: start both afresh.
+        CloseHandle(freeSlots_);
+        CloseHandle(filledSlots_);
+        freeSlots_ = CreateSemaphoreA(nullptr, capacity_, capacity_, nullptr);
+        filledSlots_ = CreateSemaphoreA(nullptr, 0, capacity_, nullptr);
+        closed_ = false;
+    }
+    LeaveCriticalSection(&lock_);
+}
+
+void PcmBlockQueue::FreeStoredBlocks() {
+    for (std::uint64_t taken = takeCount_; taken < putCount_; ++taken) {
+        delete slots_[taken % static_cast<std::uint64_t>(capacity_)];
+    }
 }
 
 bool PcmBlockQueue::IsClosed() {

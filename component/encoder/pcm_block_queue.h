@@ -2,7 +2,8 @@
 // and the source stream's worker thread. A null block marks the end of the
 // stream. Once closed, the queue takes and hands out nothing more, and every
 // thread waiting on it is released with a failure: a producer can never be
-// left waiting for a worker that has stopped taking blocks.
+// left waiting for a worker that has stopped taking blocks. A closed queue is
+// opened again, empty, when its stream runs again.
 #pragma once
 
 #include "platform/win32_api.h"
@@ -29,8 +30,12 @@ public:
     // Releases every waiting thread; blocks still stored are freed with the queue.
     void Close();
     bool IsClosed();
+    // Empties a closed queue and takes blocks again. Only while no thread uses it.
+    void Reopen();
 
 private:
+    void FreeStoredBlocks();
+
     HANDLE freeSlots_;
     HANDLE filledSlots_;
     CRITICAL_SECTION lock_{};

@@ -33,6 +33,16 @@ file_system* OwnerOf(host_api& api, const char* canonicalPath) {
     }
 }
 
+// The file system that owns `path`, with one reference, and the path in its
+// canonical form; null without a host, a path or an owner.
+file_system* OwnerOfPath(const char* path, std::string& canonical) {
+    host_api* api = HostApi();
+    if (api == nullptr || path == nullptr)
+        return nullptr;
+    canonical = CanonicalPath(*api, path);
+    return OwnerOf(*api, canonical.c_str());
+}
+
 } // namespace
 
 void ConsolePrint(std::int32_t severity, const char* text) {
@@ -47,11 +57,8 @@ void ConsolePrint(std::int32_t severity, const char* text) {
 }
 
 bool HostFileExists(const char* path) {
-    host_api* api = HostApi();
-    if (api == nullptr || path == nullptr)
-        return false;
-    const std::string canonical = CanonicalPath(*api, path);
-    file_system* owner = OwnerOf(*api, canonical.c_str());
+    std::string canonical;
+    file_system* owner = OwnerOfPath(path, canonical);
     if (owner == nullptr)
         return false;
     const bool exists = owner->file_exists(canonical.c_str());
@@ -60,11 +67,8 @@ bool HostFileExists(const char* path) {
 }
 
 file_object* HostOpenFileForReading(const char* path) {
-    host_api* api = HostApi();
-    if (api == nullptr || path == nullptr)
-        return nullptr;
-    const std::string canonical = CanonicalPath(*api, path);
-    file_system* owner = OwnerOf(*api, canonical.c_str());
+    std::string canonical;
+    file_system* owner = OwnerOfPath(path, canonical);
     if (owner == nullptr)
         return nullptr;
     file_object* file = owner->create_file(canonical.c_str());

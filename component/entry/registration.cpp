@@ -33,8 +33,8 @@ public:
 
 constexpr char kComponentName[] = "WMA Encoder";
 constexpr char kComponentVersion[] = "1.2";
-constexpr char kAboutText[] = "WMA Encoder for vantrel, (c) Halvard Brenn "
-                              "<halvard.brenn@ostrel-audio.example>\n"
+constexpr char kAboutText[] = "WMA Encoder for vantrel, (c) the ostrel authors; report problems "
+                              "on the project's issue tracker\n"
                               "Build Date:" __DATE__ " " __TIME__;
 
 diskwriter_factory_t<diskwriter_wma> g_diskwriterFactory;

@@ -1,7 +1,6 @@
 #include "filters/base_filter.h"
 
 #include <climits>
-#include <new>
 
 #include "filters/base_pin.h"
 #include "filters/pin_enumerator.h"
@@ -162,13 +161,7 @@ HRESULT CBaseFilter::EnumPins(IEnumPins** enumerator) {
     if (enumerator == nullptr) {
         return E_POINTER;
     }
-    auto* created = new (std::nothrow) CPinEnumerator(this, nullptr);
-    if (created == nullptr) {
-        *enumerator = nullptr;
-        return E_OUTOFMEMORY;
-    }
-    *enumerator = created;
-    return S_OK;
+    return HandOutNewEnumerator<CPinEnumerator>(enumerator, this, nullptr);
 }
 
 HRESULT CBaseFilter::FindPin(LPCWSTR id, IPin** pin) {

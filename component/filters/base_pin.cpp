@@ -1,7 +1,6 @@
 #include "filters/base_pin.h"
 
 #include <cstring>
-#include <new>
 
 #include "filters/base_filter.h"
 #include "filters/media_type_enumerator.h"
@@ -56,22 +55,6 @@ ULONG CBasePin::InnerRelease() {
     return filter_->Release();
 }
 
-int CBasePin::TypeListVersion() {
-    return typeListVersion_;
-}
-
-HRESULT CBasePin::OnActivate() {
-    return S_OK;
-}
-
-HRESULT CBasePin::OnDeactivate() {
-    return S_OK;
-}
-
-HRESULT CBasePin::OnRunning(REFERENCE_TIME /*start*/) {
-    return S_OK;
-}
-
 HRESULT CBasePin::AdoptMediaType(const AM_MEDIA_TYPE* type) {
     HRESULT hr = connectionType_.AssignFrom(*type);
     return FAILED(hr) ? hr : S_OK;
@@ -105,18 +88,26 @@ void CBasePin::DropPeer() {
     }
 }
 
-HRESULT CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
-    if (receivePin == nullptr) {
-        return E_POINTER;
-    }
-    CLockGuard guard(*lock_);
+HRESULT CBasePin::CanConnectNow() const {
     if (IsConnected()) {
         return VFW_E_ALREADY_CONNECTED;
     }
     if (!filter_->IsStopped() && !canReconnectWhenActive_) {
         return VFW_E_NOT_STOPPED;
     }
-    HRESULT hr = NegotiateType(receivePin, type);
+    return S_OK;
+}
+
+HRESULT CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
+    if (receivePin == nullptr) {
+        return E_POINTER;
+    }
+    CLockGuard guard(*lock_);
+    HRESULT hr = CanConnectNow();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = NegotiateType(receivePin, type);
     if (SUCCEEDED(hr)) {
         return S_OK;
     }
@@ -212,13 +203,11 @@ HRESULT CBasePin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) 
         return E_POINTER;
     }
     CLockGuard guard(*lock_);
-    if (IsConnected()) {
-        return VFW_E_ALREADY_CONNECTED;
+    HRESULT hr = CanConnectNow();
+    if (FAILED(hr)) {
+        return hr;
     }
-    if (!filter_->IsStopped() && !canReconnectWhenActive_) {
-        return VFW_E_NOT_STOPPED;
-    }
-    HRESULT hr = VetConnection(connector);
+    hr = VetConnection(connector);
     if (SUCCEEDED(hr)) {
         hr = ValidateMediaType(type);
         if (hr != S_OK) {
@@ -337,30 +326,11 @@ HRESULT CBasePin::EnumMediaTypes(IEnumMediaTypes** enumerator) {
     if (enumerator == nullptr) {
         return E_POINTER;
     }
-    auto* created = new (std::nothrow) CMediaTypeEnumerator(this, nullptr);
-    if (created == nullptr) {
-        *enumerator = nullptr;
-        return E_OUTOFMEMORY;
-    }
-    *enumerator = created;
-    return S_OK;
+    return HandOutNewEnumerator<CMediaTypeEnumerator>(enumerator, this, nullptr);
 }
 
 HRESULT CBasePin::QueryInternalConnections(IPin** /*pins*/, ULONG* /*count*/) {
     return E_NOTIMPL;
-}
-
-// An output pin receives no stream events from downstream.
-HRESULT CBasePin::EndOfStream() {
-    return E_UNEXPECTED;
-}
-
-HRESULT CBasePin::BeginFlush() {
-    return E_UNEXPECTED;
-}
-
-HRESULT CBasePin::EndFlush() {
-    return E_UNEXPECTED;
 }
 
 HRESULT CBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {

@@ -21,10 +21,10 @@ public:
     ULONG InnerRelease() override;
 
     // Hooks of the inner table, in order.
-    virtual int TypeListVersion();
-    virtual HRESULT OnActivate();
-    virtual HRESULT OnDeactivate();
-    virtual HRESULT OnRunning(REFERENCE_TIME start);
+    virtual int TypeListVersion() { return typeListVersion_; }
+    virtual HRESULT OnActivate() { return S_OK; }
+    virtual HRESULT OnDeactivate() { return S_OK; }
+    virtual HRESULT OnRunning(REFERENCE_TIME /*start*/) { return S_OK; }
     // S_OK accepts the type; anything else rejects it.
     virtual HRESULT ValidateMediaType(const AM_MEDIA_TYPE* type) = 0;
     virtual HRESULT AdoptMediaType(const AM_MEDIA_TYPE* type);
@@ -49,9 +49,10 @@ public:
     HRESULT QueryAccept(const AM_MEDIA_TYPE* type) override;
     HRESULT EnumMediaTypes(IEnumMediaTypes** enumerator) override;
     HRESULT QueryInternalConnections(IPin** pins, ULONG* count) override;
-    HRESULT EndOfStream() override;
-    HRESULT BeginFlush() override;
-    HRESULT EndFlush() override;
+    // An output pin receives no stream events from downstream.
+    HRESULT EndOfStream() override { return E_UNEXPECTED; }
+    HRESULT BeginFlush() override { return E_UNEXPECTED; }
+    HRESULT EndFlush() override { return E_UNEXPECTED; }
     HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
     // IQualityControl
     HRESULT Notify(IBaseFilter* self, Quality quality) override;
@@ -67,6 +68,9 @@ public:
     double SegmentRate() const { return segmentRate_; }
 
 protected:
+    // Either end of a connection: refused while connected, or while the
+    // filter runs unless the pin allows that. Called with the lock held.
+    HRESULT CanConnectNow() const;
     HRESULT NegotiateType(IPin* receivePin, const AM_MEDIA_TYPE* type);
     HRESULT TryTypeList(IPin* receivePin, const AM_MEDIA_TYPE* partial,
                         IEnumMediaTypes* enumerator);

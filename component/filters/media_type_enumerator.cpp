@@ -1,11 +1,9 @@
 #include "filters/media_type_enumerator.h"
 
 #include <climits>
-#include <new>
 
 #include "filters/base_pin.h"
 #include "filters/media_type.h"
-#include "filters/unknown.h"
 #include "platform/win32_api.h"
 
 CMediaTypeEnumerator::CMediaTypeEnumerator(CBasePin* pin, const CMediaTypeEnumerator* copySource)
@@ -25,29 +23,6 @@ CMediaTypeEnumerator::~CMediaTypeEnumerator() {
 
 bool CMediaTypeEnumerator::OutOfSync() const {
     return pin_->TypeListVersion() != version_;
-}
-
-HRESULT CMediaTypeEnumerator::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (iid == IID_IEnumMediaTypes || iid == IID_IUnknown) {
-        return HandOutInterface(static_cast<IEnumMediaTypes*>(this), object);
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CMediaTypeEnumerator::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&references_));
-}
-
-ULONG CMediaTypeEnumerator::Release() {
-    LONG count = InterlockedDecrement(&references_);
-    if (count == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(count);
 }
 
 HRESULT CMediaTypeEnumerator::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
@@ -115,11 +90,5 @@ HRESULT CMediaTypeEnumerator::Clone(IEnumMediaTypes** copy) {
         *copy = nullptr;
         return VFW_E_ENUM_OUT_OF_SYNC;
     }
-    auto* created = new (std::nothrow) CMediaTypeEnumerator(pin_, this);
-    if (created == nullptr) {
-        *copy = nullptr;
-        return E_OUTOFMEMORY;
-    }
-    *copy = created;
-    return S_OK;
+    return HandOutNewEnumerator(copy, pin_, this);
 }

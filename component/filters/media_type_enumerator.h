@@ -3,23 +3,21 @@
 // DeleteMediaRecord.
 #pragma once
 
+#include "filters/enumerator_base.h"
 #include "platform/dshow.h"
 
 class CBasePin;
 
-class CMediaTypeEnumerator final : public IEnumMediaTypes {
+class CMediaTypeEnumerator final : public CEnumeratorBase<IEnumMediaTypes, IID_IEnumMediaTypes> {
 public:
     // Holds one reference on the pin (and so on its filter).
     CMediaTypeEnumerator(CBasePin* pin, const CMediaTypeEnumerator* copySource);
 
-    HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override;
     HRESULT Skip(ULONG count) override;
     HRESULT Reset() override;
     HRESULT Clone(IEnumMediaTypes** copy) override;
-    virtual ~CMediaTypeEnumerator();
+    ~CMediaTypeEnumerator() override;
 
 private:
     bool OutOfSync() const;
@@ -27,5 +25,4 @@ private:
     int position_ = 0;
     CBasePin* pin_;
     int version_ = 0;
-    volatile LONG references_ = 1;
 };

@@ -1,11 +1,9 @@
 #include "filters/pin_enumerator.h"
 
 #include <algorithm>
-#include <new>
 
 #include "filters/base_filter.h"
 #include "filters/base_pin.h"
-#include "filters/unknown.h"
 #include "platform/win32_api.h"
 
 CPinEnumerator::CPinEnumerator(CBaseFilter* filter, const CPinEnumerator* copySource)
@@ -34,29 +32,6 @@ void CPinEnumerator::Refresh() {
     version_ = filter_->PinListVersion();
     pinCount_ = filter_->PinCount();
     position_ = 0;
-}
-
-HRESULT CPinEnumerator::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (iid == IID_IEnumPins || iid == IID_IUnknown) {
-        return HandOutInterface(static_cast<IEnumPins*>(this), object);
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CPinEnumerator::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&references_));
-}
-
-ULONG CPinEnumerator::Release() {
-    LONG count = InterlockedDecrement(&references_);
-    if (count == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(count);
 }
 
 HRESULT CPinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
@@ -127,11 +102,5 @@ HRESULT CPinEnumerator::Clone(IEnumPins** copy) {
         *copy = nullptr;
         return VFW_E_ENUM_OUT_OF_SYNC;
     }
-    auto* created = new (std::nothrow) CPinEnumerator(filter_, this);
-    if (created == nullptr) {
-        *copy = nullptr;
-        return E_OUTOFMEMORY;
-    }
-    *copy = created;
-    return S_OK;
+    return HandOutNewEnumerator(copy, filter_, this);
 }

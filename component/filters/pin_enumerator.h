@@ -2,25 +2,23 @@
 // makes the enumerator refresh (Next) or report that it is out of sync.
 #pragma once
 
+#include "filters/enumerator_base.h"
 #include "filters/pointer_list.h"
 #include "platform/dshow.h"
 
 class CBaseFilter;
 
-class CPinEnumerator final : public IEnumPins {
+class CPinEnumerator final : public CEnumeratorBase<IEnumPins, IID_IEnumPins> {
 public:
     // Holds one reference on the filter. With a copy source, takes over its
     // position, snapshot and returned pins.
     CPinEnumerator(CBaseFilter* filter, const CPinEnumerator* copySource);
 
-    HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT Next(ULONG count, IPin** pins, ULONG* fetched) override;
     HRESULT Skip(ULONG count) override;
     HRESULT Reset() override;
     HRESULT Clone(IEnumPins** copy) override;
-    virtual ~CPinEnumerator();
+    ~CPinEnumerator() override;
 
 private:
     bool OutOfSync() const;
@@ -30,6 +28,5 @@ private:
     int pinCount_ = 0;
     CBaseFilter* filter_;
     int version_ = 0;
-    volatile LONG references_ = 1;
     CPointerList returned_;
 };

@@ -20,22 +20,6 @@ CSourceStream::~CSourceStream() {
     source_->DetachStream(this);
 }
 
-HRESULT CSourceStream::OnWorkerStart() {
-    return S_OK;
-}
-
-HRESULT CSourceStream::OnWorkerExit() {
-    return S_OK;
-}
-
-HRESULT CSourceStream::OnStreamBegin() {
-    return S_OK;
-}
-
-HRESULT CSourceStream::ProposeSingleType(AM_MEDIA_TYPE* /*type*/) {
-    return E_UNEXPECTED;
-}
-
 HRESULT CSourceStream::OnActivate() {
     CLockGuard guard(*source_->StateLock());
     if (source_->IsStreaming()) {
@@ -44,6 +28,7 @@ HRESULT CSourceStream::OnActivate() {
     if (!IsConnected()) {
         return S_OK; // an unconnected stream has no worker
     }
+    stopping_.store(false);
     HRESULT hr = CBaseOutputPin::OnActivate();
     if (FAILED(hr)) {
         return hr;
@@ -68,6 +53,7 @@ HRESULT CSourceStream::OnDeactivate() {
     if (!IsConnected()) {
         return S_OK;
     }
+    MarkStopping();
     // Decommitting first wakes a worker waiting for a free buffer, so it
     // reaches its next command check.
     HRESULT hr = CBaseOutputPin::OnDeactivate();
@@ -161,6 +147,10 @@ HRESULT CSourceStream::PushLoop() {
         // The data did not end, it failed: downstream gets no end of stream, so a
         // renderer never finishes a cut-off stream as if it were whole (a file
         // writer would otherwise replace an older file with a truncated one).
+        // A fill that failed because the stream is being stopped is no error.
+        if (stopping_.load()) {
+            return S_OK;
+        }
         source_->RaiseGraphEvent(EC_ERRORABORT, hr, 0);
         return hr;
     }

@@ -8,6 +8,8 @@
 // waits for the worker to answer.
 #pragma once
 
+#include <atomic>
+
 #include "filters/base_output_pin.h"
 #include "filters/source.h"
 #include "filters/worker_thread.h"
@@ -30,14 +32,15 @@ public:
     // Worker-side table, in order after WorkerMain and the destructor.
     DWORD WorkerMain() override;
     // Fills one empty sample: S_OK delivers it, S_FALSE ends the data, anything
-    // else aborts the stream with that code. Runs on the worker thread.
+    // else aborts the stream with that code, unless the stream is being stopped
+    // (the fill then failed because of the stop). Runs on the worker thread.
     virtual HRESULT FillSample(IMediaSample* sample) = 0;
-    virtual HRESULT OnWorkerStart();
-    virtual HRESULT OnWorkerExit();
-    virtual HRESULT OnStreamBegin();
+    virtual HRESULT OnWorkerStart() { return S_OK; }
+    virtual HRESULT OnWorkerExit() { return S_OK; }
+    virtual HRESULT OnStreamBegin() { return S_OK; }
     virtual HRESULT PushLoop();
     // The one type this stream offers, for the default media-type hooks.
-    virtual HRESULT ProposeSingleType(AM_MEDIA_TYPE* type);
+    virtual HRESULT ProposeSingleType(AM_MEDIA_TYPE* /*type*/) { return E_UNEXPECTED; }
 
     HRESULT OnActivate() override;
     HRESULT OnDeactivate() override;
@@ -50,6 +53,11 @@ public:
     HRESULT HaltWorker() { return SendCommand(Halt); }
     HRESULT QuitWorker() { return SendCommand(Quit); }
 
+protected:
+    // From here until the next activation, a failed fill is the stop's doing.
+    void MarkStopping() { stopping_.store(true); }
+
 private:
     CSource* source_;
+    std::atomic<bool> stopping_{false};
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/win32_types.h"
+#include "vantrel/wma_config_block.h"
 
 struct PresetRow {
     const char* name;
@@ -10,5 +11,5 @@ struct PresetRow {
     UINT profileTextId;
 };
 
-inline constexpr int kBuiltInPresetCount = 9;
+inline constexpr int kBuiltInPresetCount = wma_config::preset_count;
 extern const PresetRow BuiltInPresets[kBuiltInPresetCount];

@@ -15,14 +15,6 @@ constexpr int kProfileTextBufferSize = 4096;
 
 } // namespace
 
-WMAPresetLoader::ComPairing::ComPairing() {
-    CoInitialize(nullptr); // an apartment the thread already has is fine too
-}
-
-WMAPresetLoader::ComPairing::~ComPairing() {
-    CoUninitialize();
-}
-
 WMAPresetLoader::WMAPresetLoader() {
     const HRESULT hr = WMCreateProfileManager(&profileManager_);
     if (FAILED(hr)) {

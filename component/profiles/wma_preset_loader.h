@@ -2,6 +2,7 @@
 // from a preset's text or from a custom profile text.
 #pragma once
 
+#include "com/com_pairing.h"
 #include "platform/wmsdk.h"
 
 #include <string>
@@ -33,14 +34,6 @@ public:
     HRESULT LoadCustomProfile(const WCHAR* text, IWMProfile** profile) const;
 
 private:
-    // Balances the constructor's CoInitialize even when the constructor raises.
-    struct ComPairing {
-        ComPairing();
-        ~ComPairing();
-        ComPairing(const ComPairing&) = delete;
-        ComPairing& operator=(const ComPairing&) = delete;
-    };
-
     void FillPresets();
     const WMAPreset& PresetAt(int index) const;
 

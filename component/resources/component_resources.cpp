@@ -6,7 +6,7 @@
 #include "resources/settings_dialog.h"
 
 const ModuleResources* ComponentResources() {
-    static const ModuleResources resources = {ProfileStrings, kProfileStringCount, &SettingsDialog,
-                                              1};
+    static const ModuleResources resources = {ProfileStrings(), kProfileStringCount,
+                                              &SettingsDialog, 1};
     return &resources;
 }

@@ -5,4 +5,5 @@
 #include "platform/win32_api.h"
 
 inline constexpr int kProfileStringCount = 9;
-extern const StringResource ProfileStrings[kProfileStringCount];
+// Built on first use; the table lives as long as the module.
+const StringResource* ProfileStrings();

@@ -12,6 +12,43 @@ namespace {
 
 constexpr std::uint32_t kIntMax = std::numeric_limits<int>::max();
 
+// Ends the text after what a platform conversion wrote (nothing on failure).
+template <class Unit> std::uint32_t terminate_after(Unit* target, int written) {
+    if (written < 0) {
+        written = 0;
+    }
+    target[written] = 0;
+    return static_cast<std::uint32_t>(written);
+}
+
+// Converts between two narrow encodings through UTF-16 in a scratch buffer.
+std::uint32_t convert_through_wide(const char* source, char* target, std::uint32_t max,
+                                   std::uint32_t (*to_wide)(const char*, char16_t*, std::uint32_t),
+                                   std::uint32_t (*from_wide)(const char16_t*, char*,
+                                                              std::uint32_t)) {
+    const std::uint32_t n = strlen_max(source, max);
+    scratch_buffer wide((std::uint64_t{n} + 1) * sizeof(char16_t));
+    if (!wide.ok()) {
+        target[0] = 0;
+        return 0;
+    }
+    const std::uint32_t units = to_wide(source, wide.as<char16_t>(), n);
+    return from_wide(wide.as<char16_t>(), target, units);
+}
+
+// Appends `n` units of `source` to `out`, converted to UTF-8 (at most three
+// bytes a unit) in a scratch buffer.
+template <class Unit>
+bool append_through_utf8(string8& out, const Unit* source, std::uint32_t n,
+                         std::uint32_t (*to_utf8)(const Unit*, char*, std::uint32_t)) {
+    scratch_buffer utf8(3 * std::uint64_t{n} + 1);
+    if (!utf8.ok()) {
+        return false;
+    }
+    const std::uint32_t bytes = to_utf8(source, utf8.as<char>(), n);
+    return out.append_bytes(utf8.as<char>(), bytes) != nullptr;
+}
+
 } // namespace
 
 std::uint32_t convert_ansi_to_wide(const char* source, char16_t* target, std::uint32_t max) {
@@ -22,11 +59,7 @@ std::uint32_t convert_ansi_to_wide(const char* source, char16_t* target, std::ui
         written = MultiByteToWideChar(CP_ACP, 0, source, static_cast<int>(n), target,
                                       static_cast<int>(n + 1));
     }
-    if (written < 0) {
-        written = 0;
-    }
-    target[written] = 0;
-    return static_cast<std::uint32_t>(written);
+    return terminate_after(target, written);
 }
 
 std::uint32_t convert_wide_to_ansi(const char16_t* source, char* target, std::uint32_t max) {
@@ -37,51 +70,21 @@ std::uint32_t convert_wide_to_ansi(const char16_t* source, char* target, std::ui
         written = WideCharToMultiByte(CP_ACP, 0, source, static_cast<int>(n), target,
                                       static_cast<int>(3 * n + 1), nullptr, nullptr);
     }
-    if (written < 0) {
-        written = 0;
-    }
-    target[written] = 0;
-    return static_cast<std::uint32_t>(written);
+    return terminate_after(target, written);
 }
 
 std::uint32_t convert_utf8_to_ansi(const char* source, char* target, std::uint32_t max) {
-    const std::uint32_t n = strlen_max(source, max);
-    scratch_buffer wide((std::uint64_t{n} + 1) * sizeof(char16_t));
-    if (!wide.ok()) {
-        target[0] = 0;
-        return 0;
-    }
-    const std::uint32_t units = convert_utf8_to_wide(source, wide.as<char16_t>(), n);
-    return convert_wide_to_ansi(wide.as<char16_t>(), target, units);
+    return convert_through_wide(source, target, max, convert_utf8_to_wide, convert_wide_to_ansi);
 }
 
 std::uint32_t convert_ansi_to_utf8(const char* source, char* target, std::uint32_t max) {
-    const std::uint32_t n = strlen_max(source, max);
-    scratch_buffer wide((std::uint64_t{n} + 1) * sizeof(char16_t));
-    if (!wide.ok()) {
-        target[0] = 0;
-        return 0;
-    }
-    const std::uint32_t units = convert_ansi_to_wide(source, wide.as<char16_t>(), n);
-    return convert_wide_to_utf8(wide.as<char16_t>(), target, units);
+    return convert_through_wide(source, target, max, convert_ansi_to_wide, convert_wide_to_utf8);
 }
 
 bool string8::append_ansi(const char* source, std::uint32_t max) {
-    const std::uint32_t n = strlen_max(source, max);
-    scratch_buffer utf8(3 * std::uint64_t{n} + 1);
-    if (!utf8.ok()) {
-        return false;
-    }
-    const std::uint32_t bytes = convert_ansi_to_utf8(source, utf8.as<char>(), n);
-    return append_bytes(utf8.as<char>(), bytes) != nullptr;
+    return append_through_utf8(*this, source, strlen_max(source, max), convert_ansi_to_utf8);
 }
 
 bool string8::append_wide(const char16_t* source, std::uint32_t max) {
-    const std::uint32_t n = wcslen_max(source, max);
-    scratch_buffer utf8(3 * std::uint64_t{n} + 1);
-    if (!utf8.ok()) {
-        return false;
-    }
-    const std::uint32_t bytes = convert_wide_to_utf8(source, utf8.as<char>(), n);
-    return append_bytes(utf8.as<char>(), bytes) != nullptr;
+    return append_through_utf8(*this, source, wcslen_max(source, max), convert_wide_to_utf8);
 }

@@ -2,34 +2,42 @@
 // destruction. When memory runs out they hold the empty text.
 #pragma once
 
+#include "sdk/heap.h"
 #include "vantrel/string_base.h"
 
+#include <cstddef>
 #include <cstdint>
 
-class wide_from_utf8 {
+template <class Unit> class converted_text {
 public:
-    explicit wide_from_utf8(const char* source, std::uint32_t max = string_base::until_nul);
-    wide_from_utf8(const wide_from_utf8&) = delete;
-    wide_from_utf8& operator=(const wide_from_utf8&) = delete;
-    ~wide_from_utf8();
+    converted_text(const converted_text&) = delete;
+    converted_text& operator=(const converted_text&) = delete;
+    ~converted_text() { sdk_heap::release(buffer_); }
 
-    const char16_t* get() const;
-    operator const char16_t*() const { return get(); }
+    const Unit* get() const {
+        static constexpr Unit kEmpty[1] = {0};
+        return buffer_ != nullptr ? buffer_ : kEmpty;
+    }
+    operator const Unit*() const { return get(); }
+
+protected:
+    converted_text() = default;
+    // Room for `units` units, held until destruction; null when memory ran out.
+    Unit* allocate(std::size_t units) {
+        buffer_ = static_cast<Unit*>(sdk_heap::allocate(units * sizeof(Unit)));
+        return buffer_;
+    }
 
 private:
-    char16_t* buffer_ = nullptr;
+    Unit* buffer_ = nullptr;
 };
 
-class utf8_from_wide {
+class wide_from_utf8 final : public converted_text<char16_t> {
+public:
+    explicit wide_from_utf8(const char* source, std::uint32_t max = string_base::until_nul);
+};
+
+class utf8_from_wide final : public converted_text<char> {
 public:
     explicit utf8_from_wide(const char16_t* source, std::uint32_t max = string_base::until_nul);
-    utf8_from_wide(const utf8_from_wide&) = delete;
-    utf8_from_wide& operator=(const utf8_from_wide&) = delete;
-    ~utf8_from_wide();
-
-    const char* get() const;
-    operator const char*() const { return get(); }
-
-private:
-    char* buffer_ = nullptr;
 };

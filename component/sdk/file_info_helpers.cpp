@@ -63,6 +63,18 @@ std::int32_t put_formatted(file_info& info, const char* name, double value, std:
     return info.info_put(name, text.text());
 }
 
+// Hands both texts, converted from the ANSI code page to UTF-8, to `store`;
+// -1 when memory runs out.
+template <class Store>
+std::int32_t with_utf8_from_ansi(const char* name, const char* value, Store store) {
+    string8 name_utf8;
+    string8 value_utf8;
+    if (!name_utf8.append_ansi(name) || !value_utf8.append_ansi(value)) {
+        return -1;
+    }
+    return store(name_utf8.text(), value_utf8.text());
+}
+
 } // namespace
 
 void file_info::reset_info() {
@@ -129,21 +141,15 @@ std::int32_t file_info::meta_set_wide(const char16_t* name, const char16_t* valu
 }
 
 std::int32_t file_info::meta_append_ansi(const char* name, const char* value) {
-    string8 name_utf8;
-    string8 value_utf8;
-    if (!name_utf8.append_ansi(name) || !value_utf8.append_ansi(value)) {
-        return -1;
-    }
-    return meta_append(name_utf8.text(), value_utf8.text());
+    return with_utf8_from_ansi(name, value, [this](const char* name_utf8, const char* value_utf8) {
+        return meta_append(name_utf8, value_utf8);
+    });
 }
 
 std::int32_t file_info::meta_set_ansi(const char* name, const char* value) {
-    string8 name_utf8;
-    string8 value_utf8;
-    if (!name_utf8.append_ansi(name) || !value_utf8.append_ansi(value)) {
-        return -1;
-    }
-    return meta_set(name_utf8.text(), value_utf8.text());
+    return with_utf8_from_ansi(name, value, [this](const char* name_utf8, const char* value_utf8) {
+        return meta_set(name_utf8, value_utf8);
+    });
 }
 
 const char* file_info::info_value_of(const char* name) const {

@@ -15,6 +15,41 @@ std::uint32_t mul_div_rounded(std::uint32_t a, std::uint32_t b, std::uint32_t c)
     return result > kMaxValues ? 0xFFFFFFFFu : static_cast<std::uint32_t>(result);
 }
 
+// Gives the chunk `samples` x `channels` values, written by `fill`, and that
+// format; a count past 32 bits or a refused allocation leaves it reset.
+template <class Fill>
+bool assign_values(sample_chunk& chunk, std::uint32_t samples, std::uint32_t channels,
+                   std::uint32_t rate, Fill fill) {
+    const std::uint64_t values = std::uint64_t{samples} * channels;
+    sample_t* data =
+        values <= kMaxValues ? chunk.ensure_capacity(static_cast<std::uint32_t>(values)) : nullptr;
+    if (data == nullptr && values > 0) {
+        chunk.reset();
+        return false;
+    }
+    if (values > 0) {
+        fill(data, values);
+    }
+    chunk.set_sample_count(samples);
+    chunk.set_channel_count(channels);
+    chunk.set_sample_rate(rate);
+    return true;
+}
+
+// Sets every value whose exponent bits are all zero and whose mantissa is
+// not (a subnormal) to zero; the bits are read, never the value.
+template <class Bits, class Value>
+void flush_subnormals(Value* values, std::uint32_t count, Bits exponentMask, Bits mantissaMask) {
+    static_assert(sizeof(Bits) == sizeof(Value));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        Bits bits;
+        std::memcpy(&bits, &values[i], sizeof bits);
+        if ((bits & exponentMask) == 0 && (bits & mantissaMask) != 0) {
+            values[i] = Value{0};
+        }
+    }
+}
+
 } // namespace
 
 sample_t* sample_chunk::ensure_capacity(std::uint32_t n) {
@@ -55,42 +90,24 @@ void sample_chunk::reset() {
 
 bool sample_chunk::set_samples(const sample_t* source, std::uint32_t samples,
                                std::uint32_t channels, std::uint32_t rate) {
-    const std::uint64_t values = std::uint64_t{samples} * channels;
-    sample_t* data =
-        values <= kMaxValues ? ensure_capacity(static_cast<std::uint32_t>(values)) : nullptr;
-    if (data == nullptr && values > 0) {
-        reset();
-        return false;
-    }
-    if (values > 0) {
-        if (source != nullptr) {
-            std::memmove(data, source, values * sizeof(sample_t));
-        } else {
-            std::memset(data, 0, values * sizeof(sample_t));
-        }
-    }
-    set_sample_count(samples);
-    set_channel_count(channels);
-    set_sample_rate(rate);
-    return true;
+    return assign_values(*this, samples, channels, rate,
+                         [source](sample_t* data, std::uint64_t values) {
+                             if (source != nullptr) {
+                                 std::memmove(data, source, values * sizeof(sample_t));
+                             } else {
+                                 std::memset(data, 0, values * sizeof(sample_t));
+                             }
+                         });
 }
 
 bool sample_chunk::set_from_float32(const float* source, std::uint32_t samples,
                                     std::uint32_t channels, std::uint32_t rate) {
-    const std::uint64_t values = std::uint64_t{samples} * channels;
-    sample_t* data =
-        values <= kMaxValues ? ensure_capacity(static_cast<std::uint32_t>(values)) : nullptr;
-    if (data == nullptr && values > 0) {
-        reset();
-        return false;
-    }
-    for (std::uint64_t i = 0; i < values; ++i) {
-        data[i] = source != nullptr ? static_cast<sample_t>(source[i]) : 0.0;
-    }
-    set_sample_count(samples);
-    set_channel_count(channels);
-    set_sample_rate(rate);
-    return true;
+    return assign_values(
+        *this, samples, channels, rate, [source](sample_t* data, std::uint64_t values) {
+            for (std::uint64_t i = 0; i < values; ++i) {
+                data[i] = source != nullptr ? static_cast<sample_t>(source[i]) : 0.0;
+            }
+        });
 }
 
 bool sample_chunk::pad_to_length(std::uint32_t samples, std::uint32_t channels,
@@ -170,21 +187,9 @@ std::uint32_t sample_chunk::skip_first_samples(std::uint32_t samples) {
 }
 
 void sample_chunk::flush_denormals(float* values, std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &values[i], sizeof bits);
-        if ((bits & 0x7F800000u) == 0 && (bits & 0x007FFFFFu) != 0) {
-            values[i] = 0.0f;
-        }
-    }
+    flush_subnormals<std::uint32_t>(values, count, 0x7F800000u, 0x007FFFFFu);
 }
 
 void sample_chunk::flush_denormals(double* values, std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &values[i], sizeof bits);
-        if ((bits & 0x7FF0000000000000ull) == 0 && (bits & 0x000FFFFFFFFFFFFFull) != 0) {
-            values[i] = 0.0;
-        }
-    }
+    flush_subnormals<std::uint64_t>(values, count, 0x7FF0000000000000ull, 0x000FFFFFFFFFFFFFull);
 }

@@ -8,9 +8,7 @@ constexpr std::uint8_t kLeadValue[6] = {0x00, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
 // is an overlong form that would smuggle e.g. '/' or NUL past byte checks.
 constexpr std::uint32_t kShortestFor[7] = {0, 0, 0x80, 0x800, 0x10000, 0x200000, 0x4000000};
 
-} // namespace
-
-std::uint32_t strlen_max(const char* text, std::uint32_t max) {
+template <class Unit> std::uint32_t units_before_nul(const Unit* text, std::uint32_t max) {
     if (text == nullptr) {
         return 0;
     }
@@ -21,15 +19,14 @@ std::uint32_t strlen_max(const char* text, std::uint32_t max) {
     return n;
 }
 
+} // namespace
+
+std::uint32_t strlen_max(const char* text, std::uint32_t max) {
+    return units_before_nul(text, max);
+}
+
 std::uint32_t wcslen_max(const char16_t* text, std::uint32_t max) {
-    if (text == nullptr) {
-        return 0;
-    }
-    std::uint32_t n = 0;
-    while (n < max && text[n] != 0) {
-        ++n;
-    }
-    return n;
+    return units_before_nul(text, max);
 }
 
 std::uint32_t utf8_decode_char(const char* source, std::uint32_t* out, std::uint32_t max) {
@@ -154,17 +151,25 @@ std::uint32_t utf16_decode_char(const char16_t* source, std::uint32_t* out, std:
     return 1;
 }
 
-std::uint32_t convert_utf8_to_wide(const char* source, char16_t* target, std::uint32_t max) {
+namespace {
+
+// Decodes `source` one code point at a time and encodes each into `target`.
+// A decoder answers 0 at the terminating NUL, so that ends the loop as well.
+template <class From, class To>
+std::uint32_t convert_code_points(const From* source, To* target, std::uint32_t max,
+                                  std::uint32_t (*decode)(const From*, std::uint32_t*,
+                                                          std::uint32_t),
+                                  std::uint32_t (*encode)(std::uint32_t, To*)) {
     std::uint32_t written = 0;
-    while (source != nullptr && max > 0 && *source != 0) {
+    while (source != nullptr && max > 0) {
         std::uint32_t code_point;
-        const std::uint32_t used = utf8_decode_char(source, &code_point, max);
+        const std::uint32_t used = decode(source, &code_point, max);
         if (used == 0 || used > max) {
             break;
         }
         source += used;
         max -= used;
-        const std::uint32_t units = utf16_encode_char(code_point, target);
+        const std::uint32_t units = encode(code_point, target);
         if (units == 0) {
             break;
         }
@@ -175,23 +180,12 @@ std::uint32_t convert_utf8_to_wide(const char* source, char16_t* target, std::ui
     return written;
 }
 
+} // namespace
+
+std::uint32_t convert_utf8_to_wide(const char* source, char16_t* target, std::uint32_t max) {
+    return convert_code_points(source, target, max, utf8_decode_char, utf16_encode_char);
+}
+
 std::uint32_t convert_wide_to_utf8(const char16_t* source, char* target, std::uint32_t max) {
-    std::uint32_t written = 0;
-    while (source != nullptr && max > 0) {
-        std::uint32_t code_point;
-        const std::uint32_t used = utf16_decode_char(source, &code_point, max);
-        if (used == 0 || used > max) {
-            break;
-        }
-        source += used;
-        max -= used;
-        const std::uint32_t bytes = utf8_encode_char(code_point, target);
-        if (bytes == 0) {
-            break;
-        }
-        target += bytes;
-        written += bytes;
-    }
-    *target = 0;
-    return written;
+    return convert_code_points(source, target, max, utf16_decode_char, utf8_encode_char);
 }

@@ -1,67 +1,114 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <thread>
+#include <unistd.h>
 
 #include "cli/host_session.h"
 #include "convert/conversion_run.h"
+#include "platform/unfinished_files.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "settings/writer_settings.h"
-#include "vantrel/service.h"
+#include "vantrel/wma_config_block.h"
 
 namespace vantrel {
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<int> interrupting_signal{0};
 
-extern "C" void on_interrupt(int) {
-    interrupted.store(true);
+// The first interrupt lets the tracks in progress be abandoned cleanly (their
+// unfinished files are removed); a second one ends the program at once, after
+// removing the unfinished files itself.
+extern "C" void on_interrupt(int signal) {
+    if (interrupted.exchange(true)) {
+        RemoveUnfinishedOutputFiles();
+        _exit(128 + signal);
+    }
+    interrupting_signal.store(signal);
 }
 
-// Ctrl-C lets the tracks in progress end cleanly (their partial output is
-// removed); a second one ends the program at once.
+// Ctrl-C, SIGTERM and SIGHUP while a run converts.
 class InterruptGuard {
 public:
     InterruptGuard() {
         struct sigaction action {};
         action.sa_handler = on_interrupt;
-        action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &old_int_);
-        sigaction(SIGTERM, &action, &old_term_);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &action, &old_[i]);
     }
     ~InterruptGuard() {
-        sigaction(SIGINT, &old_int_, nullptr);
-        sigaction(SIGTERM, &old_term_, nullptr);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &old_[i], nullptr);
     }
 
 private:
-    struct sigaction old_int_ {};
-    struct sigaction old_term_ {};
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction old_[std::size(kSignals)]{};
 };
 
 std::vector<std::uint8_t> configuration(HostSession& session, const DiskWriterChoice& choice,
                                         std::vector<std::uint8_t> chosen) {
     if (!chosen.empty())
         return chosen;
-    service_base* made = choice.factory->create_instance();
-    if (!made)
-        return {};
-    auto* writer = static_cast<diskwriter*>(made);
     std::vector<std::uint8_t> block;
     std::string warning;
     try {
-        block = stored_or_default_block(*writer, writer_settings_file(choice.guid), warning);
+        block = stored_or_default_block(writer_settings_file(choice.guid), warning);
     } catch (const SettingsError& e) {
         warning = std::string(e.what()) + "; using the default settings";
-        block = default_block(*writer);
+        block = wma_config::make_default();
     }
-    writer->release();
     if (!warning.empty())
         session.output().error("vantrel: warning: " + warning);
     return block;
 }
+
+// The output folder of -d: made when missing. Empty when usable, else why not;
+// `usage` tells a command-line mistake (a file in the way) from a failure.
+std::string prepare_output_dir(const std::string& dir, bool create, bool& usage) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(dir, ec);
+    usage = std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+    if (usage)
+        return "output folder " + dir + " is not a folder";
+    if (std::filesystem::exists(status) || !create)
+        return {};
+    std::filesystem::create_directories(dir, ec);
+    if (!ec)
+        return {};
+    usage = ec == std::errc::not_a_directory || ec == std::errc::file_exists;
+    return "cannot make output folder " + dir + ": " + ec.message();
+}
+
+void announce_collisions(StatusOutput& output, const std::vector<Collision>& collisions) {
+    for (const Collision& c : collisions) {
+        std::string sources = c.inputs.front();
+        for (std::size_t i = 1; i < c.inputs.size(); ++i)
+            sources += (i + 1 < c.inputs.size() ? ", " : " and ") + c.inputs[i];
+        output.error("vantrel: " + sources + " would " + (c.inputs.size() == 2 ? "both" : "all") +
+                     " be written to " + c.output + "; only " + c.inputs.front() + " is converted");
+    }
+}
+
+void print_dry_run(const std::vector<OutputPlan>& plans) {
+    for (const OutputPlan& plan : plans) {
+        std::string note;
+        if (plan.skipped)
+            note = "  (skipped: exists)";
+        else if (plan.announced)
+            note = "  (collides: " + plan.error + ")";
+        else if (!plan.error.empty())
+            note = "  (fails: " + plan.error + ")";
+        std::printf("%s -> %s%s\n", plan.input.c_str(), plan.output.c_str(), note.c_str());
+    }
+}
+
+constexpr std::size_t kFailureLines = 20;
 
 } // namespace
 
@@ -74,30 +121,88 @@ int run_convert(const Options& options) {
         std::fprintf(stderr, "vantrel: %s\n", e.what());
         return 2;
     }
-    HostSession session(options, StatusOutput::stderr_is_terminal(), c.quiet);
+    HostSession session(options, StatusOutput::stderr_is_terminal() && !c.dry_run, c.quiet);
+    StatusOutput& output = session.output();
     session.report_failures();
     const DiskWriterChoice* choice = session.writer();
     if (!choice)
         return 1;
 
+    if (c.output_dir) {
+        bool usage = false;
+        const std::string problem = prepare_output_dir(*c.output_dir, !c.dry_run, usage);
+        if (!problem.empty()) {
+            output.error("vantrel: " + problem);
+            return usage ? 2 : 1;
+        }
+    }
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> sources = expand_inputs(c.inputs, choice->extension, problems);
+    for (const std::string& problem : problems)
+        output.error("vantrel: " + problem);
+    if (sources.empty()) {
+        output.error("vantrel: no audio files found in " + c.inputs.front() +
+                     (c.inputs.size() > 1 ? " and the other inputs" : ""));
+        return 1;
+    }
+    if (c.output_file && sources.size() > 1) {
+        output.error("vantrel: -o names one output file, but the inputs hold " +
+                     std::to_string(sources.size()) + " files; use -d DIR instead");
+        return 2;
+    }
+    std::error_code ec;
+    const auto output_status = c.output_file ? std::filesystem::status(*c.output_file, ec)
+                                             : std::filesystem::file_status{};
+    // A device or a pipe has no name for players to go by.
+    const bool named_file =
+        !std::filesystem::exists(output_status) || std::filesystem::is_regular_file(output_status);
+    if (c.output_file && named_file &&
+        std::filesystem::path(*c.output_file).extension() != "." + choice->extension)
+        output.error("vantrel: warning: " + *c.output_file + " does not end in ." +
+                     choice->extension + "; players may not recognise it");
+
+    RunPlan plan = plan_outputs(
+        sources, OutputRequest{c.output_file, c.output_dir, choice->extension, c.skip_existing});
+    prepare_output_folders(plan.plans, c.output_dir.value_or(""), !c.dry_run);
+    announce_collisions(output, plan.collisions);
+    if (c.dry_run) {
+        print_dry_run(plan.plans);
+        return 0;
+    }
+
     RunRequest request;
     request.writer_factory = choice->factory;
+    const bool from_command_line = !chosen.empty();
     request.config = configuration(session, *choice, std::move(chosen));
     session.report_failures();
-    request.plans = plan_outputs(c.inputs, c.output_file, c.output_dir, choice->extension);
+    // A profile that cannot encode would fail every track: say so once.
+    if (const std::string problem = custom_profile_problem(request.config); !problem.empty()) {
+        output.error("vantrel: " + problem +
+                     (from_command_line ? "" : " (saved setting; see vantrel settings --show)"));
+        return 2;
+    }
+    request.plans = std::move(plan.plans);
     for (const auto& [name, value] : c.tags)
         request.overrides.push_back({name, value});
     request.jobs = c.jobs ? c.jobs : std::max(1u, std::thread::hardware_concurrency());
+    request.cover = c.cover;
 
     interrupted.store(false);
+    interrupting_signal.store(0);
     RunTotals totals;
     {
         InterruptGuard guard;
-        totals = run_conversion(request, session.output(), interrupted);
+        totals = run_conversion(request, output, interrupted);
     }
-    session.output().info("vantrel: " + summary_line(totals));
+    output.info("vantrel: " + summary_line(totals));
+    const std::vector<std::string> failed = failure_lines(totals, kFailureLines);
+    if (!failed.empty()) {
+        output.error("vantrel: failed:");
+        for (const std::string& line : failed)
+            output.error(line);
+    }
     if (interrupted.load())
-        return 130;
+        return 128 + interrupting_signal.load(); // as if the signal had ended the program
     return totals.failed ? 1 : 0;
 }
 

@@ -1,5 +1,8 @@
 #include "cli/options.h"
 
+#include "platform/unicode.h"
+#include "vantrel/wma_config_block.h"
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -98,7 +101,7 @@ bool shared_option(const std::string& option, ArgumentScanner& scanner, Options&
 
 bool encoding_option(const std::string& option, ArgumentScanner& scanner, EncodingChoice& choice) {
     if (option == "--preset") {
-        choice.preset = parse_int(scanner.value(option), option, 0, kPresetCount - 1);
+        choice.preset = parse_int(scanner.value(option), option, 0, wma_config::preset_count - 1);
         return true;
     }
     if (option == "--profile") {
@@ -120,7 +123,8 @@ std::pair<std::string, std::string> parse_tag(const std::string& text) {
     std::string name = text.substr(0, equals);
     if (name.find('\0') != std::string::npos)
         throw UsageError("--tag name contains a NUL byte");
-    return {name, text.substr(equals + 1)};
+    // A field is text: a malformed piece becomes U+FFFD rather than cut it short.
+    return {unicode::ValidUtf8(name), unicode::ValidUtf8(text.substr(equals + 1))};
 }
 
 void parse_convert(ArgumentScanner& scanner, Options& options) {
@@ -139,6 +143,9 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
             if (c.output_file)
                 throw UsageError("option " + option + " given twice");
             c.output_file = non_empty(scanner.value(option), option);
+            if (*c.output_file == "-")
+                throw UsageError("-o - (standard output) is not supported; name a file or a "
+                                 "named pipe");
         } else if (option == "-d" || option == "--output-dir") {
             if (c.output_dir)
                 throw UsageError("option " + option + " given twice");
@@ -150,6 +157,15 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "-q" || option == "--quiet") {
             scanner.no_value(option);
             c.quiet = true;
+        } else if (option == "-n" || option == "--skip-existing") {
+            scanner.no_value(option);
+            c.skip_existing = true;
+        } else if (option == "--dry-run") {
+            scanner.no_value(option);
+            c.dry_run = true;
+        } else if (option == "--no-cover") {
+            scanner.no_value(option);
+            c.cover = false;
         } else if (option == "-h" || option == "--help") {
             options.command = Command::help;
             return;
@@ -158,7 +174,7 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         }
     }
     if (c.inputs.empty())
-        throw UsageError("convert needs at least one input file");
+        throw UsageError("convert needs at least one input file or folder");
     if (c.output_file && c.output_dir)
         throw UsageError("-o and -d cannot be used together");
     if (c.output_file && c.inputs.size() > 1)

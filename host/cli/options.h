@@ -32,6 +32,9 @@ struct ConvertOptions {
     std::vector<std::pair<std::string, std::string>> tags;
     unsigned jobs = 0; // 0: one per processor core
     bool quiet = false;
+    bool skip_existing = false; // leave outputs that exist untouched
+    bool dry_run = false;       // say what would be done, do nothing
+    bool cover = true;          // copy the cover picture into the output
 };
 
 enum class SettingsAction { dialog, show, reset, store };
@@ -48,12 +51,13 @@ struct Options {
     SettingsOptions settings;
 };
 
-constexpr int kPresetCount = 9;
-
 // Reads argv[1..argc-1]. Throws UsageError with a message that names the problem.
 Options parse_options(int argc, const char* const* argv);
 
 // The text of `vantrel --help`.
 std::string usage_text();
+
+// One line per built-in preset: its index and what it encodes.
+std::string preset_list(const std::string& indent);
 
 } // namespace vantrel

@@ -3,11 +3,12 @@
 
 #include "cli/host_session.h"
 #include "services/host_string.h"
-#include "settings/config_block.h"
+#include "settings/profile_check.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "settings/writer_settings.h"
 #include "vantrel/service.h"
+#include "vantrel/wma_config_block.h"
 
 namespace vantrel {
 namespace {
@@ -25,16 +26,14 @@ bool configure(diskwriter& writer, const std::vector<std::uint8_t>& block) {
 void show(diskwriter& writer, const DiskWriterChoice& choice, const std::string& file) {
     std::error_code ec;
     bool saved = std::filesystem::exists(file, ec);
-    std::vector<std::uint8_t> current = current_block(writer);
     std::printf("Disk writer:   %s\n", choice.format_name.c_str());
     std::printf("Settings file: %s%s\n", file.c_str(), saved ? "" : " (not saved yet)");
     std::printf("Setting:       %s\n", description(writer).c_str());
-    std::printf("Presets (--preset N):\n");
-    for (int i = 0; i < kPresetCount; ++i) {
-        configure(writer, make_config_block(i, ""));
-        std::printf("  %d  %s\n", i, description(writer).c_str());
-    }
-    configure(writer, current);
+    const std::string problem = custom_profile_problem(current_block(writer));
+    if (!problem.empty())
+        std::printf("Warning:       %s; converting will stop until another setting is saved\n",
+                    problem.c_str());
+    std::printf("Presets (--preset N):\n%s", preset_list("  ").c_str());
 }
 
 int save(HostSession& session, diskwriter& writer, const std::string& file) {
@@ -59,7 +58,7 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
         return 1;
     }
     std::string warning;
-    stored_or_default_block(writer, file, warning);
+    configure(writer, stored_or_default_block(file, warning));
     if (!warning.empty())
         session.output().error("vantrel: warning: " + warning);
 
@@ -68,7 +67,7 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
         show(writer, choice, file);
         return 0;
     case SettingsAction::reset:
-        configure(writer, default_block(writer));
+        configure(writer, wma_config::make_default());
         return save(session, writer, file);
     case SettingsAction::store: {
         std::vector<std::uint8_t> block;
@@ -77,6 +76,15 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
         } catch (const ProfileFileError& e) {
             session.output().error(std::string("vantrel: ") + e.what());
             return 2;
+        }
+        if (s.encoding.profile_file) {
+            const wma_config::contents chosen = wma_config::read(block.data(), block.size());
+            const std::string problem = profile_problem(std::string(*chosen.profile_text));
+            if (!problem.empty()) {
+                session.output().error("vantrel: profile " + *s.encoding.profile_file +
+                                       " cannot be used: " + problem);
+                return 2;
+            }
         }
         if (!configure(writer, block)) {
             session.output().error("vantrel: the disk writer refused the settings");

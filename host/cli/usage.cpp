@@ -1,6 +1,15 @@
 #include "cli/options.h"
 
+#include "vantrel/wma_config_block.h"
+
 namespace vantrel {
+
+std::string preset_list(const std::string& indent) {
+    std::string list;
+    for (int i = 0; i < wma_config::preset_count; ++i)
+        list += indent + std::to_string(i) + "  " + wma_config::preset_summary(i) + "\n";
+    return list;
+}
 
 std::string usage_text() {
     return R"(Usage: vantrel COMMAND [OPTIONS]
@@ -8,7 +17,8 @@ std::string usage_text() {
 Converts music to Windows Media Audio through the player's encoder components.
 
 Commands:
-  convert [OPTIONS] INPUT...  convert audio files (anything FFmpeg decodes)
+  convert [OPTIONS] INPUT...  convert audio files (anything FFmpeg decodes), and
+                              every audio file below each folder given
   components                  list the loaded components
   settings                    change the saved encoder settings in a dialog
   settings --show             show the saved encoder settings and the presets
@@ -19,20 +29,28 @@ Commands:
 
 Options of convert:
   -o, --output FILE       output file (only with one input)
-  -d, --output-dir DIR    output folder (default: beside each input)
+  -d, --output-dir DIR    output folder, made when missing; folders given as
+                          inputs are mirrored below it (default: beside each input)
+  -n, --skip-existing     leave outputs that exist untouched, counted as skipped
+  --dry-run               show each input and its output; write nothing
   --preset N              encode with preset N (0 to 8) in this run only
   --profile FILE          encode with a custom profile (.prx) in this run only
   -t, --tag NAME=VALUE    set a tag field, replacing the track's own; repeat for
                           several values; an empty VALUE removes the field
   -j, --jobs N            convert N tracks at once (default: number of cores)
   -q, --quiet             print errors only
+  --no-cover              leave out the cover picture
 
+Presets:
+)" + preset_list("  ") +
+           R"(
 Shared option:
   --components DIR        load components from DIR (default: the folder
                           "components" beside the program, or $VANTREL_COMPONENTS)
 
 Settings are kept in $XDG_CONFIG_HOME/vantrel (else ~/.config/vantrel).
-Exit status: 0 when every track was written, 1 when any failed, 2 for a usage error.
+Exit status: 0 when every track was written or skipped, 1 when any failed, 2 for a
+usage error, 128 + the signal's number when interrupted (130 for Ctrl-C).
 )";
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "convert/output_paths.h"
@@ -15,11 +16,18 @@ namespace vantrel {
 
 class StatusOutput;
 
+struct TrackFailure {
+    std::string input;
+    std::string reason;
+};
+
 struct RunTotals {
     std::size_t written = 0;
+    std::size_t skipped = 0;
     std::size_t failed = 0;
     double audio_seconds = 0;
     double wall_seconds = 0;
+    std::vector<TrackFailure> failures; // in the order of the plans
 };
 
 struct RunRequest {
@@ -28,14 +36,21 @@ struct RunRequest {
     std::vector<OutputPlan> plans;
     TagList overrides;
     unsigned jobs = 1;
+    bool cover = true; // copy each track's cover picture into its output
 };
 
 // Converts every planned track; failures are reported on `output` as they
-// happen, naming the input. Stops taking new tracks once `stop` is set.
+// happen, naming the input (unless the plan's error was announced before).
+// Skipped plans are counted, not converted. Stops taking new tracks once
+// `stop` is set.
 RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
                          const std::atomic<bool>& stop);
 
-// "3 tracks written, 1 failed, in 0:12 (45.6x real time)".
+// "3 tracks written, 2 skipped, 1 failed, in 0:12 (45.6x real time)".
 std::string summary_line(const RunTotals& totals);
+
+// The failed files with their reasons, one a line, at most `most` of them and
+// then a line that counts the rest; empty when nothing failed.
+std::vector<std::string> failure_lines(const RunTotals& totals, std::size_t most);
 
 } // namespace vantrel

@@ -1,9 +1,11 @@
 #include "convert/output_paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <system_error>
 #include <unistd.h>
 
@@ -57,49 +59,89 @@ std::string check_output_folder(const std::string& output) {
     return {};
 }
 
-std::vector<OutputPlan> plan_outputs(const std::vector<std::string>& inputs,
-                                     const std::optional<std::string>& output_file,
-                                     const std::optional<std::string>& output_dir,
-                                     const std::string& extension) {
-    std::vector<OutputPlan> plans;
-    for (const std::string& input : inputs) {
-        OutputPlan plan{input, {}, {}};
-        plan.output =
-            output_file ? *output_file : output_path_for(input, output_dir.value_or(""), extension);
+RunPlan plan_outputs(const std::vector<SourceFile>& sources, const OutputRequest& request) {
+    RunPlan run;
+    std::vector<std::string> planned_inputs;
+    for (const SourceFile& source : sources) {
+        // The same file given twice, or found through two paths, is converted once.
+        if (std::any_of(
+                planned_inputs.begin(), planned_inputs.end(),
+                [&](const std::string& earlier) { return same_file(earlier, source.path); }))
+            continue;
+        planned_inputs.push_back(source.path);
+        OutputPlan plan{source.path, {}, {}};
+        if (request.output_file) {
+            plan.output = *request.output_file;
+        } else {
+            std::string folder;
+            if (request.output_dir)
+                folder = (fs::path(*request.output_dir) / source.subfolder).string();
+            plan.output = output_path_for(source.path, folder, request.extension);
+        }
         std::error_code ec;
-        if (same_file(input, plan.output)) {
+        if (same_file(source.path, plan.output)) {
             plan.error = "output " + plan.output + " is the input itself; refusing to overwrite it";
         } else if (fs::is_directory(plan.output, ec)) {
             plan.error = "output " + plan.output + " is a folder";
         } else {
-            for (const OutputPlan& earlier : plans) {
-                if (earlier.error.empty() && same_file(earlier.output, plan.output)) {
-                    plan.error = "output " + plan.output + " is also the output of " +
-                                 earlier.input + "; use -o or rename one input";
-                    break;
-                }
+            auto first = std::find_if(run.plans.begin(), run.plans.end(), [&](const OutputPlan& p) {
+                return p.error.empty() && same_file(p.output, plan.output);
+            });
+            if (first != run.plans.end()) {
+                plan.error = "output " + plan.output + " is also the output of " + first->input;
+                plan.announced = true;
+                auto collision = std::find_if(
+                    run.collisions.begin(), run.collisions.end(),
+                    [&](const Collision& c) { return c.inputs.front() == first->input; });
+                if (collision == run.collisions.end())
+                    collision = run.collisions.insert(run.collisions.end(),
+                                                      Collision{first->output, {first->input}});
+                collision->inputs.push_back(plan.input);
+            } else if (request.skip_existing && fs::exists(plan.output, ec)) {
+                plan.skipped = true;
             }
         }
-        if (plan.error.empty())
-            plan.error = check_output_folder(plan.output);
-        plans.push_back(std::move(plan));
+        run.plans.push_back(std::move(plan));
     }
-    return plans;
+    return run;
 }
 
-StagedOutput stage_output(const std::string& output, unsigned unique) {
-    std::error_code ec;
-    fs::path target(output);
-    // A symbolic link stays a link: the file it points to is replaced.
-    if (fs::is_symlink(fs::symlink_status(target, ec)))
-        target = fs::weakly_canonical(target, ec);
-    auto status = fs::status(target, ec);
-    if (fs::exists(status) && !fs::is_regular_file(status))
-        return {target.string(), target.string()};
-    fs::path staging = target.parent_path() /
-                       ("." + target.stem().string() + ".vantrel-" + std::to_string(::getpid()) +
-                        "-" + std::to_string(unique) + target.extension().string());
-    return {target.string(), staging.string()};
+void prepare_output_folders(std::vector<OutputPlan>& plans, const std::string& made_below,
+                            bool create) {
+    const fs::path root = fs::path(made_below).lexically_normal();
+    auto below_root = [&](const fs::path& folder) {
+        if (made_below.empty())
+            return false;
+        const fs::path relative = folder.lexically_normal().lexically_relative(root);
+        return !relative.empty() && *relative.begin() != "..";
+    };
+    std::map<fs::path, std::string> checked; // folder -> why it is unusable
+    for (OutputPlan& plan : plans) {
+        if (!plan.error.empty() || plan.skipped)
+            continue;
+        std::error_code ec;
+        fs::path target(plan.output);
+        // A link is written through to its target; a device or pipe in place.
+        if (fs::is_symlink(fs::symlink_status(target, ec)))
+            target = fs::weakly_canonical(target, ec);
+        const auto status = fs::status(target, ec);
+        if (fs::exists(status) && !fs::is_regular_file(status))
+            continue;
+        const fs::path folder = target.parent_path();
+        if (!folder.empty() && !fs::exists(folder, ec) && below_root(folder)) {
+            if (!create)
+                continue;
+            fs::create_directories(folder, ec);
+            if (ec) {
+                plan.error = "cannot make output folder " + folder.string() + ": " + ec.message();
+                continue;
+            }
+        }
+        auto known = checked.find(folder);
+        if (known == checked.end())
+            known = checked.emplace(folder, check_output_folder(target.string())).first;
+        plan.error = known->second;
+    }
 }
 
 } // namespace vantrel

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <sys/stat.h>
 
+#include "convert/cover_picture.h"
+#include "decode/replay_gain.h"
 #include "decode/tag_normalizer.h"
 #include "progress/status_output.h"
 #include "services/host_chunk.h"
@@ -27,9 +30,38 @@ template <class F> bool guarded(F&& call, std::string& failure) {
     return false;
 }
 
-void remove_quietly(const std::string& path) {
-    std::error_code ec;
-    fs::remove(path, ec);
+// What stands at a path, to tell afterwards whether the encoder put a new file
+// there: the platform's writer moves a finished file onto the path, so a file
+// that is new has a new identity.
+struct FileIdentity {
+    bool exists = false;
+    bool regular = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+FileIdentity identity_of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return {true, S_ISREG(st.st_mode), st.st_dev, st.st_ino};
+}
+
+// Adds the track's cover picture to its finished file. A failure there is a
+// warning: the track itself is written.
+void add_cover(const AudioDecoder& decoder, const std::string& output_path, bool regular_file,
+               StatusOutput& output) {
+    std::optional<AttachedPicture> picture = decoder.cover_picture();
+    if (!picture)
+        return;
+    if (!regular_file) {
+        output.info("vantrel: " + output_path + ": no cover picture (not a regular file)");
+        return;
+    }
+    std::string reason = add_cover_picture(output_path, *picture);
+    if (!reason.empty())
+        output.error("vantrel: warning: " + output_path +
+                     ": the cover picture was not added: " + reason);
 }
 
 } // namespace
@@ -42,8 +74,12 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
     const StreamFacts& facts = decoder.facts();
     track.length_seconds = facts.duration;
     TrackTags tags = normalize_tags(decoder.container_tags());
+    add_missing_fields(tags.info, decoder.replay_gain_side_data());
+    // ReplayGain is technical information to the player, and fields the
+    // encoder writes into the file.
+    tags.meta.insert(tags.meta.end(), tags.info.begin(), tags.info.end());
     apply_tag_overrides(tags.meta, overrides);
-    track.meta = join_repeated_fields(tags.meta);
+    track.meta = drop_restated_fields(tags.meta);
     track.info.push_back({"samplerate", std::to_string(facts.sample_rate)});
     track.info.push_back({"channels", std::to_string(facts.channels)});
     if (facts.bits_per_sample > 0)
@@ -58,7 +94,7 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
 }
 
 TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
-                           unsigned unique, StatusOutput& output, const std::atomic<bool>& stop) {
+                           StatusOutput& output, const std::atomic<bool>& stop, bool with_cover) {
     TrackOutcome outcome;
     if (!plan.error.empty()) {
         outcome.error = plan.error;
@@ -89,24 +125,25 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
     }
 
     const double rate = decoder->facts().sample_rate;
-    StagedOutput staged = stage_output(plan.output, unique);
-    TrackContext context{plan.input, 0};
+    const FileIdentity before = identity_of(plan.output);
+    TrackContext context{plan.input, 0, {}};
     ScopedTrack scope(context);
     int slot = output.track_started(plan.input, decoder->facts().duration);
     std::string failure;
-    std::string location = "file://" + staged.staging_path;
+    std::string location = "file://" + plan.output;
     bool opened = guarded([&] { return writer.open(location.c_str(), 0, 0, 0, 0, 0); }, failure);
     if (opened && !guarded([&] { return writer.set_info(&track); }, failure) && failure.empty())
         failure = "the encoder did not take the track's information";
     if (!opened && failure.empty())
-        failure = "the encoder cannot open " + staged.final_path;
+        failure = "the encoder cannot open " + plan.output;
     std::size_t chunks_taken = 0;
     while (failure.empty() && frames > 0) {
         chunk.set_sample_count(static_cast<std::uint32_t>(frames));
         if (!guarded([&] { return writer.process_chunk(chunk); }, failure)) {
-            const char* told = context.error_lines > 0 ? " (see its error above)" : "";
+            const std::string told =
+                context.error_lines > 0 ? ": " + context.last_error : std::string();
             if (failure.empty() && chunks_taken == 0)
-                failure = std::string("the encoder could not start the track") + told;
+                failure = "the encoder could not start the track" + told;
             else if (failure.empty())
                 failure = "the encoder refused the audio at " +
                           format_duration(static_cast<double>(decoder->frames_read()) / rate) +
@@ -125,27 +162,30 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
             failure = e.what();
         }
     }
-    if (opened)
+    // A track that failed on this side is abandoned, not closed: closing would
+    // finish a file with part of the audio and put it over an older one, while
+    // a disk writer released without close throws its unfinished file away.
+    if (opened && failure.empty())
         guarded(
             [&] {
                 writer.close();
                 return true;
             },
             failure);
+    else if (opened)
+        outcome.writer_abandoned = true;
     outcome.audio_seconds = static_cast<double>(decoder->frames_read()) / rate;
 
-    std::error_code ec;
     if (failure.empty() && context.error_lines > 0)
-        failure = "the encoder reported an error (see above)";
-    if (failure.empty() && !fs::exists(staged.staging_path, ec))
-        failure = "the encoder wrote no output file";
-    if (failure.empty() && !staged.direct()) {
-        fs::rename(staged.staging_path, staged.final_path, ec);
-        if (ec)
-            failure = "cannot move the finished file to " + staged.final_path + ": " + ec.message();
+        failure = "the encoder reported an error: " + context.last_error;
+    if (failure.empty()) {
+        const FileIdentity after = identity_of(plan.output);
+        const bool replaced = after.device != before.device || after.inode != before.inode;
+        if (!after.exists || (after.regular && before.exists && !replaced))
+            failure = "the encoder wrote no output file";
+        else if (with_cover)
+            add_cover(*decoder, plan.output, after.regular, output);
     }
-    if (!failure.empty() && !staged.direct())
-        remove_quietly(staged.staging_path);
     output.track_finished(slot, outcome.audio_seconds);
     outcome.written = failure.empty();
     outcome.error = failure;

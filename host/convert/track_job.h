@@ -24,21 +24,26 @@ struct TrackOutcome {
     bool written = false;
     std::string error;        // the reason when not written
     double audio_seconds = 0; // audio decoded and handed over
+    // The track was abandoned in the writer: it must be released, not reused.
+    bool writer_abandoned = false;
 };
 
 // The track as the player describes it: the container's tags in the player's
-// field names with `overrides` applied, one entry per field with several values
-// joined by "; ", and its technical information.
+// field names, one entry per value, ReplayGain included (from tags or the
+// stream's side data), with `overrides` applied and a "year" beside a "date"
+// left out; and its technical information.
 track_info describe_track(const std::string& input, const AudioDecoder& decoder,
                           const TagList& overrides);
 
-// Converts `plan.input` to `plan.output`. The encoder writes to a staging file
-// beside the output that replaces the output only when the track succeeded, so
-// a failed track leaves no half file and an older output untouched. A track
-// fails when decoding fails, process_chunk answers false, the encoder prints an
-// error line while working on it, or no output file exists after close.
-// `unique` makes the staging name unique within the run; `stop` interrupts.
+// Converts `plan.input` to `plan.output`. The platform's file writer replaces
+// the output only when the file is complete, so a failed track leaves no half
+// file and an older output untouched. A track fails when decoding fails,
+// process_chunk answers false, the encoder prints an error line while working
+// on it, or no new output file stands at the path after close. `stop`
+// interrupts. A written track then gets its cover picture `with_cover`;
+// failing that is a warning, not a failed track.
 TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
-                           unsigned unique, StatusOutput& output, const std::atomic<bool>& stop);
+                           StatusOutput& output, const std::atomic<bool>& stop,
+                           bool with_cover = true);
 
 } // namespace vantrel

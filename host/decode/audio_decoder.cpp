@@ -1,12 +1,17 @@
 #include "decode/audio_decoder.h"
 
+#include "platform/unicode.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "decode/id3v2_text_frames.h"
+#include "decode/mp4_items.h"
+#include "decode/replay_gain.h"
 #include "decode/sample_format.h"
 #include "decode/tag_normalizer.h"
 #include "decode/vorbis_comments.h"
@@ -80,13 +85,10 @@ bool equal_ignoring_case(const std::string& a, const std::string& b) {
            });
 }
 
-// Puts back the values FFmpeg dropped from ID3v2 frames that hold several.
-void restore_id3_values(const std::string& path, TagList& tags) {
-    std::optional<Id3TextFrames> frames = read_id3v2_text_frames(path);
-    if (!frames)
-        return;
-    for (const auto& [id, values] : *frames) {
-        std::string key = ffmpeg_key_of_frame(id);
+// Puts back the values FFmpeg dropped from fields that hold several: `fields`
+// maps FFmpeg's key to every value the file holds.
+void restore_values(const std::map<std::string, std::vector<std::string>>& fields, TagList& tags) {
+    for (const auto& [key, values] : fields) {
         if (values.size() < 2 || key.empty())
             continue;
         auto it = std::find_if(tags.begin(), tags.end(),
@@ -98,6 +100,15 @@ void restore_id3_values(const std::string& path, TagList& tags) {
         for (const std::string& value : values)
             it = std::next(tags.insert(it, {name, value}));
     }
+}
+
+std::map<std::string, std::vector<std::string>>
+by_ffmpeg_key(const std::optional<Id3TextFrames>& frames) {
+    std::map<std::string, std::vector<std::string>> fields;
+    if (frames)
+        for (const auto& [id, values] : *frames)
+            fields[ffmpeg_key_of_frame(id)] = values;
+    return fields;
 }
 
 } // namespace
@@ -247,7 +258,7 @@ std::int64_t AudioDecoder::frames_read() const {
     return state_->frames_read;
 }
 
-TagList AudioDecoder::container_tags() const {
+TagList AudioDecoder::raw_container_tags() const {
     const State& s = *state_;
     std::string format_name = s.format->iformat->name;
     AVCodecID codec = s.format->streams[s.stream]->codecpar->codec_id;
@@ -284,8 +295,40 @@ TagList AudioDecoder::container_tags() const {
     if (vorbis_comments)
         return split_joined_values(tags);
     if (format_name == "mp3")
-        restore_id3_values(s.path, tags);
+        restore_values(by_ffmpeg_key(read_id3v2_text_frames(s.path)), tags);
+    else if (format_name == "wav")
+        restore_values(by_ffmpeg_key(read_wav_id3v2_text_frames(s.path)), tags);
+    else if (format_name.find("mp4") != std::string::npos)
+        restore_values(read_mp4_text_items(s.path).value_or(Mp4TextItems{}), tags);
     return tags;
+}
+
+TagList AudioDecoder::container_tags() const {
+    // Tags FFmpeg copied as they were stored may not be UTF-8: ID3v1 and RIFF
+    // INFO text is Latin-1 by convention; elsewhere a malformed piece becomes
+    // U+FFFD. A value is never cut at a bad byte.
+    const std::string format_name = state_->format->iformat->name;
+    const bool latin1_convention = format_name == "mp3" || format_name == "wav" ||
+                                   format_name == "aiff" || format_name == "avi";
+    auto text = [latin1_convention](const std::string& bytes) {
+        if (unicode::IsValidUtf8(bytes))
+            return bytes;
+        return latin1_convention ? unicode::Latin1ToUtf8(bytes) : unicode::ValidUtf8(bytes);
+    };
+    TagList tags = raw_container_tags();
+    for (Tag& tag : tags) {
+        tag.name = unicode::ValidUtf8(tag.name);
+        tag.value = text(tag.value);
+    }
+    return tags;
+}
+
+TagList AudioDecoder::replay_gain_side_data() const {
+    return vantrel::replay_gain_side_data(*state_->format->streams[state_->stream]);
+}
+
+std::optional<AttachedPicture> AudioDecoder::cover_picture() const {
+    return vantrel::cover_picture(*state_->format);
 }
 
 std::size_t AudioDecoder::read(double* out, std::size_t max_frames) {

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "decode/attached_picture.h"
 #include "decode/tag.h"
 
 namespace vantrel {
@@ -37,9 +39,16 @@ public:
 
     const StreamFacts& facts() const;
 
-    // The container's tags as stored, one entry per value where the format keeps
-    // values apart.
+    // The container's tags, one entry per value where the format keeps values
+    // apart, as valid UTF-8 (see container_tags in the source for the rule).
     TagList container_tags() const;
+
+    // ReplayGain values FFmpeg read into the audio stream's side data, as
+    // replaygain_* fields (see replay_gain.h).
+    TagList replay_gain_side_data() const;
+
+    // The file's front cover, else its first picture (see attached_picture.h).
+    std::optional<AttachedPicture> cover_picture() const;
 
     // Fills `out` with up to `max_frames` frames of facts().channels values each.
     // Answers the frames written; 0 only at the end. Throws DecodeError.
@@ -48,6 +57,8 @@ public:
     std::int64_t frames_read() const;
 
 private:
+    TagList raw_container_tags() const;
+
     struct State;
     std::unique_ptr<State> state_;
 };

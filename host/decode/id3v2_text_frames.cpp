@@ -1,5 +1,8 @@
 #include "decode/id3v2_text_frames.h"
 
+#include "platform/unicode.h"
+
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <string_view>
@@ -33,69 +36,43 @@ std::vector<std::uint8_t> resynchronise(const std::uint8_t* data, std::size_t si
     return out;
 }
 
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Splits a text frame's body (after its encoding byte) into its values.
+// Splits a text frame's body (after its encoding byte) into its values: each
+// ends at a zero character, and a last one without a terminator counts too.
+// UTF-16 values may each start with their own byte-order mark.
 std::vector<std::string> decode_strings(int encoding, const std::uint8_t* p, std::size_t size) {
     std::vector<std::string> values;
-    std::string current;
-    bool wide = encoding == 1 || encoding == 2;
+    if (encoding == 0 || encoding == 3) {
+        const std::string_view body(reinterpret_cast<const char*>(p), size);
+        std::size_t begin = 0;
+        while (begin < body.size()) {
+            const std::size_t end = std::min(body.find('\0', begin), body.size());
+            const std::string_view value = body.substr(begin, end - begin);
+            values.push_back(encoding == 0 ? unicode::Latin1ToUtf8(value)
+                                           : unicode::ValidUtf8(value));
+            begin = end + 1;
+        }
+        return values;
+    }
+    std::u16string current;
     bool big = encoding == 2;
-    std::size_t i = 0;
     auto finish = [&] {
-        values.push_back(current);
+        values.push_back(*unicode::Utf16ToUtf8(current, false));
         current.clear();
         big = encoding == 2;
     };
-    while (i < size) {
-        if (!wide) {
-            if (p[i] == 0)
-                finish();
-            else if (encoding == 0)
-                append_utf8(current, p[i]); // ISO-8859-1
-            else
-                current += static_cast<char>(p[i]);
-            ++i;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const auto unit = static_cast<char16_t>(big ? p[i] << 8 | p[i + 1] : p[i + 1] << 8 | p[i]);
+        if (unit == 0xFEFF && current.empty())
             continue;
-        }
-        if (i + 1 >= size)
-            break;
-        char16_t unit = big ? static_cast<char16_t>(p[i] << 8 | p[i + 1])
-                            : static_cast<char16_t>(p[i + 1] << 8 | p[i]);
-        i += 2;
-        if (unit == 0xFEFF && current.empty()) {
-            continue;
-        } else if (unit == 0xFFFE && current.empty()) {
+        if (unit == 0xFFFE && current.empty())
             big = !big;
-        } else if (unit == 0) {
+        else if (unit == 0)
             finish();
-        } else if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < size) {
-            char16_t low = big ? static_cast<char16_t>(p[i] << 8 | p[i + 1])
-                               : static_cast<char16_t>(p[i + 1] << 8 | p[i]);
-            i += 2;
-            append_utf8(current, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        } else {
-            append_utf8(current, unit);
-        }
+        else
+            current.push_back(unit);
     }
     if (!current.empty())
-        values.push_back(current);
+        finish();
     return values;
 }
 
@@ -185,6 +162,31 @@ std::optional<Id3TextFrames> read_id3v2_text_frames(const std::string& path) {
     if (!in.read(reinterpret_cast<char*>(tag.data() + 10), static_cast<std::streamsize>(size)))
         return std::nullopt;
     return parse_id3v2_text_frames(tag.data(), tag.size());
+}
+
+std::optional<Id3TextFrames> read_wav_id3v2_text_frames(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::uint8_t header[12];
+    if (!in.read(reinterpret_cast<char*>(header), 12) ||
+        std::string_view(reinterpret_cast<const char*>(header), 4) != "RIFF" ||
+        std::string_view(reinterpret_cast<const char*>(header + 8), 4) != "WAVE")
+        return std::nullopt;
+    std::uint8_t chunk[8];
+    while (in.read(reinterpret_cast<char*>(chunk), 8)) {
+        const std::string_view id(reinterpret_cast<const char*>(chunk), 4);
+        const std::uint32_t size = static_cast<std::uint32_t>(chunk[4]) | chunk[5] << 8 |
+                                   chunk[6] << 16 | static_cast<std::uint32_t>(chunk[7]) << 24;
+        if (id == "id3 " || id == "ID3 ") {
+            if (size > kMaxTagSize)
+                return std::nullopt;
+            std::vector<std::uint8_t> tag(size);
+            if (!in.read(reinterpret_cast<char*>(tag.data()), static_cast<std::streamsize>(size)))
+                return std::nullopt;
+            return parse_id3v2_text_frames(tag.data(), tag.size());
+        }
+        in.seekg(static_cast<std::streamoff>(size + (size & 1)), std::ios::cur); // chunks are even
+    }
+    return std::nullopt;
 }
 
 std::string ffmpeg_key_of_frame(const std::string& frame_id) {

@@ -22,6 +22,9 @@ std::optional<Id3TextFrames> parse_id3v2_text_frames(const std::uint8_t* data, s
 // The tag at the start of a file, if there is one.
 std::optional<Id3TextFrames> read_id3v2_text_frames(const std::string& path);
 
+// The tag in the "id3 " chunk of a WAV file, if there is one.
+std::optional<Id3TextFrames> read_wav_id3v2_text_frames(const std::string& path);
+
 // FFmpeg's metadata key for a frame id ("TPE1" -> "artist"); the description
 // for "TXXX:..." frames; empty when FFmpeg has no key for it.
 std::string ffmpeg_key_of_frame(const std::string& frame_id);

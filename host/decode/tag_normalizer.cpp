@@ -26,11 +26,41 @@ struct Rename {
 
 // FFmpeg's generic names and common spellings, mapped to the player's names.
 constexpr std::array kRenames{
-    Rename{"album_artist", "album artist"}, Rename{"albumartist", "album artist"},
-    Rename{"tracktotal", "totaltracks"},    Rename{"disctotal", "totaldiscs"},
-    Rename{"encoded_by", "encoded by"},     Rename{"lyrics-eng", "lyrics"},
+    Rename{"album_artist", "album artist"},
+    Rename{"albumartist", "album artist"},
+    Rename{"tracktotal", "totaltracks"},
+    Rename{"disctotal", "totaldiscs"},
+    Rename{"encoded_by", "encoded by"},
+    Rename{"encoded-by", "encoded by"},
+    Rename{"lyrics-eng", "lyrics"},
     Rename{"unsyncedlyrics", "lyrics"},
+    Rename{"album-sort", "album sort"},
+    Rename{"albumsort", "album sort"},
+    Rename{"artist-sort", "artist sort"},
+    Rename{"artistsort", "artist sort"},
+    Rename{"title-sort", "title sort"},
+    Rename{"titlesort", "title sort"},
+    Rename{"album_artist-sort", "album artist sort"},
+    Rename{"albumartistsort", "album artist sort"},
+    // ID3v2 frames FFmpeg knows no name for keep their frame id.
+    Rename{"tbpm", "bpm"},
+    Rename{"tkey", "initial key"},
+    Rename{"tsrc", "isrc"},
+    Rename{"tmoo", "mood"},
+    Rename{"tit3", "subtitle"},
+    Rename{"tsst", "disc subtitle"},
+    Rename{"text", "lyricist"},
+    Rename{"tpe4", "remixer"},
+    Rename{"tmed", "media"},
 };
+
+struct Restated {
+    std::string_view kept;
+    std::string_view dropped;
+};
+
+// Fields that say the same thing, the second left out beside the first.
+constexpr std::array kRestated{Restated{"date", "year"}, Restated{"tracknumber", "trackno"}};
 
 // Container and encoder internals that are not the track's tags.
 constexpr std::array<std::string_view, 13> kDropped{"encoder",
@@ -111,17 +141,14 @@ TagList split_joined_values(const TagList& tags) {
     return out;
 }
 
-TagList join_repeated_fields(const TagList& meta) {
-    TagList out;
-    for (const Tag& tag : meta) {
-        auto same = std::find_if(out.begin(), out.end(), [&](const Tag& t) {
-            return equal_ignoring_case(t.name, tag.name);
-        });
-        if (same == out.end())
-            out.push_back(tag);
-        else if (!tag.value.empty())
-            same->value += (same->value.empty() ? "" : "; ") + tag.value;
-    }
+TagList drop_restated_fields(const TagList& meta) {
+    auto named = [](std::string_view name) {
+        return [name](const Tag& t) { return equal_ignoring_case(t.name, name); };
+    };
+    TagList out = meta;
+    for (const Restated& pair : kRestated)
+        if (std::any_of(out.begin(), out.end(), named(pair.kept)))
+            std::erase_if(out, named(pair.dropped));
     return out;
 }
 

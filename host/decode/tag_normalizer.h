@@ -1,6 +1,7 @@
 // Turning the tags a container holds into the player's fields: lower-case names
 // ("artist", "album", "title", "date", "genre", "tracknumber", "comment", ...),
-// one entry per value, technical and container-internal fields left out.
+// one entry per value (a field with several values has several entries),
+// container-internal fields left out.
 #pragma once
 
 #include "decode/tag.h"
@@ -17,10 +18,10 @@ TrackTags normalize_tags(const TagList& container_tags);
 // Splits a value that FFmpeg joined from several with ';'.
 TagList split_joined_values(const TagList& tags);
 
-// One entry per field (names compared ignoring ASCII case, the first spelling
-// and position kept) with its values joined by "; ". A Windows Media header keeps
-// one value per attribute name, so separate entries would lose all but the last.
-TagList join_repeated_fields(const TagList& meta);
+// Leaves out fields that restate another one under a name the encoder stores
+// under the same attribute, so that attribute gets one value: "year" when there
+// is a "date" (names compared ignoring ASCII case).
+TagList drop_restated_fields(const TagList& meta);
 
 // Applies --tag fields: each named field loses its entries (names compared
 // ignoring ASCII case) and gains the given values in order; an empty value only

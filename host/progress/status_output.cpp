@@ -33,6 +33,14 @@ std::string fit(const std::string& text, std::size_t columns) {
 
 } // namespace
 
+std::string remaining_time(double done_fraction, double elapsed_seconds) {
+    // Too early, the rate of progress says little yet.
+    if (done_fraction < 0.01 || done_fraction >= 1 || elapsed_seconds < 2)
+        return {};
+    const double left = elapsed_seconds * (1 - done_fraction) / done_fraction;
+    return "  about " + format_duration(left + 0.5) + " left";
+}
+
 std::string format_duration(double seconds) {
     auto total = static_cast<long long>(std::max(0.0, std::floor(seconds)));
     char text[32];
@@ -177,6 +185,7 @@ void StatusOutput::draw_locked() {
         std::snprintf(speed, sizeof speed, "  %.1fx", audio / elapsed);
         total += speed;
     }
+    total += remaining_time(overall, elapsed);
     lines.push_back(fit(total, static_cast<std::size_t>(width)));
     for (std::size_t i = 0; i < lines.size(); ++i)
         std::fprintf(stream_, "%s%s", i ? "\n" : "", lines[i].c_str());

@@ -64,4 +64,8 @@ private:
 // "1:05" for 65 seconds, "1:01:05" past an hour.
 std::string format_duration(double seconds);
 
+// "  about 3:20 left" for the whole run, from the share done so far and the
+// time it took; empty while that says too little.
+std::string remaining_time(double done_fraction, double elapsed_seconds);
+
 } // namespace vantrel

@@ -21,7 +21,7 @@ std::string host_console::format_line(std::int32_t severity, const char* text, c
     case severity_information:
         line += "info: ";
         break;
-    case 2:
+    case severity_warning:
         line += "warning: ";
         break;
     case severity_error:
@@ -40,9 +40,13 @@ void host_console::print(std::int32_t severity, const char* text, const char* so
     if (track)
         line += " (" + track->name + ")";
     if (severity >= severity_error) {
-        if (track)
+        if (track) {
             ++track->error_lines;
+            track->last_error = text ? text : "";
+        }
         output_.error(line);
+    } else if (severity == severity_warning) {
+        output_.error(line); // shown even when quiet, but the track goes on
     } else {
         output_.info(line);
     }

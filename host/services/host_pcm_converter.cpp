@@ -13,22 +13,28 @@ service_base* host_pcm_converter::query_service(const GUID& guid) {
 bool host_pcm_converter::convert(const sample_chunk& chunk, pcm_block& out,
                                  std::uint32_t bits_per_sample, bool is_signed, bool is_float) {
     // One block per thread: each disk writer converts on its own thread.
-    thread_local std::vector<std::int16_t> block;
+    thread_local std::vector<std::uint8_t> block;
     out = {nullptr, 0};
-    if (bits_per_sample != 16 || !is_signed || is_float)
+    if ((bits_per_sample != 16 && bits_per_sample != 24) || !is_signed || is_float)
         return false;
-    std::uint64_t values = static_cast<std::uint64_t>(chunk.sample_count()) * chunk.channel_count();
-    if (values > chunk.data_capacity() || values * 2 > 0xFFFFFFFFu ||
+    const std::uint64_t values =
+        static_cast<std::uint64_t>(chunk.sample_count()) * chunk.channel_count();
+    const std::uint64_t bytes = values * (bits_per_sample / 8);
+    if (values > chunk.data_capacity() || bytes > 0xFFFFFFFFu ||
         (values > 0 && chunk.sample_data() == nullptr))
         return false;
     try {
-        if (block.size() < values)
-            block.resize(values);
+        if (block.size() < bytes)
+            block.resize(bytes);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    convert_to_int16(chunk.sample_data(), values, block.data());
-    out = {block.data(), static_cast<std::uint32_t>(values * 2)};
+    if (bits_per_sample == 16)
+        convert_to_int16(chunk.sample_data(), values,
+                         reinterpret_cast<std::int16_t*>(block.data()));
+    else
+        convert_to_int24(chunk.sample_data(), values, block.data());
+    out = {block.data(), static_cast<std::uint32_t>(bytes)};
     return true;
 }
 

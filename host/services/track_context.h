@@ -7,8 +7,9 @@
 namespace vantrel {
 
 struct TrackContext {
-    std::string name;    // shown with the track's console lines
-    int error_lines = 0; // error lines printed for the track
+    std::string name;       // shown with the track's console lines
+    int error_lines = 0;    // error lines printed for the track
+    std::string last_error; // the text of the last of them, its most specific
 };
 
 TrackContext* current_track();

@@ -1,4 +1,5 @@
 #include "settings/settings_store.h"
+#include "settings/regular_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +15,12 @@
 namespace fs = std::filesystem;
 
 namespace vantrel {
+namespace {
+
+// A block is an index, a length and a profile text: a few kilobytes.
+constexpr std::size_t kMaxSettingsBytes = 1 << 20;
+
+} // namespace
 
 std::string settings_folder(const char* xdg_config_home, const char* home) {
     if (xdg_config_home && xdg_config_home[0] == '/')
@@ -37,16 +44,14 @@ std::string settings_file(const std::string& folder, const std::string& writer_g
 
 std::optional<std::vector<std::uint8_t>> load_settings(const std::string& file) {
     std::error_code ec;
-    if (!fs::exists(file, ec))
+    if (!fs::exists(fs::symlink_status(file, ec)))
         return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw SettingsError("cannot read settings " + file + ": " + std::strerror(errno));
-    std::vector<std::uint8_t> block((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw SettingsError("cannot read settings " + file);
-    return block;
+    try {
+        const std::string bytes = read_regular_file(file, kMaxSettingsBytes, "settings");
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    } catch (const RegularFileError& e) {
+        throw SettingsError(e.what());
+    }
 }
 
 void save_settings(const std::string& file, const std::vector<std::uint8_t>& block) {

@@ -1,25 +1,21 @@
 #include "settings/writer_settings.h"
 
 #include "services/byte_sink_buffer.h"
-#include "settings/config_block.h"
+#include "settings/profile_check.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 #include "vantrel/service.h"
+#include "vantrel/wma_config_block.h"
 
 namespace vantrel {
 
 std::vector<std::uint8_t> block_for_choice(const EncodingChoice& choice) {
     if (choice.preset)
-        return make_config_block(*choice.preset, "");
+        return wma_config::make(*choice.preset, "");
     if (choice.profile_file)
-        return make_config_block(kCustomProfileIndex, read_profile_file(*choice.profile_file));
+        return wma_config::make(wma_config::custom_profile_index,
+                                read_profile_file(*choice.profile_file));
     return {};
-}
-
-std::vector<std::uint8_t> default_block(diskwriter& writer) {
-    byte_sink_buffer sink;
-    writer.get_default_config(0, sink);
-    return sink.data;
 }
 
 std::vector<std::uint8_t> current_block(diskwriter& writer) {
@@ -34,32 +30,36 @@ std::string writer_settings_file(const GUID& guid) {
     return settings_file(settings_folder(), text);
 }
 
-std::vector<std::uint8_t> stored_or_default_block(diskwriter& writer, const std::string& file,
-                                                  std::string& warning) {
+std::vector<std::uint8_t> stored_or_default_block(const std::string& file, std::string& warning) {
     std::optional<std::vector<std::uint8_t>> stored;
     try {
         stored = load_settings(file);
     } catch (const SettingsError& e) {
-        warning = e.what();
+        warning = std::string(e.what()) + "; using the default settings";
     }
-    // The index must name a preset (0 to 8) or the custom profile (9).
-    if (stored && stored->size() >= 4) {
-        const std::vector<std::uint8_t>& b = *stored;
-        auto index = static_cast<std::int32_t>(b[0] | b[1] << 8 | b[2] << 16 |
-                                               static_cast<std::uint32_t>(b[3]) << 24);
-        if (index < 0 || index > kCustomProfileIndex) {
-            warning = "the stored settings in " + file + " name no preset; using the default";
-            stored.reset();
-        }
+    if (!stored)
+        return wma_config::make_default();
+    const wma_config::contents block = wma_config::read(stored->data(), stored->size());
+    if (block.preset_index &&
+        (*block.preset_index < 0 || *block.preset_index > wma_config::custom_profile_index)) {
+        warning = "the stored settings in " + file + " name no preset; using the default";
+        return wma_config::make_default();
     }
-    if (stored) {
-        if (writer.set_config(stored->data(), static_cast<std::uint32_t>(stored->size())))
-            return *stored;
+    if (!block.profile_text) {
         warning = "the stored settings in " + file + " are damaged; using the default";
+        return wma_config::make_default();
     }
-    std::vector<std::uint8_t> fallback = default_block(writer);
-    writer.set_config(fallback.data(), static_cast<std::uint32_t>(fallback.size()));
-    return fallback;
+    return *stored;
+}
+
+std::string custom_profile_problem(const std::vector<std::uint8_t>& block) {
+    const wma_config::contents chosen = wma_config::read(block.data(), block.size());
+    if (chosen.preset_index != wma_config::custom_profile_index || !chosen.profile_text)
+        return {};
+    if (chosen.profile_text->empty())
+        return "the custom profile is chosen but its text is empty";
+    const std::string problem = profile_problem(std::string(*chosen.profile_text));
+    return problem.empty() ? problem : "the custom profile cannot be used: " + problem;
 }
 
 } // namespace vantrel

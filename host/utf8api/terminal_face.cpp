@@ -1,5 +1,7 @@
 #include "utf8api/terminal_face.h"
 
+#include "platform/unicode.h"
+
 #include "utf8api/curses.h"
 #include "utf8api/dialog_session.h"
 #include "utf8api/terminal_drawing.h"
@@ -118,7 +120,7 @@ void handle_edit_key(dialog_session& session, const dialog_control& edit, edit_v
         edited = next != cursor;
     } else if (is_printable(k)) {
         std::string typed;
-        text::append_utf8(typed, static_cast<char32_t>(k.code));
+        unicode::AppendUtf8(typed, static_cast<char32_t>(k.code));
         changed.insert(cursor, typed);
         cursor += typed.size();
         edited = true;
@@ -389,7 +391,7 @@ std::optional<std::string> terminal_face::choose_file(dialog_session*,
             cursor = typed.size();
         } else if (is_printable(k) && k.code != '\t') {
             std::string character;
-            text::append_utf8(character, static_cast<char32_t>(k.code));
+            unicode::AppendUtf8(character, static_cast<char32_t>(k.code));
             typed.insert(cursor, character);
             cursor += character.size();
         }

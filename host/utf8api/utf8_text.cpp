@@ -1,5 +1,7 @@
 #include "utf8api/utf8_text.h"
 
+#include "platform/unicode.h"
+
 #include <algorithm>
 
 namespace utf8api::text {
@@ -15,59 +17,12 @@ bool is_continuation(unsigned char byte) {
 } // namespace
 
 char32_t decode_next(std::string_view text, std::size_t& offset) {
-    const auto lead = static_cast<unsigned char>(text[offset]);
-    std::size_t length = 0;
-    char32_t code_point = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        ++offset;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, code_point = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, code_point = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, code_point = lead & 0x07, minimum = 0x10000;
-    }
-    if (length == 0 || offset + length > text.size()) {
-        ++offset;
-        return kEscapeBase + lead;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[offset + i]);
-        if (!is_continuation(byte)) {
-            ++offset;
-            return kEscapeBase + lead;
-        }
-        code_point = (code_point << 6) | (byte & 0x3F);
-    }
-    const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-    if (code_point < minimum || code_point > 0x10FFFF || surrogate) {
-        ++offset;
-        return kEscapeBase + lead;
-    }
-    offset += length;
-    return code_point;
-}
-
-void append_utf8(std::string& out, char32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    const std::size_t start = offset;
+    char32_t code_point;
+    if (unicode::DecodeUtf8(text, offset, code_point))
+        return code_point;
+    offset = start + 1;
+    return kEscapeBase + static_cast<unsigned char>(text[start]);
 }
 
 char32_t fold_case(char32_t c) {

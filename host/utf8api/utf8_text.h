@@ -14,9 +14,6 @@ namespace utf8api::text {
 // text still compares byte by byte and never reads past the end.
 char32_t decode_next(std::string_view text, std::size_t& offset);
 
-// Appends the UTF-8 form of `code_point` (invalid ones become U+FFFD).
-void append_utf8(std::string& out, char32_t code_point);
-
 // Simple one-to-one case folding: ASCII, Latin-1, Latin Extended-A, Greek and
 // Cyrillic capitals map to their small letters; everything else is unchanged.
 char32_t fold_case(char32_t code_point);

@@ -32,13 +32,12 @@ bool ReadHex(const char* text, int digits, std::uint64_t* value) {
 bool GuidFromString(const char* text, GUID* out) {
     if (text == nullptr || out == nullptr || std::strlen(text) != kGuidTextLength)
         return false;
-    if (text[0] != '{' || text[37] != '}' || text[9] != '-' || text[14] != '-' ||
-        text[19] != '-' || text[24] != '-')
+    if (text[0] != '{' || text[37] != '}' || text[9] != '-' || text[14] != '-' || text[19] != '-' ||
+        text[24] != '-')
         return false;
     std::uint64_t d1, d2, d3, d4, d5;
-    if (!ReadHex(text + 1, 8, &d1) || !ReadHex(text + 10, 4, &d2) ||
-        !ReadHex(text + 15, 4, &d3) || !ReadHex(text + 20, 4, &d4) ||
-        !ReadHex(text + 25, 12, &d5))
+    if (!ReadHex(text + 1, 8, &d1) || !ReadHex(text + 10, 4, &d2) || !ReadHex(text + 15, 4, &d3) ||
+        !ReadHex(text + 20, 4, &d4) || !ReadHex(text + 25, 12, &d5))
         return false;
     GUID g;
     g.Data1 = static_cast<std::uint32_t>(d1);
@@ -53,8 +52,7 @@ bool GuidFromString(const char* text, GUID* out) {
 }
 
 void GuidToString(REFGUID g, char out[kGuidTextLength + 1]) {
-    std::snprintf(out, kGuidTextLength + 1,
-                  "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2,
-                  g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5],
-                  g.Data4[6], g.Data4[7]);
+    std::snprintf(out, kGuidTextLength + 1, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
+                  g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
 }

@@ -1,6 +1,8 @@
 #include "item_moniker.h"
 
-#include <atomic>
+#include "com_object.h"
+
+#include <cstring>
 #include <new>
 
 namespace platform_core {
@@ -11,29 +13,10 @@ constexpr CLSID kItemMonikerClass = {
     0x00000304, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr DWORD kSystemItemMoniker = 4;
 
-class ItemMoniker final : public IMoniker {
+class ItemMoniker final
+    : public com::Object<com::Interface<IMoniker, IID_IMoniker, IID_IPersistStream, IID_IPersist>> {
 public:
     explicit ItemMoniker(std::u16string displayName) : displayName_(std::move(displayName)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IPersistStream ||
-            iid == IID_IMoniker) {
-            *object = static_cast<IMoniker*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override {
         if (!classId)
@@ -113,7 +96,7 @@ public:
     }
 
 private:
-    ~ItemMoniker() = default;
+    ~ItemMoniker() override = default;
 
     template <typename T> static HRESULT Unsupported(T** out) {
         if (out)
@@ -121,7 +104,6 @@ private:
         return E_NOTIMPL;
     }
 
-    std::atomic<ULONG> references_{1};
     const std::u16string displayName_;
 };
 

@@ -1,10 +1,11 @@
 // The process-wide running object table: objects registered under monikers and
 // found again by display name.
+#include "com_object.h"
+#include "com_ptr.h"
 #include "item_moniker.h"
 
 #include "platform/com.h"
 
-#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -15,30 +16,15 @@ namespace {
 struct Registration {
     DWORD token;
     std::u16string name;
-    IMoniker* moniker; // one reference, held until Revoke
-    IUnknown* object;  // borrowed; one reference when keepsAlive
+    com::Ptr<IMoniker> moniker; // held until Revoke
+    IUnknown* object;           // borrowed; one reference when keepsAlive
     bool keepsAlive;
     FILETIME changed{0, 0};
 };
 
-class RunningObjectTable final : public IRunningObjectTable {
+class RunningObjectTable final
+    : public com::Object<com::Interface<IRunningObjectTable, IID_IRunningObjectTable>> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IRunningObjectTable) {
-            *object = static_cast<IRunningObjectTable*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // The table lives as long as the process; references are counted only for
-    // callers that check them.
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
-
     HRESULT STDMETHODCALLTYPE Register(DWORD flags, IUnknown* object, IMoniker* name,
                                        DWORD* registration) override {
         if (registration)
@@ -49,7 +35,6 @@ public:
         if (!DisplayNameOf(name, &displayName))
             return E_INVALIDARG;
         const bool keepsAlive = (flags & ROTFLAGS_REGISTRATIONKEEPSALIVE) != 0;
-        name->AddRef();
         if (keepsAlive)
             object->AddRef();
         bool duplicate = false;
@@ -60,7 +45,8 @@ public:
             DWORD token = nextToken_++;
             if (token == 0) // 0 never names a registration
                 token = nextToken_++;
-            entries_.push_back({token, std::move(displayName), name, object, keepsAlive});
+            entries_.push_back({token, std::move(displayName), com::Ptr<IMoniker>::Share(name),
+                                object, keepsAlive});
             *registration = token;
         }
         return duplicate ? MK_S_MONIKERALREADYREGISTERED : S_OK;
@@ -77,7 +63,7 @@ public:
             entries_.erase(found);
         }
         // Released outside the lock: the object's destructor may use the table.
-        removed.moniker->Release();
+        removed.moniker.Reset();
         if (removed.keepsAlive)
             removed.object->Release();
         return S_OK;
@@ -139,6 +125,10 @@ public:
     }
 
 private:
+    // The table lives as long as the process; references are counted only for
+    // callers that check them.
+    void LastReleased() override {}
+
     std::vector<Registration>::iterator Find(DWORD token) {
         for (auto entry = entries_.begin(); entry != entries_.end(); ++entry)
             if (entry->token == token)
@@ -152,7 +142,6 @@ private:
         return entries_.end();
     }
 
-    std::atomic<ULONG> references_{1};
     std::mutex mutex_;
     std::vector<Registration> entries_;
     DWORD nextToken_ = 1;

@@ -6,6 +6,22 @@
 
 using namespace platform_core;
 
+namespace {
+
+// Applies `change` to the event behind `handle`; a handle of anything else
+// fails with ERROR_INVALID_HANDLE.
+template <class Change> BOOL ChangeEvent(HANDLE handle, Change change) {
+    const auto object = LookupHandleOf<Event>(handle);
+    if (!object) {
+        SetLastError(kErrorInvalidHandle);
+        return FALSE;
+    }
+    change(*object);
+    return TRUE;
+}
+
+} // namespace
+
 extern "C" {
 
 HANDLE CreateEventA(void* /*security*/, BOOL manualReset, BOOL initialState, LPCSTR name) {
@@ -17,23 +33,11 @@ HANDLE CreateEventA(void* /*security*/, BOOL manualReset, BOOL initialState, LPC
 }
 
 BOOL SetEvent(HANDLE event) {
-    const auto object = LookupHandleOf<Event>(event);
-    if (!object) {
-        SetLastError(kErrorInvalidHandle);
-        return FALSE;
-    }
-    object->Set();
-    return TRUE;
+    return ChangeEvent(event, [](Event& object) { object.Set(); });
 }
 
 BOOL ResetEvent(HANDLE event) {
-    const auto object = LookupHandleOf<Event>(event);
-    if (!object) {
-        SetLastError(kErrorInvalidHandle);
-        return FALSE;
-    }
-    object->Reset();
-    return TRUE;
+    return ChangeEvent(event, [](Event& object) { object.Reset(); });
 }
 
 HANDLE CreateSemaphoreA(void* /*security*/, LONG initialCount, LONG maximumCount, LPCSTR name) {

@@ -8,33 +8,11 @@ namespace media {
 
 FilterBase::FilterBase(REFCLSID classId) : classId_(classId) {}
 
-FilterBase::~FilterBase() {
-    if (clock_ != nullptr)
-        clock_->Release();
-}
+FilterBase::~FilterBase() = default;
 
 HRESULT FilterBase::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter ||
-        iid == IID_IBaseFilter) {
-        AddRef();
-        *object = static_cast<IBaseFilter*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return QueryExtraInterface(iid, object);
-}
-
-ULONG FilterBase::AddRef() {
-    return ++references_;
-}
-
-ULONG FilterBase::Release() {
-    const ULONG left = --references_;
-    if (left == 0)
-        delete this;
-    return left;
+    const HRESULT hr = Object::QueryInterface(iid, object);
+    return hr == E_NOINTERFACE ? QueryExtraInterface(iid, object) : hr;
 }
 
 HRESULT FilterBase::QueryExtraInterface(REFIID, void** object) {
@@ -130,11 +108,7 @@ HRESULT FilterBase::GetState(DWORD, FILTER_STATE* state) {
 
 HRESULT FilterBase::SetSyncSource(IReferenceClock* clock) {
     std::lock_guard guard(lock_);
-    if (clock != nullptr)
-        clock->AddRef();
-    if (clock_ != nullptr)
-        clock_->Release();
-    clock_ = clock;
+    clock_ = com::Ptr<IReferenceClock>::Share(clock);
     return S_OK;
 }
 
@@ -142,9 +116,7 @@ HRESULT FilterBase::GetSyncSource(IReferenceClock** clock) {
     if (clock == nullptr)
         return E_POINTER;
     std::lock_guard guard(lock_);
-    if (clock_ != nullptr)
-        clock_->AddRef();
-    *clock = clock_;
+    *clock = clock_.Copy();
     return S_OK;
 }
 
@@ -156,20 +128,17 @@ REFERENCE_TIME FilterBase::StartTime() const {
 HRESULT FilterBase::StreamTime(REFERENCE_TIME* time) {
     if (time == nullptr)
         return E_POINTER;
-    IReferenceClock* clock = nullptr;
+    com::Ptr<IReferenceClock> clock;
     REFERENCE_TIME start = 0;
     {
         std::lock_guard guard(lock_);
         clock = clock_;
-        if (clock != nullptr)
-            clock->AddRef();
         start = start_;
     }
-    if (clock == nullptr)
+    if (!clock)
         return VFW_E_NO_CLOCK;
     REFERENCE_TIME now = 0;
     const HRESULT hr = clock->GetTime(&now);
-    clock->Release();
     if (FAILED(hr))
         return hr;
     *time = now - start;
@@ -197,8 +166,7 @@ HRESULT FilterBase::EnumPins(IEnumPins** enumerator) {
     std::vector<IPin*> pins;
     for (FilterPin* pin : pins_)
         pins.push_back(pin->AsPin());
-    *enumerator = new (std::nothrow) PinEnumerator(std::move(pins));
-    return *enumerator == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<PinEnumerator>(enumerator, std::move(pins));
 }
 
 HRESULT FilterBase::FindPin(LPCWSTR id, IPin** pin) {

@@ -16,6 +16,8 @@
 // ends stopped and answers the first failure.
 #pragma once
 
+#include "core/com_object.h"
+#include "core/com_ptr.h"
 #include "platform/dshow.h"
 
 #include <atomic>
@@ -40,16 +42,13 @@ protected:
 };
 
 // A new filter starts with one reference, owned by its creator.
-class PLATFORM_API FilterBase : public IBaseFilter {
+class PLATFORM_API FilterBase
+    : public com::Object<
+          com::Interface<IBaseFilter, IID_IBaseFilter, IID_IMediaFilter, IID_IPersist>> {
 public:
-    FilterBase(const FilterBase&) = delete;
-    FilterBase& operator=(const FilterBase&) = delete;
-
-    // IUnknown. QueryInterface answers IUnknown, IPersist, IMediaFilter and
-    // IBaseFilter, then asks QueryExtraInterface.
+    // Answers IUnknown, IPersist, IMediaFilter and IBaseFilter, then asks
+    // QueryExtraInterface.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IPersist, IMediaFilter
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
@@ -89,7 +88,7 @@ public:
 
 protected:
     explicit FilterBase(REFCLSID classId);
-    virtual ~FilterBase();
+    ~FilterBase() override;
 
     // Registers a pin the derived filter owns; call from the constructor only.
     void AddPin(FilterPin* pin) { pins_.push_back(pin); }
@@ -105,10 +104,9 @@ private:
     HRESULT DeactivatePins();
 
     const CLSID classId_;
-    std::atomic<ULONG> references_{1};
     mutable std::recursive_mutex lock_;
     std::atomic<FILTER_STATE> state_{State_Stopped};
-    IReferenceClock* clock_ = nullptr;
+    com::Ptr<IReferenceClock> clock_;
     REFERENCE_TIME start_ = 0;
     std::atomic<IFilterGraph*> graph_{nullptr};
     std::atomic<IMediaEventSink*> sink_{nullptr};

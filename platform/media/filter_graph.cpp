@@ -1,15 +1,15 @@
 #include "media/filter_graph.h"
 
+#include "core/com_object.h"
+#include "core/com_ptr.h"
 #include "media/graph_events.h"
 #include "media/graph_topology.h"
 #include "media/snapshot_enumerator.h"
 #include "media/system_clock.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -21,45 +21,16 @@ namespace {
 // filter has been told before its first sample is due.
 constexpr REFERENCE_TIME kStartDelay = 10 * 10000;
 
-class FilterGraph final : public IGraphBuilder,
-                          public IMediaControl,
-                          public IMediaEventEx,
-                          public IMediaFilter,
-                          public IMediaEventSink {
+// Filters may add and drop references to the graph while they leave it on
+// its destruction; com::Object keeps that from deleting it twice.
+class FilterGraph final
+    : public com::Object<com::Interface<IGraphBuilder, IID_IGraphBuilder, IID_IFilterGraph>,
+                         com::Interface<IMediaControl, IID_IMediaControl, IID_IDispatch>,
+                         com::Interface<IMediaEventEx, IID_IMediaEventEx, IID_IMediaEvent>,
+                         com::Interface<IMediaFilter, IID_IMediaFilter, IID_IPersist>,
+                         com::Interface<IMediaEventSink, IID_IMediaEventSink>> {
 public:
-    FilterGraph() { CreateSystemClock(&clock_); }
-
-    // ---- IUnknown ---------------------------------------------------------------
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IFilterGraph || iid == IID_IGraphBuilder)
-            *object = static_cast<IGraphBuilder*>(this);
-        else if (iid == IID_IMediaControl || iid == IID_IDispatch)
-            *object = static_cast<IMediaControl*>(this);
-        else if (iid == IID_IMediaEvent || iid == IID_IMediaEventEx)
-            *object = static_cast<IMediaEventEx*>(this);
-        else if (iid == IID_IMediaFilter || iid == IID_IPersist)
-            *object = static_cast<IMediaFilter*>(this);
-        else if (iid == IID_IMediaEventSink)
-            *object = static_cast<IMediaEventSink*>(this);
-        else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            // Filters may add and drop references while they leave the graph.
-            references_.store(1);
-            delete this;
-        }
-        return left;
-    }
+    FilterGraph() { CreateSystemClock(clock_.Put()); }
 
     // ---- IFilterGraph -------------------------------------------------------------
     HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter* filter, LPCWSTR name) override;
@@ -133,9 +104,7 @@ public:
         if (clock == nullptr)
             return E_POINTER;
         std::lock_guard guard(lock_);
-        *clock = clock_;
-        if (clock_ != nullptr)
-            clock_->AddRef();
+        *clock = clock_.Copy();
         return S_OK;
     }
 
@@ -165,11 +134,11 @@ public:
 
 private:
     struct Member {
-        IBaseFilter* filter;
+        com::Ptr<IBaseFilter> filter;
         std::u16string name;
     };
 
-    ~FilterGraph();
+    ~FilterGraph() override;
 
     Member* Find(const void* identity);
     bool NameTaken(const std::u16string& name) const;
@@ -182,13 +151,12 @@ private:
     HRESULT RunFrom(const REFERENCE_TIME* start);
     REFERENCE_TIME ClockTime();
 
-    std::atomic<ULONG> references_{1};
     // Guards the members, the state and the clock. Filters are called with it
     // held; they call back only into the event sink, which has its own lock.
     std::recursive_mutex lock_;
     std::vector<Member> members_;
     FILTER_STATE state_ = State_Stopped;
-    IReferenceClock* clock_ = nullptr;
+    com::Ptr<IReferenceClock> clock_;
     REFERENCE_TIME start_ = 0;
     REFERENCE_TIME pausedAt_ = 0;
     bool hasRun_ = false;
@@ -199,19 +167,16 @@ private:
 FilterGraph::~FilterGraph() {
     StopAll();
     for (Member& member : members_) {
-        DisconnectPins(member.filter);
+        DisconnectPins(member.filter.Get());
         member.filter->SetSyncSource(nullptr);
         member.filter->JoinFilterGraph(nullptr, nullptr);
     }
-    for (Member& member : members_)
-        member.filter->Release();
-    if (clock_ != nullptr)
-        clock_->Release();
+    members_.clear(); // releases the filters while the rest of the graph still stands
 }
 
 FilterGraph::Member* FilterGraph::Find(const void* identity) {
     for (Member& member : members_)
-        if (ObjectIdentity(member.filter) == identity)
+        if (ObjectIdentity(member.filter.Get()) == identity)
             return &member;
     return nullptr;
 }
@@ -257,9 +222,8 @@ HRESULT FilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name) {
     const HRESULT hr = filter->JoinFilterGraph(this, unique.c_str());
     if (FAILED(hr))
         return hr;
-    filter->AddRef();
-    members_.push_back({filter, std::move(unique)});
-    filter->SetSyncSource(clock_);
+    members_.push_back({com::Ptr<IBaseFilter>::Share(filter), std::move(unique)});
+    filter->SetSyncSource(clock_.Get());
     return renamed ? VFW_S_DUPLICATE_NAME : S_OK;
 }
 
@@ -272,12 +236,11 @@ HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter) {
         return VFW_E_NOT_FOUND;
     if (state_ != State_Stopped)
         return VFW_E_NOT_STOPPED;
-    IBaseFilter* removed = member->filter;
+    const com::Ptr<IBaseFilter> removed = std::move(member->filter);
     members_.erase(members_.begin() + (member - members_.data()));
-    DisconnectPins(removed);
+    DisconnectPins(removed.Get());
     removed->SetSyncSource(nullptr);
     removed->JoinFilterGraph(nullptr, nullptr);
-    removed->Release();
     return S_OK;
 }
 
@@ -287,9 +250,8 @@ HRESULT FilterGraph::EnumFilters(IEnumFilters** enumerator) {
     std::lock_guard guard(lock_);
     std::vector<IBaseFilter*> filters;
     for (const Member& member : members_)
-        filters.push_back(member.filter);
-    *enumerator = new (std::nothrow) FilterEnumerator(std::move(filters));
-    return *enumerator == nullptr ? E_OUTOFMEMORY : S_OK;
+        filters.push_back(member.filter.Get());
+    return com::CreateNew<FilterEnumerator>(enumerator, filters);
 }
 
 HRESULT FilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter) {
@@ -301,8 +263,7 @@ HRESULT FilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter) {
     std::lock_guard guard(lock_);
     for (const Member& member : members_) {
         if (member.name == name) {
-            *filter = member.filter;
-            (*filter)->AddRef();
+            *filter = member.filter.Copy();
             return S_OK;
         }
     }
@@ -331,36 +292,30 @@ HRESULT FilterGraph::ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYP
 
 HRESULT FilterGraph::SetSyncSource(IReferenceClock* clock) {
     std::lock_guard guard(lock_);
-    if (clock != nullptr)
-        clock->AddRef();
-    if (clock_ != nullptr)
-        clock_->Release();
-    clock_ = clock;
+    clock_ = com::Ptr<IReferenceClock>::Share(clock);
     for (const Member& member : members_)
-        member.filter->SetSyncSource(clock_);
+        member.filter->SetSyncSource(clock);
     return S_OK;
 }
 
 HRESULT FilterGraph::SetDefaultSyncSource() {
-    IReferenceClock* clock = nullptr;
-    const HRESULT hr = CreateSystemClock(&clock);
+    com::Ptr<IReferenceClock> clock;
+    const HRESULT hr = CreateSystemClock(clock.Put());
     if (FAILED(hr))
         return hr;
-    SetSyncSource(clock);
-    clock->Release();
-    return S_OK;
+    return SetSyncSource(clock.Get());
 }
 
 std::vector<IBaseFilter*> FilterGraph::Ordered() {
     std::vector<IBaseFilter*> filters;
     for (const Member& member : members_)
-        filters.push_back(member.filter);
+        filters.push_back(member.filter.Get());
     return DownstreamFirst(filters);
 }
 
 REFERENCE_TIME FilterGraph::ClockTime() {
     REFERENCE_TIME now = 0;
-    if (clock_ == nullptr || FAILED(clock_->GetTime(&now)))
+    if (!clock_ || FAILED(clock_->GetTime(&now)))
         return 0;
     return now;
 }
@@ -368,9 +323,9 @@ REFERENCE_TIME FilterGraph::ClockTime() {
 void FilterGraph::BeginStreaming() {
     std::vector<const void*> renderers;
     for (const Member& member : members_) {
-        if (IsRenderer(member.filter))
-            renderers.push_back(member.filter);
-        member.filter->SetSyncSource(clock_);
+        if (IsRenderer(member.filter.Get()))
+            renderers.push_back(member.filter.Get());
+        member.filter->SetSyncSource(clock_.Get());
     }
     events_.StartStreaming(std::move(renderers));
     hasRun_ = false;
@@ -427,7 +382,7 @@ HRESULT FilterGraph::RunFrom(const REFERENCE_TIME* start) {
     }
     if (start != nullptr)
         start_ = *start;
-    else if (clock_ == nullptr)
+    else if (!clock_)
         start_ = 0;
     else if (hasRun_)
         start_ += ClockTime() - pausedAt_; // stream time goes on where it paused
@@ -453,17 +408,7 @@ HRESULT FilterGraph::Stop() {
 } // namespace
 
 HRESULT CreateFilterGraphInstance(IUnknown* outer, REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    *object = nullptr;
-    if (outer != nullptr)
-        return CLASS_E_NOAGGREGATION;
-    auto* graph = new (std::nothrow) FilterGraph;
-    if (graph == nullptr)
-        return E_OUTOFMEMORY;
-    const HRESULT hr = graph->QueryInterface(iid, object);
-    graph->Release();
-    return hr;
+    return com::CreateInstance<FilterGraph>(outer, iid, object);
 }
 
 } // namespace media

@@ -33,6 +33,7 @@ void GraphEvents::StartStreaming(std::vector<const void*> renderers) {
     completions_ = 0;
     complete_ = false;
     abortCode_ = 0;
+    abortReason_.Reset();
     changed_.notify_all();
 }
 
@@ -69,6 +70,8 @@ HRESULT GraphEvents::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
     }
     if ((code == EC_ERRORABORT || code == EC_USERABORT) && abortCode_ == 0) {
         abortCode_ = code;
+        // What the aborting filter said about the failure, for whoever waits.
+        GetErrorInfo(0, abortReason_.Put());
         changed_.notify_all();
     }
     Queue({code, param1, param2});
@@ -94,6 +97,7 @@ HRESULT GraphEvents::WaitForCompletion(LONG milliseconds, LONG* code) {
                                [this] { return abortCode_ != 0 || complete_ || !streaming_; });
     if (abortCode_ != 0) {
         *code = abortCode_;
+        SetErrorInfo(0, abortReason_.Get());
         return S_OK;
     }
     if (complete_) {

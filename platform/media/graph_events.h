@@ -5,9 +5,12 @@
 // EC_COMPLETE from filters is counted: when every renderer counted at the
 // start of streaming (each filter once) has completed, one EC_COMPLETE is
 // queued and the graph is complete. EC_ERRORABORT and EC_USERABORT end the wait
-// at once (the first one's code is kept). Other events are only queued.
+// at once (the first one's code is kept, with the error object of the thread
+// that raised it, which a wait that ends on the abort hands to its caller's
+// thread). Other events are only queued.
 #pragma once
 
+#include "core/com_ptr.h"
 #include "platform/dshow.h"
 
 #include <condition_variable>
@@ -60,6 +63,7 @@ private:
     std::size_t completions_ = 0;
     bool complete_ = false;
     LONG abortCode_ = 0;
+    com::Ptr<IErrorInfo> abortReason_; // the aborting thread's error object, if any
 };
 
 } // namespace media

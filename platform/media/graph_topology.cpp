@@ -1,29 +1,31 @@
 #include "media/graph_topology.h"
 
+#include "core/com_ptr.h"
+
 #include <algorithm>
 
 namespace media {
 
 namespace {
 
-// The filter's pins, each with a reference the caller releases.
-std::vector<IPin*> PinsOf(IBaseFilter* filter) {
-    std::vector<IPin*> pins;
-    IEnumPins* enumerator = nullptr;
-    if (FAILED(filter->EnumPins(&enumerator)) || enumerator == nullptr)
+std::vector<com::Ptr<IPin>> PinsOf(IBaseFilter* filter) {
+    std::vector<com::Ptr<IPin>> pins;
+    com::Ptr<IEnumPins> enumerator;
+    if (FAILED(filter->EnumPins(enumerator.Put())) || !enumerator)
         return pins;
     IPin* pin = nullptr;
     ULONG fetched = 0;
     while (enumerator->Next(1, &pin, &fetched) == S_OK && fetched == 1)
-        pins.push_back(pin);
-    enumerator->Release();
+        pins.push_back(com::Ptr<IPin>::Adopt(pin));
     return pins;
 }
 
-void ReleaseAll(std::vector<IPin*>& pins) {
-    for (IPin* pin : pins)
-        pin->Release();
-    pins.clear();
+// The pin's peer, or null while it is not connected.
+com::Ptr<IPin> PeerOf(IPin* pin) {
+    com::Ptr<IPin> peer;
+    if (pin->ConnectedTo(peer.Put()) != S_OK)
+        peer.Detach(); // a failed call hands out no reference
+    return peer;
 }
 
 PIN_DIRECTION DirectionOf(IPin* pin, bool* known) {
@@ -35,19 +37,16 @@ PIN_DIRECTION DirectionOf(IPin* pin, bool* known) {
 // Identities of the filters that the filter's output pins feed.
 std::vector<const void*> FedBy(IBaseFilter* filter) {
     std::vector<const void*> fed;
-    std::vector<IPin*> pins = PinsOf(filter);
-    for (IPin* pin : pins) {
+    for (const com::Ptr<IPin>& pin : PinsOf(filter)) {
         bool known = false;
-        if (DirectionOf(pin, &known) != PINDIR_OUTPUT || !known)
+        if (DirectionOf(pin.Get(), &known) != PINDIR_OUTPUT || !known)
             continue;
-        IPin* peer = nullptr;
-        if (pin->ConnectedTo(&peer) != S_OK || peer == nullptr)
+        const com::Ptr<IPin> peer = PeerOf(pin.Get());
+        if (!peer)
             continue;
-        if (IBaseFilter* owner = OwnerOf(peer))
+        if (IBaseFilter* owner = OwnerOf(peer.Get()))
             fed.push_back(ObjectIdentity(owner));
-        peer->Release();
     }
-    ReleaseAll(pins);
     return fed;
 }
 
@@ -75,14 +74,12 @@ IBaseFilter* OwnerOf(IPin* pin) {
 bool IsRenderer(IBaseFilter* filter) {
     bool inputs = false;
     bool outputs = false;
-    std::vector<IPin*> pins = PinsOf(filter);
-    for (IPin* pin : pins) {
+    for (const com::Ptr<IPin>& pin : PinsOf(filter)) {
         bool known = false;
-        const PIN_DIRECTION direction = DirectionOf(pin, &known);
+        const PIN_DIRECTION direction = DirectionOf(pin.Get(), &known);
         if (known)
             (direction == PINDIR_INPUT ? inputs : outputs) = true;
     }
-    ReleaseAll(pins);
     return inputs && !outputs;
 }
 
@@ -125,16 +122,11 @@ std::vector<IBaseFilter*> DownstreamFirst(const std::vector<IBaseFilter*>& filte
 }
 
 void DisconnectPins(IBaseFilter* filter) {
-    std::vector<IPin*> pins = PinsOf(filter);
-    for (IPin* pin : pins) {
-        IPin* peer = nullptr;
-        if (pin->ConnectedTo(&peer) == S_OK && peer != nullptr) {
+    for (const com::Ptr<IPin>& pin : PinsOf(filter)) {
+        if (const com::Ptr<IPin> peer = PeerOf(pin.Get()))
             peer->Disconnect();
-            peer->Release();
-        }
         pin->Disconnect();
     }
-    ReleaseAll(pins);
 }
 
 } // namespace media

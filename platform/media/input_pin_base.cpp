@@ -5,7 +5,6 @@
 #include "media/memory_allocator.h"
 
 #include <algorithm>
-#include <new>
 
 namespace media {
 
@@ -16,30 +15,6 @@ InputPinBase::InputPinBase(FilterBase* filter, LPCWSTR name)
 
 InputPinBase::~InputPinBase() {
     ReleaseConnection();
-    if (allocator_ != nullptr)
-        allocator_->Release();
-}
-
-HRESULT InputPinBase::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPin) {
-        *object = static_cast<IPin*>(this);
-    } else if (iid == IID_IMemInputPin) {
-        *object = static_cast<IMemInputPin*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG InputPinBase::AddRef() {
-    return filter_->AddRef();
-}
-ULONG InputPinBase::Release() {
-    return filter_->Release();
 }
 
 HRESULT InputPinBase::GetMediaType(int, AM_MEDIA_TYPE*) {
@@ -67,7 +42,7 @@ HRESULT InputPinBase::AllocatorRequirements(ALLOCATOR_PROPERTIES*) {
 
 bool InputPinBase::IsConnected() const {
     std::lock_guard guard(filter_->FilterLock());
-    return peer_ != nullptr;
+    return static_cast<bool>(peer_);
 }
 
 // ---- Connection ---------------------------------------------------------------
@@ -80,7 +55,7 @@ HRESULT InputPinBase::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* ty
     if (connector == nullptr || type == nullptr)
         return E_POINTER;
     std::lock_guard guard(filter_->FilterLock());
-    if (peer_ != nullptr)
+    if (peer_)
         return VFW_E_ALREADY_CONNECTED;
     if (!filter_->IsStopped())
         return VFW_E_NOT_STOPPED;
@@ -96,8 +71,7 @@ HRESULT InputPinBase::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* ty
     hr = CopyMediaType(&type_, type);
     if (FAILED(hr))
         return hr;
-    peer_ = connector;
-    peer_->AddRef();
+    peer_ = com::Ptr<IPin>::Share(connector);
     hr = OnConnect(connector, type);
     if (FAILED(hr)) {
         ReleaseConnection();
@@ -107,10 +81,7 @@ HRESULT InputPinBase::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* ty
 }
 
 void InputPinBase::ReleaseConnection() {
-    if (peer_ != nullptr) {
-        peer_->Release();
-        peer_ = nullptr;
-    }
+    peer_.Reset();
     FreeMediaTypeContents(&type_);
 }
 
@@ -118,15 +89,12 @@ HRESULT InputPinBase::Disconnect() {
     std::lock_guard guard(filter_->FilterLock());
     if (!filter_->IsStopped())
         return VFW_E_NOT_STOPPED;
-    if (peer_ == nullptr)
+    if (!peer_)
         return S_FALSE;
     OnDisconnect();
     ReleaseConnection();
     // The allocator belongs to the connection; the next one brings its own.
-    if (allocator_ != nullptr) {
-        allocator_->Release();
-        allocator_ = nullptr;
-    }
+    allocator_.Reset();
     return S_OK;
 }
 
@@ -134,11 +102,8 @@ HRESULT InputPinBase::ConnectedTo(IPin** pin) {
     if (pin == nullptr)
         return E_POINTER;
     std::lock_guard guard(filter_->FilterLock());
-    *pin = peer_;
-    if (peer_ == nullptr)
-        return VFW_E_NOT_CONNECTED;
-    peer_->AddRef();
-    return S_OK;
+    *pin = peer_.Copy();
+    return *pin != nullptr ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT InputPinBase::ConnectionMediaType(AM_MEDIA_TYPE* type) {
@@ -146,7 +111,7 @@ HRESULT InputPinBase::ConnectionMediaType(AM_MEDIA_TYPE* type) {
         return E_POINTER;
     std::lock_guard guard(filter_->FilterLock());
     ResetMediaType(type);
-    if (peer_ == nullptr)
+    if (!peer_)
         return VFW_E_NOT_CONNECTED;
     return CopyMediaType(type, &type_);
 }
@@ -188,10 +153,7 @@ HRESULT InputPinBase::QueryAccept(const AM_MEDIA_TYPE* type) {
 }
 
 HRESULT InputPinBase::EnumMediaTypes(IEnumMediaTypes** enumerator) {
-    if (enumerator == nullptr)
-        return E_POINTER;
-    *enumerator = new (std::nothrow) MediaTypeEnumerator(this, 0);
-    return *enumerator == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<MediaTypeEnumerator>(enumerator, this, 0);
 }
 
 HRESULT InputPinBase::QueryInternalConnections(IPin**, ULONG*) {
@@ -205,13 +167,12 @@ HRESULT InputPinBase::GetAllocator(IMemAllocator** allocator) {
         return E_POINTER;
     std::lock_guard guard(filter_->FilterLock());
     *allocator = nullptr;
-    if (allocator_ == nullptr) {
-        const HRESULT hr = CreateMemoryAllocator(&allocator_);
+    if (!allocator_) {
+        const HRESULT hr = CreateMemoryAllocator(allocator_.Put());
         if (FAILED(hr))
             return hr;
     }
-    allocator_->AddRef();
-    *allocator = allocator_;
+    *allocator = allocator_.Copy();
     return S_OK;
 }
 
@@ -219,10 +180,7 @@ HRESULT InputPinBase::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
     if (allocator == nullptr)
         return E_POINTER;
     std::lock_guard guard(filter_->FilterLock());
-    allocator->AddRef();
-    if (allocator_ != nullptr)
-        allocator_->Release();
-    allocator_ = allocator;
+    allocator_ = com::Ptr<IMemAllocator>::Share(allocator);
     readOnly_ = readOnly != FALSE;
     return S_OK;
 }
@@ -310,17 +268,13 @@ HRESULT InputPinBase::Activate() {
 }
 
 HRESULT InputPinBase::Deactivate() {
-    IMemAllocator* allocator = nullptr;
+    com::Ptr<IMemAllocator> allocator;
     {
         std::lock_guard guard(filter_->FilterLock());
         allocator = allocator_;
-        if (allocator != nullptr)
-            allocator->AddRef();
     }
-    if (allocator != nullptr) {
+    if (allocator)
         allocator->Decommit();
-        allocator->Release();
-    }
     // Waits for a Receive or EndOfStream that is still running.
     std::lock_guard guard(streamLock_);
     return S_OK;

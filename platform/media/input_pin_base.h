@@ -37,17 +37,19 @@
 
 namespace media {
 
-class PLATFORM_API InputPinBase : public IPin, public IMemInputPin, public FilterPin {
+class PLATFORM_API InputPinBase
+    : public com::Interfaces<com::Interface<IPin, IID_IPin>,
+                             com::Interface<IMemInputPin, IID_IMemInputPin>>,
+      public FilterPin {
 public:
     InputPinBase(FilterBase* filter, LPCWSTR name);
     virtual ~InputPinBase();
     InputPinBase(const InputPinBase&) = delete;
     InputPinBase& operator=(const InputPinBase&) = delete;
 
-    // IUnknown (forwarding to the filter): IUnknown, IPin, IMemInputPin.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // The filter's reference count.
+    ULONG STDMETHODCALLTYPE AddRef() override { return filter_->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return filter_->Release(); }
 
     // IPin. An input pin only receives connections: Connect answers E_UNEXPECTED.
     HRESULT STDMETHODCALLTYPE Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
@@ -117,9 +119,9 @@ private:
 
     FilterBase* const filter_;
     const std::u16string name_;
-    IPin* peer_ = nullptr;
+    com::Ptr<IPin> peer_;
     AM_MEDIA_TYPE type_;
-    IMemAllocator* allocator_ = nullptr;
+    com::Ptr<IMemAllocator> allocator_;
     bool readOnly_ = false;
     std::mutex streamLock_;
     std::atomic<bool> flushing_{false};

@@ -4,6 +4,19 @@
 #include "media/memory_allocator.h"
 
 namespace media {
+namespace {
+
+// A sample's flags answer S_OK when set and S_FALSE when not.
+HRESULT FlagAnswer(bool flag) {
+    return flag ? S_OK : S_FALSE;
+}
+
+HRESULT StoreFlag(bool& flag, BOOL value) {
+    flag = value != FALSE;
+    return S_OK;
+}
+
+} // namespace
 
 MediaSample::MediaSample(MemoryAllocator* allocator, BYTE* buffer, LONG size)
     : allocator_(allocator), buffer_(buffer), size_(size), actual_(size) {}
@@ -18,38 +31,18 @@ void MediaSample::ClearMediaType() {
 }
 
 void MediaSample::PrepareForUse() {
-    references_.store(1);
+    RestartReferences();
     actual_ = size_;
     timeValid_ = stopValid_ = mediaTimeValid_ = false;
     syncPoint_ = preroll_ = discontinuity_ = false;
     ClearMediaType();
 }
 
-HRESULT MediaSample::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IMediaSample) {
-        AddRef();
-        *object = static_cast<IMediaSample*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG MediaSample::AddRef() {
-    return ++references_;
-}
-
-ULONG MediaSample::Release() {
-    const ULONG left = --references_;
-    if (left == 0) {
-        // The allocator may free this sample while taking it back.
-        MemoryAllocator* allocator = allocator_;
-        allocator->ReturnSample(this);
-        allocator->Release();
-    }
-    return left;
+void MediaSample::LastReleased() {
+    // The allocator may free this sample while taking it back.
+    MemoryAllocator* allocator = allocator_;
+    allocator->ReturnSample(this);
+    allocator->Release();
 }
 
 HRESULT MediaSample::GetPointer(BYTE** buffer) {
@@ -86,27 +79,24 @@ HRESULT MediaSample::SetTime(REFERENCE_TIME* start, REFERENCE_TIME* end) {
 }
 
 HRESULT MediaSample::IsSyncPoint() {
-    return syncPoint_ ? S_OK : S_FALSE;
+    return FlagAnswer(syncPoint_);
 }
 HRESULT MediaSample::SetSyncPoint(BOOL syncPoint) {
-    syncPoint_ = syncPoint != FALSE;
-    return S_OK;
+    return StoreFlag(syncPoint_, syncPoint);
 }
 
 HRESULT MediaSample::IsPreroll() {
-    return preroll_ ? S_OK : S_FALSE;
+    return FlagAnswer(preroll_);
 }
 HRESULT MediaSample::SetPreroll(BOOL preroll) {
-    preroll_ = preroll != FALSE;
-    return S_OK;
+    return StoreFlag(preroll_, preroll);
 }
 
 HRESULT MediaSample::IsDiscontinuity() {
-    return discontinuity_ ? S_OK : S_FALSE;
+    return FlagAnswer(discontinuity_);
 }
 HRESULT MediaSample::SetDiscontinuity(BOOL discontinuity) {
-    discontinuity_ = discontinuity != FALSE;
-    return S_OK;
+    return StoreFlag(discontinuity_, discontinuity);
 }
 
 LONG MediaSample::GetActualDataLength() {

@@ -1,25 +1,17 @@
 // One buffer of the memory allocator as an IMediaSample.
 #pragma once
 
+#include "core/com_object.h"
 #include "platform/dshow.h"
-
-#include <atomic>
 
 namespace media {
 
 class MemoryAllocator;
 
-class MediaSample final : public IMediaSample {
+class MediaSample final : public com::Object<com::Interface<IMediaSample, IID_IMediaSample>> {
 public:
     MediaSample(MemoryAllocator* allocator, BYTE* buffer, LONG size);
-    ~MediaSample();
-    MediaSample(const MediaSample&) = delete;
-    MediaSample& operator=(const MediaSample&) = delete;
-
-    // The last Release hands the sample back to its allocator.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ~MediaSample() override;
 
     HRESULT STDMETHODCALLTYPE GetPointer(BYTE** buffer) override;
     LONG STDMETHODCALLTYPE GetSize() override;
@@ -43,12 +35,13 @@ public:
     void PrepareForUse();
 
 private:
+    // The last Release hands the sample back to its allocator.
+    void LastReleased() override;
     void ClearMediaType();
 
     MemoryAllocator* const allocator_;
     BYTE* const buffer_;
     const LONG size_;
-    std::atomic<ULONG> references_{0};
     LONG actual_ = 0;
     bool timeValid_ = false;
     bool stopValid_ = false;

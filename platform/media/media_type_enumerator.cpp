@@ -2,41 +2,10 @@
 
 #include "media/media_type_util.h"
 
-#include <new>
-
 namespace media {
 
 MediaTypeEnumerator::MediaTypeEnumerator(InputPinBase* pin, int position)
-    : pin_(pin), position_(position) {
-    pin_->AddRef();
-}
-
-MediaTypeEnumerator::~MediaTypeEnumerator() {
-    pin_->Release();
-}
-
-HRESULT MediaTypeEnumerator::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-        AddRef();
-        *object = static_cast<IEnumMediaTypes*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG MediaTypeEnumerator::AddRef() {
-    return ++references_;
-}
-
-ULONG MediaTypeEnumerator::Release() {
-    const ULONG left = --references_;
-    if (left == 0)
-        delete this;
-    return left;
-}
+    : pin_(com::Ptr<InputPinBase>::Share(pin)), position_(position) {}
 
 AM_MEDIA_TYPE* MediaTypeEnumerator::TypeAt(int position) {
     AM_MEDIA_TYPE type;
@@ -89,8 +58,7 @@ HRESULT MediaTypeEnumerator::Clone(IEnumMediaTypes** copy) {
     if (copy == nullptr)
         return E_POINTER;
     std::lock_guard guard(lock_);
-    *copy = new (std::nothrow) MediaTypeEnumerator(pin_, position_);
-    return *copy == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<MediaTypeEnumerator>(copy, pin_.Get(), position_);
 }
 
 } // namespace media

@@ -2,6 +2,7 @@
 
 #include "media/media_sample.h"
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -29,52 +30,15 @@ long MemoryAllocatorBlocksInUse() {
 }
 
 HRESULT CreateMemoryAllocator(IMemAllocator** allocator) {
-    if (allocator == nullptr)
-        return E_POINTER;
-    *allocator = new (std::nothrow) MemoryAllocator;
-    return *allocator == nullptr ? E_OUTOFMEMORY : S_OK;
+    return com::CreateNew<MemoryAllocator>(allocator);
 }
 
 HRESULT CreateMemoryAllocatorInstance(IUnknown* outer, REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    *object = nullptr;
-    if (outer != nullptr)
-        return CLASS_E_NOAGGREGATION;
-    IMemAllocator* allocator = nullptr;
-    const HRESULT hr = CreateMemoryAllocator(&allocator);
-    if (FAILED(hr))
-        return hr;
-    const HRESULT query = allocator->QueryInterface(iid, object);
-    allocator->Release();
-    return query;
+    return com::CreateInstance<MemoryAllocator>(outer, iid, object);
 }
 
 MemoryAllocator::~MemoryAllocator() {
     FreeBuffers();
-}
-
-HRESULT MemoryAllocator::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
-        AddRef();
-        *object = static_cast<IMemAllocator*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG MemoryAllocator::AddRef() {
-    return ++references_;
-}
-
-ULONG MemoryAllocator::Release() {
-    const ULONG left = --references_;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT MemoryAllocator::SetProperties(ALLOCATOR_PROPERTIES* request,

@@ -16,9 +16,9 @@
 //   allocator's samples, exactly like sample->Release().
 #pragma once
 
+#include "core/com_object.h"
 #include "platform/dshow.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -29,15 +29,9 @@ namespace media {
 
 class MediaSample;
 
-class MemoryAllocator final : public IMemAllocator {
+class MemoryAllocator final : public com::Object<com::Interface<IMemAllocator, IID_IMemAllocator>> {
 public:
     MemoryAllocator() = default;
-    MemoryAllocator(const MemoryAllocator&) = delete;
-    MemoryAllocator& operator=(const MemoryAllocator&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
                                             ALLOCATOR_PROPERTIES* actual) override;
@@ -53,11 +47,10 @@ public:
     void ReturnSample(MediaSample* sample);
 
 private:
-    ~MemoryAllocator();
+    ~MemoryAllocator() override;
     // Frees the block and the samples; the lock is held and no sample is out.
     void FreeBuffers();
 
-    std::atomic<ULONG> references_{1};
     std::mutex lock_;
     std::condition_variable bufferFreed_;
     ALLOCATOR_PROPERTIES properties_{};

@@ -2,9 +2,10 @@
 // (pins of a filter, filters of a graph). It holds one reference on each item.
 #pragma once
 
+#include "core/com_object.h"
+#include "core/com_ptr.h"
 #include "platform/dshow.h"
 
-#include <atomic>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -12,32 +13,13 @@
 namespace media {
 
 template <class EnumInterface, class Item, const IID& kEnumIid>
-class SnapshotEnumerator final : public EnumInterface {
+class SnapshotEnumerator final : public com::Object<com::Interface<EnumInterface, kEnumIid>> {
 public:
     // Adds a reference to every item; the enumerator starts with one reference.
-    explicit SnapshotEnumerator(std::vector<Item*> items, std::size_t position = 0)
-        : items_(std::move(items)), position_(position) {
-        for (Item* item : items_)
-            item->AddRef();
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == kEnumIid) {
-            AddRef();
-            *object = static_cast<EnumInterface*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
+    explicit SnapshotEnumerator(const std::vector<Item*>& items) {
+        items_.reserve(items.size());
+        for (Item* item : items)
+            items_.push_back(com::Ptr<Item>::Share(item));
     }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, Item** out, ULONG* fetched) override {
@@ -46,9 +28,7 @@ public:
         std::lock_guard guard(lock_);
         ULONG taken = 0;
         while (taken < count && position_ < items_.size()) {
-            out[taken] = items_[position_++];
-            out[taken]->AddRef();
-            ++taken;
+            out[taken++] = items_[position_++].Copy();
         }
         if (fetched != nullptr)
             *fetched = taken;
@@ -78,15 +58,13 @@ public:
     }
 
 private:
-    ~SnapshotEnumerator() {
-        for (Item* item : items_)
-            item->Release();
-    }
+    SnapshotEnumerator(const std::vector<com::Ptr<Item>>& items, std::size_t position)
+        : items_(items), position_(position) {}
+    ~SnapshotEnumerator() override = default;
 
-    std::vector<Item*> items_;
-    std::size_t position_;
+    std::vector<com::Ptr<Item>> items_;
+    std::size_t position_ = 0;
     std::mutex lock_;
-    std::atomic<ULONG> references_{1};
 };
 
 using PinEnumerator = SnapshotEnumerator<IEnumPins, IPin, IID_IEnumPins>;

@@ -11,10 +11,11 @@ namespace wmal {
 // Reads the 32 bits that start at bit `bit_pos` of a big-endian bit string. The buffer must
 // have at least 8 readable bytes past the byte that holds `bit_pos`.
 inline uint32_t peek32(const uint8_t* data, uint64_t bit_pos) {
-    const uint8_t* p = data + (bit_pos >> 3);
-    uint64_t word = 0;
-    for (int i = 0; i < 8; ++i)
-        word = (word << 8) | p[i];
+    uint64_t word;
+    std::memcpy(&word, data + (bit_pos >> 3), sizeof word);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
     return static_cast<uint32_t>(word >> (32 - (bit_pos & 7)));
 }
 

@@ -15,11 +15,13 @@ namespace wmal {
 constexpr int kLmsTapBlock = 16;
 constexpr int kLmsBufferLength = 2 * kMaxLmsOrder + 2 * kLmsTapBlock;
 
-inline int round_up_taps(int order) {
+// Internal linkage (static): the AVX2 kernels are compiled with other code-generation options,
+// and their copies of these helpers must not stand in for the plain ones.
+static inline int round_up_taps(int order) {
     return (order + kLmsTapBlock - 1) / kLmsTapBlock * kLmsTapBlock;
 }
 
-inline int sign_of(int32_t v) {
+static inline int sign_of(int32_t v) {
     return (v > 0) - (v < 0);
 }
 
@@ -46,16 +48,20 @@ template <typename Hist> struct LmsFilter {
         for (int i = 0; i < order; ++i)
             updates[i] = static_cast<int16_t>(doubling ? updates[i] * 2 : updates[i] / 2);
     }
-
-    // Turns `signal` into prediction residues in place, updating the filter exactly as the
-    // decoder does when it turns the residues back.
-    void encode(int32_t* signal, int count, int speed, int bits_per_sample);
 };
+
+// Turns each channel's signal into the residues of its cascade of `count` filters, in place
+// (filter 0 sees the signal first), updating every filter exactly as the decoder does when it
+// turns the residues back. filters[c] points at channel c's cascade, signals[c] at its
+// `length` samples.
+template <typename Hist>
+void lms_cascade_encode(LmsFilter<Hist>* const* filters, int channels, int count,
+                        int32_t* const* signals, int length, int speed, int bits_per_sample);
 
 // Restricts the filters to the plain C++ kernels (tests compare them with the vector ones).
 void use_portable_lms_kernels(bool portable);
 
-template <> void LmsFilter<int16_t>::encode(int32_t*, int, int, int);
-template <> void LmsFilter<int32_t>::encode(int32_t*, int, int, int);
+// True when the vector (AVX2) kernels run: the processor has them and they are not turned off.
+bool vector_lms_kernels();
 
 } // namespace wmal

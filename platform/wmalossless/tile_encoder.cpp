@@ -16,12 +16,17 @@ void write_seekable_header(BitWriter& out, const TileParams& params, int channel
     out.put(0, 1); // no arithmetic coding
     out.put(params.ac_order > 0 ? 1 : 0, 1);
     out.put(uses_inter_channel(params, channels) ? 1 : 0, 1);
-    out.put(0, 1); // no multi-channel LMS
+    out.put(params.mclms_order > 0 ? 1 : 0, 1);
     if (params.ac_order > 0) {
         out.put(static_cast<uint32_t>(params.ac_order - 1), 4);
         out.put(static_cast<uint32_t>(params.ac_scaling), 4);
         for (int j = 0; j < params.ac_order; ++j)
             out.put(static_cast<uint32_t>(params.ac_coefs[j] - 1), params.ac_scaling);
+    }
+    if (params.mclms_order > 0) {
+        out.put(static_cast<uint32_t>(params.mclms_order / 2 - 1), 4);
+        out.put(static_cast<uint32_t>(params.mclms_scaling), 4);
+        out.put(0, 1); // its coefficients start from zero
     }
     out.put(0, 1); // LMS coefficients start from zero, none are sent
     for (int c = 0; c < channels; ++c) {
@@ -64,6 +69,8 @@ int seekable_header_bits(const TileParams& params, int channels) {
     int bits = 4 + 1 + 3 + 8;
     if (params.ac_order > 0)
         bits += 8 + params.ac_order * params.ac_scaling;
+    if (params.mclms_order > 0)
+        bits += 9;
     bits += channels * (3 + params.lms_count * 11);
     return bits;
 }
@@ -91,6 +98,7 @@ void TileEncoder<Hist>::restart(State& state, const TileParams& params) const {
             v = 0;
         ch.ave_sum = 0;
     }
+    state.mclms.clear(params.mclms_order, params.mclms_scaling, channels_);
 }
 
 template <typename Hist>
@@ -161,11 +169,15 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
         }
     }
     bool coded[kMaxChannels] = {};
+    int32_t* signals[kMaxChannels];
     for (int c = 0; c < channels_; ++c) {
         const int32_t* w = work_[c].data();
         for (int i = 0; i < length && !coded[c]; ++i)
             coded[c] = w[i] != 0;
+        signals[c] = work_[c].data();
     }
+    if (p.mclms_order > 0)
+        trial_.mclms.encode(signals, coded, length, bits_per_sample_, mclms_scratch_);
 
     out.reset();
     out.put(seekable ? 1 : 0, 1);
@@ -183,6 +195,9 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
 
     const int first_bits = bits_per_sample_ + (inter_channel ? 1 : 0);
     const int speed = seekable ? 16 : 8;
+    LmsFilter<Hist>* filters[kMaxChannels];
+    int32_t* coded_signals[kMaxChannels];
+    int coded_count = 0;
     for (int c = 0; c < channels_; ++c) {
         if (!coded[c])
             continue;
@@ -192,11 +207,16 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
                 f.rescale_updates(speed == 16);
             ch.update_speed = speed;
         }
-        int32_t* w = work_[c].data();
-        for (LmsFilter<Hist>& f : ch.lms)
-            f.encode(w, length, speed, bits_per_sample_);
-        write_residues(out, w, length, seekable, bits_per_sample_, first_bits, p.movave_scaling,
-                       ch.ave_sum);
+        filters[coded_count] = ch.lms.data();
+        coded_signals[coded_count++] = work_[c].data();
+    }
+    lms_cascade_encode<Hist>(filters, coded_count, p.lms_count, coded_signals, length, speed,
+                             bits_per_sample_);
+    for (int c = 0; c < channels_; ++c) {
+        if (!coded[c])
+            continue;
+        write_residues(out, work_[c].data(), length, seekable, bits_per_sample_, first_bits,
+                       p.movave_scaling, trial_.channel[c].ave_sum);
         if (out.bit_count() >= limit_bits)
             return false;
     }

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "bit_writer.h"
 #include "lms_filter.h"
+#include "mclms_filter.h"
 #include "tile_params.h"
 
 namespace wmal {
@@ -19,6 +21,8 @@ public:
     // the tile was coded with prediction, false when raw PCM was smaller.
     virtual bool encode(const int32_t* const* channels, int length, bool seekable,
                         const TileParams& params, BitWriter& out) = 0;
+    // A copy with the same adaptive state, to try coding choices on.
+    virtual std::unique_ptr<TileEncoderBase> clone() const = 0;
 };
 
 template <typename Hist> class TileEncoder final : public TileEncoderBase {
@@ -26,6 +30,9 @@ public:
     TileEncoder(int channels, int bits_per_sample, int max_length);
     bool encode(const int32_t* const* channels, int length, bool seekable, const TileParams& params,
                 BitWriter& out) override;
+    std::unique_ptr<TileEncoderBase> clone() const override {
+        return std::make_unique<TileEncoder>(*this);
+    }
 
 private:
     struct ChannelState {
@@ -37,6 +44,7 @@ private:
     struct State {
         TileParams params;
         std::vector<ChannelState> channel;
+        McLmsFilter mclms;
         int shift = 0; // low zero bits left out of coded tiles
     };
 
@@ -53,6 +61,7 @@ private:
     State state_;
     State trial_;
     std::vector<std::vector<int32_t>> work_;
+    McLmsScratch mclms_scratch_;
 };
 
 // Bits of the parameter block of a seekable tile (after the seekable flag).

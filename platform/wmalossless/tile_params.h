@@ -1,7 +1,9 @@
 // The coding tools a seekable tile announces; later tiles reuse them until the next one.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 
 #include "stream_format.h"
 
@@ -18,6 +20,10 @@ struct TileParams {
     // Mid/side on stereo streams.
     bool inter_channel = false;
 
+    // Multichannel LMS stage ahead of the per-channel cascades: 0 = off, else 2..32 (even).
+    int mclms_order = 0;
+    int mclms_scaling = 0;
+
     // LMS cascade, the same for every channel; filter 0 sees the signal first.
     int lms_count = 1;
     std::array<int, kMaxLmsFilters> lms_order{16};
@@ -26,5 +32,20 @@ struct TileParams {
     // Adaptation speed of the Rice parameter, 0..7.
     int movave_scaling = 0;
 };
+
+// Makes the pre-filter the classic 31/32 pre-emphasis.
+inline void use_pre_emphasis(TileParams& p) {
+    p.ac_order = 1;
+    p.ac_scaling = 5;
+    p.ac_coefs[0] = 31;
+}
+
+// Sets the LMS cascade, filter 0 first; both lists have one entry per filter (at most 8).
+inline void set_cascade(TileParams& p, std::initializer_list<int> orders,
+                        std::initializer_list<int> scalings) {
+    p.lms_count = static_cast<int>(orders.size());
+    std::copy(orders.begin(), orders.end(), p.lms_order.begin());
+    std::copy(scalings.begin(), scalings.end(), p.lms_scaling.begin());
+}
 
 } // namespace wmal

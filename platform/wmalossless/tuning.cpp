@@ -2,22 +2,60 @@
 
 namespace wmal {
 
-// Tuned on rendered music, speech, noise and a quiet signal (bench/wmalossless): the 31/32
-// pre-emphasis and mid/side help everywhere; a 128-tap first stage does nearly as well as 256
-// taps at half the cost; finer steps (larger scaling) suit the long filter, coarser ones the
-// short filters that mop up what it leaves. 24-bit streams need a coarser first stage: the
-// decoder's 32-bit prediction sum must not wrap with 24-bit history values.
-TileParams default_tile_params(const StreamFormat& format) {
+namespace {
+
+TileParams make(bool pre_emphasis, int channels, int mclms_order, int mclms_scaling,
+                std::initializer_list<int> orders, std::initializer_list<int> scalings,
+                int movave) {
     TileParams p;
-    p.ac_order = 1;
-    p.ac_scaling = 5;
-    p.ac_coefs[0] = 31;
-    p.inter_channel = format.channels == 2;
-    p.lms_count = 3;
-    p.lms_order = {128, 32, 16};
-    p.lms_scaling = {format.bits_per_sample > 16 ? 12 : 14, 11, 9};
-    p.movave_scaling = 5;
+    if (pre_emphasis)
+        use_pre_emphasis(p);
+    p.inter_channel = channels == 2;
+    p.mclms_order = mclms_order;
+    p.mclms_scaling = mclms_scaling;
+    set_cascade(p, orders, scalings);
+    p.movave_scaling = movave;
     return p;
+}
+
+} // namespace
+
+// Tuned on the benchmark corpus (bench/wmalossless). The first candidate suits most music and
+// speech: pre-emphasis, mid/side, a short multichannel stage and a long filter followed by two
+// short ones with coarser steps. Pure tones and sweeps want no pre-emphasis and the finest
+// steps: the multichannel stage adapts by one unit per sample where the cascade's filters
+// move by eight, so a short one at scaling 15 tracks a tone closely. Noise and clicks want
+// one short coarse filter; synthetic chords (flat stretches between sharp steps) one short
+// filter with the fastest Rice adaptation, so that the parameter drops back right after
+// each step.
+//
+// 24-bit streams are bound by the decoder's 32-bit prediction sums: a stage's input times
+// 2^scaling must stay below 2^31, so loud passages need coarse steps, which adapt noisily.
+// Every adaptive stage jitters by its steps times its input's level, and that noise is what
+// later stages cannot remove. The first stage to see the loud signal is therefore the
+// multichannel one at its shortest order: it moves each of its few weights by one unit,
+// where a cascade filter moves its newest taps by eight. Cascades of finer filters follow;
+// louder material wants a coarser start, loud pure tones short filters of rising
+// precision, and synthetic chords again short filters with the fastest Rice adaptation.
+std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
+    const int ch = f.channels;
+    if (f.bits_per_sample == 16)
+        return {
+            make(true, ch, 8, 12, {128, 32, 16}, {14, 11, 9}, 4),
+            make(false, ch, 4, 15, {16, 16, 16}, {15, 15, 15}, 3),
+            make(true, ch, 0, 0, {16}, {9}, 2),
+            make(true, ch, 2, 11, {16}, {10}, 1),
+        };
+    return {
+        make(true, ch, 2, 11, {16, 64, 16, 16}, {11, 13, 11, 11}, 4),
+        make(true, ch, 2, 9, {16, 256, 16}, {10, 12, 10}, 4),
+        make(false, ch, 2, 8, {8, 8, 8, 16}, {9, 11, 13, 15}, 3),
+        make(true, ch, 2, 10, {8, 8}, {10, 12}, 1),
+    };
+}
+
+TileParams default_tile_params(const StreamFormat& format) {
+    return candidate_tile_params(format).front();
 }
 
 // The frame length hardly changes the size; the base length keeps raw fallbacks fine-grained.

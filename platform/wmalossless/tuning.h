@@ -9,7 +9,11 @@
 
 namespace wmal {
 
-// The coding tools every seekable tile announces for this stream.
+// The sets of coding tools a seekable tile may announce for this stream; the encoder tries
+// them at every seekable point and keeps the one that codes the next frames smallest.
+std::vector<TileParams> candidate_tile_params(const StreamFormat& format);
+
+// The first of the candidates: what the encoder starts with.
 TileParams default_tile_params(const StreamFormat& format);
 
 // Frame-length codes (0 = base, 1 = double, 2 = half, 3 = quarter) in order of preference.

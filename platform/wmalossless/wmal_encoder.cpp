@@ -33,9 +33,15 @@ const char* status_text(Status status) {
 
 namespace {
 
+// Frames that a seekable point's trial of the candidate coding tools covers.
+constexpr int kTrialFrames = 4;
+
 // Largest tile: a seekable raw tile with every sample at full width.
-uint64_t max_tile_bits(const StreamFormat& format, const TileParams& params) {
-    return 3 + 5 + static_cast<uint64_t>(seekable_header_bits(params, format.channels)) +
+uint64_t max_tile_bits(const StreamFormat& format) {
+    int header = 0;
+    for (const TileParams& params : candidate_tile_params(format))
+        header = std::max(header, seekable_header_bits(params, format.channels));
+    return 3 + 5 + static_cast<uint64_t>(header) +
            static_cast<uint64_t>(format.channels) *
                static_cast<uint64_t>(format.samples_per_frame) *
                static_cast<uint64_t>(format.bits_per_sample);
@@ -66,12 +72,11 @@ bool choose_format(const EncoderSettings& s, StreamFormat& f) {
     f.length_bits = length_field_bits(f.packet_size);
     const uint64_t limit =
         std::min<uint64_t>((uint64_t{1} << f.length_bits) - 1, uint64_t{8} * kMaxFrameBytes - 64);
-    const TileParams params = default_tile_params(f);
     for (uint16_t code : preferred_frame_length_codes(s.sample_rate)) {
         f.decode_flags = static_cast<uint16_t>(kFlagReserved0 | kFlagLengthPrefix | (code << 1));
         f.samples_per_frame = frame_length_for_flags(s.sample_rate, f.decode_flags);
         f.skip_bits = floor_log2(static_cast<uint32_t>(2 * f.samples_per_frame));
-        if (frame_overhead_bits(f) + max_tile_bits(f, params) <= limit)
+        if (frame_overhead_bits(f) + max_tile_bits(f) <= limit)
             return true;
     }
     return false;
@@ -82,7 +87,11 @@ bool choose_format(const EncoderSettings& s, StreamFormat& f) {
 struct Encoder::Impl {
     EncoderSettings settings;
     StreamFormat format;
-    TileParams params;
+    std::vector<TileParams> candidates;
+    size_t current = 0;       // the candidate in force
+    std::vector<int> resting; // seekable points each candidate still sits out
+    std::vector<int> losses;  // ... and how often in a row it has lost
+    TileParams params;        // announced by the last seekable tile
     PacketSink sink;
     Status sticky = Status::not_configured; // the error that stops the stream, if any
     bool configured = false;
@@ -90,51 +99,176 @@ struct Encoder::Impl {
 
     std::unique_ptr<TileEncoderBase> tiles;
     Packetizer packetizer;
-    BitWriter tile_bits;
+    std::vector<BitWriter> chosen; // coded tiles of the frames about to be sent
+    std::vector<BitWriter> trying; // ... of the candidate being tried
     BitWriter frame_bits;
 
-    std::vector<std::vector<int32_t>> pcm; // planar, one frame
+    // Planar, kTrialFrames frames: `queued` complete frames, then `fill` samples of the next.
+    std::vector<std::vector<int32_t>> pcm;
+    int queued = 0;
     int fill = 0;
     uint8_t carry[kMaxChannels * 3] = {}; // a sample frame split between push_bytes calls
     int carry_bytes = 0;
 
     int64_t frame_index = 0;
     int64_t frames_since_seekable = 0;
+    int64_t frames_since_choice = 0; // frames coded since the tools were last chosen
+    uint64_t settled_bits = 0;       // the bits of the last frame of that choice's trial
+    uint64_t last_frame_bits = 0;
     int64_t seek_interval_frames = 1;
     int64_t samples_pushed = 0;
     int64_t bytes_written = 0;
 
-    Status encode_frame(int samples);
-    Status frame_done();
+    void frame_pointers(int frame, const int32_t** out) const;
+    bool choose_tools(int count, bool restart_due);
+    bool choice_may_pay(uint64_t last_bits) const;
+    Status encode_queued(int last_samples);
+    Status send_frame(BitWriter& tile, int samples, bool seekable);
     template <typename T> Status push_samples(const T* interleaved, size_t frames);
 };
 
-Status Encoder::Impl::encode_frame(int samples) {
+void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
+    const size_t offset =
+        static_cast<size_t>(frame) * static_cast<size_t>(format.samples_per_frame);
+    for (int c = 0; c < format.channels; ++c)
+        out[c] = pcm[static_cast<size_t>(c)].data() + offset;
+}
+
+// Codes the first `count` queued frames with the candidate sets of tools, each from a restart
+// (the first frame seekable) and from the same state, and keeps the cheapest in `chosen` and
+// its state in `tiles`. When no restart is due, going on with the tools in force and their
+// adapted state is one more option, tried first. Returns true when the choice restarts.
+//
+// The tools chosen here also code the frames up to the next seekable point. A candidate's
+// cost is its trial bits plus those frames at the rate of its last trial frame: a candidate
+// that adapts quickly wins the first frames, but what counts is where it settles. A
+// candidate stops as soon as it cannot win any more, or when its projected cost trails the
+// best by more than 3% after three frames: that far behind it has not been seen to catch up.
+// A candidate that keeps losing sits out more and more choices, up to three in a row: on
+// steady material the same tools keep winning, and trying the others every time cost a
+// fifth of the encoder's time.
+bool Encoder::Impl::choose_tools(int count, bool restart_due) {
+    constexpr int kLongestRest = 3;
     const int spf = format.samples_per_frame;
-    if (samples < spf) {
-        // Repeat the last sample: a flat tail is cheapest to predict and is dropped anyway.
-        for (auto& ch : pcm) {
-            const int32_t last = samples > 0 ? ch[static_cast<size_t>(samples) - 1] : 0;
-            std::fill(ch.begin() + samples, ch.end(), last);
+    const int64_t left =
+        restart_due ? seek_interval_frames : seek_interval_frames - frames_since_seekable;
+    const uint64_t after = static_cast<uint64_t>(std::max<int64_t>(0, left - count));
+    auto projected = [&](const uint64_t* so_far, int i) {
+        const uint64_t last = i > 0 ? so_far[i] - so_far[i - 1] : so_far[0];
+        return so_far[i] + last * (after + static_cast<uint64_t>(count - 1 - i));
+    };
+    uint64_t best = UINT64_MAX;
+    uint64_t best_projected[kTrialFrames] = {}; // the best option's projection after each frame
+    uint64_t best_last = 0;                     // ... and its last frame's bits
+    std::unique_ptr<TileEncoderBase> best_tiles;
+    size_t winner = current;
+    bool restart = true;
+    const int32_t* channels[kMaxChannels];
+    // Option -1 goes on without a restart; options 0.. restart with a candidate.
+    const int first = restart_due ? 0 : -1;
+    for (int n = first; n < static_cast<int>(candidates.size()); ++n) {
+        const bool restarts = n >= 0;
+        const size_t k =
+            restarts ? (current + static_cast<size_t>(n)) % candidates.size() : current;
+        if (n > 0 && resting[k] > 0) {
+            --resting[k];
+            continue;
+        }
+        const TileParams& tools = restarts ? candidates[k] : params;
+        std::unique_ptr<TileEncoderBase> trial = tiles->clone();
+        uint64_t so_far[kTrialFrames] = {};
+        uint64_t cost[kTrialFrames] = {};
+        uint64_t total = UINT64_MAX;
+        for (int i = 0; i < count; ++i) {
+            frame_pointers(i, channels);
+            BitWriter& out = trying[static_cast<size_t>(i)];
+            trial->encode(channels, spf, restarts && i == 0, tools, out);
+            so_far[i] = (i > 0 ? so_far[i - 1] : 0) + out.bit_count();
+            cost[i] = projected(so_far, i);
+            if (so_far[i] >= best)
+                break;
+            if (best_tiles && i >= 2 && cost[i] > best_projected[i] + best_projected[i] / 32)
+                break;
+            if (i == count - 1)
+                total = cost[i];
+        }
+        if (restarts) {
+            losses[k] = total < best ? 0 : losses[k] + 1;
+            resting[k] = std::clamp(losses[k] - 1, 0, kLongestRest);
+        }
+        if (total < best) {
+            best = total;
+            std::copy(cost, cost + kTrialFrames, best_projected);
+            best_last = so_far[count - 1] - (count > 1 ? so_far[count - 2] : 0);
+            best_tiles = std::move(trial);
+            std::swap(chosen, trying);
+            winner = k;
+            restart = restarts;
         }
     }
-    const int32_t* channels[kMaxChannels];
-    for (int c = 0; c < format.channels; ++c)
-        channels[c] = pcm[static_cast<size_t>(c)].data();
+    current = winner;
+    params = candidates[winner];
+    tiles = std::move(best_tiles);
+    frames_since_choice = 0;
+    settled_bits = best_last;
+    return restart;
+}
+
+// Between seekable points the signal may change so much that other tools, or the same ones
+// adapted afresh, would do better. Trying them costs time, so the encoder tries only when a
+// frame costs a quarter more or a fifth less than the tools settled at when last chosen,
+// and not too often.
+bool Encoder::Impl::choice_may_pay(uint64_t last_bits) const {
+    constexpr int64_t kFewestFramesBetween = 8;
+    return frames_since_choice >= kFewestFramesBetween &&
+           (4 * last_bits > 5 * settled_bits || 5 * last_bits < 4 * settled_bits);
+}
+
+// Codes the first queued frame, or at a seekable point all queued frames (choose_tools). The
+// last queued frame holds `last_samples` samples, the others a whole frame.
+Status Encoder::Impl::encode_queued(int last_samples) {
+    const int spf = format.samples_per_frame;
     // A seekable frame must be the first frame that begins in its packet: a decoder that
     // starts at that packet drops frames that need earlier state, and with them the rest of
     // the packet.
-    const bool seekable = frame_index == 0 || (frames_since_seekable >= seek_interval_frames &&
-                                               packetizer.next_frame_leads_packet());
-    frames_since_seekable = seekable ? 1 : frames_since_seekable + 1;
-    tiles->encode(channels, spf, seekable, params, tile_bits);
-    const uint64_t tile_length = tile_bits.bit_count();
-    tile_bits.finish();
+    const bool leads = packetizer.next_frame_leads_packet();
+    const bool due = frame_index == 0 || (frames_since_seekable >= seek_interval_frames && leads);
+    bool seekable = due;
+    const int32_t* channels[kMaxChannels];
+    int count = 1;
+    if (candidates.size() > 1 &&
+        (due || (leads && queued == kTrialFrames && choice_may_pay(last_frame_bits)))) {
+        count = queued;
+        seekable = choose_tools(count, due);
+    } else {
+        if (seekable)
+            params = candidates.front();
+        frame_pointers(0, channels);
+        tiles->encode(channels, spf, seekable, params, chosen[0]);
+    }
+    for (int i = 0; i < count; ++i) {
+        const int samples = i == queued - 1 ? last_samples : spf;
+        if (const Status s =
+                send_frame(chosen[static_cast<size_t>(i)], samples, seekable && i == 0);
+            s != Status::ok)
+            return s;
+    }
+    // Move the frames not yet coded to the front.
+    for (auto& ch : pcm)
+        std::copy(ch.begin() + static_cast<long>(count) * spf, ch.end(), ch.begin());
+    queued -= count;
+    return Status::ok;
+}
 
-    uint64_t bits =
-        assemble_frame(frame_bits, format, tile_bits.data(), tile_length, samples, false);
+Status Encoder::Impl::send_frame(BitWriter& tile, int samples, bool seekable) {
+    frames_since_seekable = seekable ? 1 : frames_since_seekable + 1;
+    const uint64_t tile_length = tile.bit_count();
+    ++frames_since_choice;
+    last_frame_bits = tile_length;
+    tile.finish();
+    uint64_t bits = assemble_frame(frame_bits, format, tile.data(), tile_length, samples, false);
     if (packetizer.ends_on_later_boundary(bits))
-        bits = assemble_frame(frame_bits, format, tile_bits.data(), tile_length, samples, true);
+        bits = assemble_frame(frame_bits, format, tile.data(), tile_length, samples, true);
     frame_bits.finish();
     ++frame_index;
     if (!packetizer.add_frame(frame_bits.data(), bits, samples, seekable))
@@ -142,20 +276,17 @@ Status Encoder::Impl::encode_frame(int samples) {
     return Status::ok;
 }
 
-Status Encoder::Impl::frame_done() {
-    fill = 0;
-    return encode_frame(format.samples_per_frame);
-}
-
 template <typename T> Status Encoder::Impl::push_samples(const T* interleaved, size_t frames) {
     const int channels = format.channels;
+    const int spf = format.samples_per_frame;
     size_t done = 0;
     while (done < frames) {
-        const size_t take =
-            std::min(frames - done, static_cast<size_t>(format.samples_per_frame - fill));
+        const size_t take = std::min(frames - done, static_cast<size_t>(spf - fill));
         const T* src = interleaved + done * static_cast<size_t>(channels);
         for (int c = 0; c < channels; ++c) {
-            int32_t* dst = pcm[static_cast<size_t>(c)].data() + fill;
+            int32_t* dst = pcm[static_cast<size_t>(c)].data() +
+                           static_cast<size_t>(queued) * static_cast<size_t>(spf) +
+                           static_cast<size_t>(fill);
             for (size_t i = 0; i < take; ++i) {
                 dst[i] = src[i * static_cast<size_t>(channels) + static_cast<size_t>(c)];
             }
@@ -163,10 +294,12 @@ template <typename T> Status Encoder::Impl::push_samples(const T* interleaved, s
         fill += static_cast<int>(take);
         done += take;
         samples_pushed += static_cast<int64_t>(take);
-        if (fill == format.samples_per_frame) {
-            const Status status = frame_done();
-            if (status != Status::ok)
-                return status;
+        if (fill == spf) {
+            fill = 0;
+            if (++queued == kTrialFrames) {
+                if (const Status status = encode_queued(spf); status != Status::ok)
+                    return status;
+            }
         }
     }
     return Status::ok;
@@ -184,19 +317,28 @@ Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
     Impl& m = *impl;
     m.settings = settings;
     m.sink = std::move(sink);
-    m.params = default_tile_params(m.format);
+    m.candidates = candidate_tile_params(m.format);
+    m.params = m.candidates.front();
+    m.resting.assign(m.candidates.size(), 0);
+    m.losses.assign(m.candidates.size(), 0);
     const StreamFormat& f = m.format;
     if (f.bits_per_sample == 16)
         m.tiles = std::make_unique<TileEncoder<int16_t>>(f.channels, 16, f.samples_per_frame);
     else
         m.tiles = std::make_unique<TileEncoder<int32_t>>(f.channels, 24, f.samples_per_frame);
     // Worst case of a tile that tries prediction: every residue escaped at full width.
-    m.tile_bits.reserve_bits(max_tile_bits(f, m.params) +
-                             static_cast<uint64_t>(f.channels) *
-                                 static_cast<uint64_t>(f.samples_per_frame) * 128);
-    m.frame_bits.reserve_bits(frame_overhead_bits(f) + max_tile_bits(f, m.params));
+    const uint64_t tile_capacity =
+        max_tile_bits(f) +
+        static_cast<uint64_t>(f.channels) * static_cast<uint64_t>(f.samples_per_frame) * 128;
+    m.chosen.resize(kTrialFrames);
+    m.trying.resize(m.candidates.size() > 1 ? kTrialFrames : 0);
+    for (BitWriter& w : m.chosen)
+        w.reserve_bits(tile_capacity);
+    for (BitWriter& w : m.trying)
+        w.reserve_bits(tile_capacity);
+    m.frame_bits.reserve_bits(frame_overhead_bits(f) + max_tile_bits(f));
     m.pcm.assign(static_cast<size_t>(f.channels),
-                 std::vector<int32_t>(static_cast<size_t>(f.samples_per_frame)));
+                 std::vector<int32_t>(static_cast<size_t>(kTrialFrames * f.samples_per_frame)));
     const int64_t interval_samples =
         static_cast<int64_t>(settings.seek_interval_ms) * f.sample_rate / 1000;
     m.seek_interval_frames = std::max<int64_t>(1, interval_samples / f.samples_per_frame);
@@ -300,12 +442,21 @@ Status Encoder::flush() {
     if (m.finished)
         return Status::ok;
     m.finished = true;
+    int last_samples = m.format.samples_per_frame;
     if (m.fill > 0) {
-        const int samples = m.fill;
+        // Repeat the last sample: a flat tail is cheapest to predict and is dropped anyway.
+        last_samples = m.fill;
+        for (auto& ch : m.pcm) {
+            const auto begin =
+                ch.begin() + static_cast<long>(m.queued) * m.format.samples_per_frame;
+            std::fill(begin + m.fill, begin + m.format.samples_per_frame, begin[m.fill - 1]);
+        }
         m.fill = 0;
-        if (const Status s = m.encode_frame(samples); s != Status::ok)
-            return s;
+        ++m.queued;
     }
+    while (m.queued > 0)
+        if (const Status s = m.encode_queued(last_samples); s != Status::ok)
+            return s;
     // Enough one-bits that a decoder reading them as a frame finds an impossible end skip.
     const uint64_t tail = static_cast<uint64_t>(m.format.length_bits) + 4 +
                           2 * static_cast<uint64_t>(m.format.skip_bits) + 16;

@@ -16,6 +16,13 @@
 // Status::sink_failed and refuses further input. A decoder returns exactly the pushed samples,
 // no more and no fewer, with no delay at the start.
 //
+// The encoder holds back up to four frames (frame_size() samples each): at every seekable
+// point it codes them with a few sets of coding tools and keeps the smallest. When the sound
+// changes markedly between seekable points it tries again, and restarts with other tools
+// where that pays; such a restart is a seekable point too, so seekable points come at least
+// every seek_interval_ms, sometimes sooner. Memory use does not grow with the length of the
+// stream.
+//
 // Timing for a muxer: Packet::timestamp is the position (samples per channel) of the first
 // sample that decoding the packet yields, Packet::duration the number of samples it yields.
 // A frame may span several packets, so some packets yield nothing (duration 0) and share

@@ -1,5 +1,6 @@
 #include "asf_file_writer.h"
 
+#include "creation_time.h"
 #include "metadata_inserting_sink.h"
 
 #include "platform/wmsdk.h"
@@ -192,13 +193,18 @@ HRESULT AsfFileWriter::Create(const std::string& path,
         return E_INVALIDARG;
     }
     try {
-        auto impl = std::make_unique<Impl>();
-        HRESULT hr = OutputFile::Open(path, replaceExisting, &impl->file);
+        MetadataObjects metadata;
+        HRESULT hr = BuildMetadataObjects(attributes, &metadata);
         if (FAILED(hr)) {
             return hr;
         }
-        impl->sink =
-            std::make_unique<MetadataInsertingSink>(*impl->file, BuildMetadataObjects(attributes));
+        metadata.creationTime = CreationFileTime();
+        auto impl = std::make_unique<Impl>();
+        hr = OutputFile::Open(path, replaceExisting, &impl->file);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        impl->sink = std::make_unique<MetadataInsertingSink>(*impl->file, std::move(metadata));
         hr = impl->Open(streams);
         if (FAILED(hr)) {
             impl->Release();

@@ -1,6 +1,7 @@
 // Writes codec packets into an ASF file through libavformat's muxer, run
-// bit-exact (no tool tag: the same input gives the same bytes), with the
-// file's attributes in its header and packets sized to the codec's packets.
+// bit-exact (no tool tag), with the file's attributes and creation date in its
+// header and packets sized to the codec's packets. With SOURCE_DATE_EPOCH set
+// the same input gives the same bytes.
 #pragma once
 
 #include "header_attributes.h"

@@ -1,50 +1,20 @@
 #include "asf_header_metadata.h"
 
+#include "asf_objects.h"
+#include "attribute_names.h"
+
 #include <array>
-#include <cstring>
+#include <limits>
+#include <set>
+#include <string_view>
 
 namespace writer {
 namespace {
 
-using ObjectId = std::array<BYTE, 16>;
+using namespace asf;
 
-// Object identifiers as they are stored in the file.
-constexpr ObjectId kHeaderObject = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                    0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr ObjectId kFilePropertiesObject = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                            0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-constexpr ObjectId kContentDescriptionObject = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr ObjectId kExtendedContentDescriptionObject = {
-    0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11, 0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
-
-constexpr std::size_t kObjectHeaderSize = 24;  // identifier and 64-bit size
-constexpr std::size_t kHeaderObjectFixed = 30; // plus object count and two reserved bytes
-constexpr std::size_t kFileSizeOffset = 40;    // in the file properties object
-
-// The five fields of the content description object, in their order.
-constexpr std::array<std::u16string_view, 5> kContentDescriptionNames = {
-    u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
-
-void PutLe(std::vector<BYTE>& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<BYTE>(value >> (8 * i)));
-    }
-}
-
-std::uint64_t GetLe(const BYTE* data, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        value = (value << 8) | data[i];
-    }
-    return value;
-}
-
-void SetLe(BYTE* data, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        data[i] = static_cast<BYTE>(value >> (8 * i));
-    }
-}
+constexpr std::size_t kMaxShortValue = std::numeric_limits<WORD>::max();
+constexpr std::size_t kMaxRecords = std::numeric_limits<WORD>::max();
 
 void PutName(std::vector<BYTE>& out, std::u16string_view name) {
     PutLe(out, 2 * name.size() + 2, 2);
@@ -64,93 +34,133 @@ void EndObject(std::vector<BYTE>& object) {
     SetLe(object.data() + 16, object.size(), 8);
 }
 
-WORD DescriptorType(WMT_ATTR_DATATYPE type) {
+WORD ValueType(WMT_ATTR_DATATYPE type) {
     switch (type) {
     case WMT_TYPE_STRING:
-        return 0;
-    case WMT_TYPE_BINARY:
-        return 1;
+        return kStringType;
     case WMT_TYPE_BOOL:
-        return 2;
+        return kBoolType;
     case WMT_TYPE_DWORD:
-        return 3;
+        return kDwordType;
     case WMT_TYPE_QWORD:
-        return 4;
+        return kQwordType;
     case WMT_TYPE_WORD:
-        return 5;
+        return kWordType;
     default:
-        return 1;
+        return kBinaryType;
     }
 }
 
-int ContentDescriptionField(const HeaderAttribute& attribute) {
-    if (attribute.type != WMT_TYPE_STRING) {
-        return -1;
-    }
+int ContentDescriptionField(const std::u16string& name) {
     for (std::size_t i = 0; i < kContentDescriptionNames.size(); ++i) {
-        if (attribute.name == kContentDescriptionNames[i]) {
+        if (name == kContentDescriptionNames[i]) {
             return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-bool IsDescriptionObject(const BYTE* object) {
-    return std::memcmp(object, kContentDescriptionObject.data(), 16) == 0 ||
-           std::memcmp(object, kExtendedContentDescriptionObject.data(), 16) == 0;
+void PutLibraryRecord(std::vector<BYTE>& out, const HeaderAttribute& attribute) {
+    PutLe(out, 0, 2); // no language
+    PutLe(out, 0, 2); // the whole file
+    PutLe(out, 2 * attribute.name.size() + 2, 2);
+    PutLe(out, ValueType(attribute.type), 2);
+    // A BOOL is 16 bits in the metadata library, 32 in the other objects.
+    const std::size_t length = attribute.type == WMT_TYPE_BOOL ? 2 : attribute.value.size();
+    PutLe(out, length, 4);
+    for (const char16_t unit : attribute.name) {
+        PutLe(out, unit, 2);
+    }
+    PutLe(out, 0, 2);
+    out.insert(out.end(), attribute.value.begin(),
+               attribute.value.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+// Splits the attributes over the three objects (see the header).
+struct Placement {
+    std::array<const HeaderAttribute*, 5> fields{};
+    std::vector<const HeaderAttribute*> extended;
+    std::vector<const HeaderAttribute*> library;
+};
+
+Placement Place(const std::vector<HeaderAttribute>& attributes) {
+    Placement placement;
+    std::set<std::u16string_view> seen;
+    for (const auto& attribute : attributes) {
+        if (!seen.insert(attribute.name).second) {
+            placement.library.push_back(&attribute);
+            continue;
+        }
+        const int field = ContentDescriptionField(attribute.name);
+        if (attribute.value.size() > kMaxShortValue ||
+            (field >= 0 && attribute.type != WMT_TYPE_STRING)) {
+            placement.library.push_back(&attribute);
+        } else if (field >= 0) {
+            placement.fields[static_cast<std::size_t>(field)] = &attribute;
+        } else if (placement.extended.size() < kMaxRecords) {
+            placement.extended.push_back(&attribute);
+        } else {
+            placement.library.push_back(&attribute); // the extended object is full
+        }
+    }
+    return placement;
 }
 
 } // namespace
 
-MetadataObjects BuildMetadataObjects(const std::vector<HeaderAttribute>& attributes) {
-    std::array<const HeaderAttribute*, 5> fields{};
-    std::vector<const HeaderAttribute*> extended;
-    for (const auto& attribute : attributes) {
-        const int field = ContentDescriptionField(attribute);
-        if (field >= 0) {
-            fields[static_cast<std::size_t>(field)] = &attribute;
-        } else {
-            extended.push_back(&attribute);
+HRESULT BuildMetadataObjects(const std::vector<HeaderAttribute>& attributes,
+                             MetadataObjects* objects) {
+    *objects = MetadataObjects{};
+    try {
+        const std::vector<HeaderAttribute> combined = CombinePartOfSet(attributes);
+        const Placement placement = Place(combined);
+        if (placement.extended.size() > kMaxRecords || placement.library.size() > kMaxRecords) {
+            return NS_E_TOO_MUCH_DATA;
         }
-    }
-
-    MetadataObjects result;
-    bool anyField = false;
-    for (const auto* field : fields) {
-        anyField = anyField || field != nullptr;
-    }
-    if (anyField) {
-        auto object = BeginObject(kContentDescriptionObject);
-        for (const auto* field : fields) {
-            PutLe(object, field != nullptr ? field->value.size() : 0, 2);
+        bool anyField = false;
+        for (const auto* field : placement.fields) {
+            anyField = anyField || field != nullptr;
         }
-        for (const auto* field : fields) {
-            if (field != nullptr) {
-                object.insert(object.end(), field->value.begin(), field->value.end());
+        if (anyField) {
+            auto object = BeginObject(kContentDescriptionObject);
+            for (const auto* field : placement.fields) {
+                PutLe(object, field != nullptr ? field->value.size() : 0, 2);
             }
+            for (const auto* field : placement.fields) {
+                if (field != nullptr) {
+                    object.insert(object.end(), field->value.begin(), field->value.end());
+                }
+            }
+            EndObject(object);
+            objects->descriptions.insert(objects->descriptions.end(), object.begin(), object.end());
+            ++objects->descriptionCount;
         }
-        EndObject(object);
-        result.bytes.insert(result.bytes.end(), object.begin(), object.end());
-        ++result.count;
-    }
-    if (!extended.empty()) {
-        auto object = BeginObject(kExtendedContentDescriptionObject);
-        PutLe(object, extended.size(), 2);
-        for (const auto* attribute : extended) {
-            PutName(object, attribute->name);
-            PutLe(object, DescriptorType(attribute->type), 2);
-            PutLe(object, attribute->value.size(), 2);
-            object.insert(object.end(), attribute->value.begin(), attribute->value.end());
+        if (!placement.extended.empty()) {
+            auto object = BeginObject(kExtendedContentDescriptionObject);
+            PutLe(object, placement.extended.size(), 2);
+            for (const auto* attribute : placement.extended) {
+                PutName(object, attribute->name);
+                PutLe(object, ValueType(attribute->type), 2);
+                PutLe(object, attribute->value.size(), 2);
+                object.insert(object.end(), attribute->value.begin(), attribute->value.end());
+            }
+            EndObject(object);
+            objects->descriptions.insert(objects->descriptions.end(), object.begin(), object.end());
+            ++objects->descriptionCount;
         }
-        EndObject(object);
-        result.bytes.insert(result.bytes.end(), object.begin(), object.end());
-        ++result.count;
+        for (const auto* attribute : placement.library) {
+            PutLibraryRecord(objects->libraryRecords, *attribute);
+        }
+        objects->libraryCount = static_cast<std::uint32_t>(placement.library.size());
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        *objects = MetadataObjects{};
+        return E_OUTOFMEMORY;
     }
-    return result;
 }
 
 std::optional<std::uint64_t> HeaderObjectSize(const BYTE* data, std::size_t size) {
-    if (size < kHeaderObjectFixed || std::memcmp(data, kHeaderObject.data(), 16) != 0) {
+    if (size < kHeaderObjectFixed || !IsObject(data, kHeaderObject)) {
         return std::nullopt;
     }
     const std::uint64_t headerSize = GetLe(data + 16, 8);
@@ -160,46 +170,118 @@ std::optional<std::uint64_t> HeaderObjectSize(const BYTE* data, std::size_t size
     return headerSize;
 }
 
+namespace {
+
+std::vector<BYTE> LibraryObject(const MetadataObjects& metadata) {
+    auto object = BeginObject(kMetadataLibraryObject);
+    PutLe(object, metadata.libraryCount, 2);
+    object.insert(object.end(), metadata.libraryRecords.begin(), metadata.libraryRecords.end());
+    EndObject(object);
+    return object;
+}
+
+// The header extension object with its metadata library object replaced.
+std::optional<std::vector<BYTE>> RebuildExtension(const BYTE* extension, std::size_t size,
+                                                  const MetadataObjects& metadata) {
+    if (size < kHeaderExtensionFixed ||
+        GetLe(extension + kHeaderExtensionFixed - 4, 4) != size - kHeaderExtensionFixed) {
+        return std::nullopt;
+    }
+    std::vector<BYTE> out(extension, extension + kHeaderExtensionFixed);
+    const bool whole = ForEachObject(extension, kHeaderExtensionFixed, size,
+                                     [&](const BYTE* object, std::size_t objectSize) {
+                                         if (!IsObject(object, kMetadataLibraryObject)) {
+                                             out.insert(out.end(), object, object + objectSize);
+                                         }
+                                     });
+    if (!whole) {
+        return std::nullopt;
+    }
+    if (metadata.libraryCount > 0) {
+        const auto library = LibraryObject(metadata);
+        out.insert(out.end(), library.begin(), library.end());
+    }
+    const std::uint64_t dataSize = out.size() - kHeaderExtensionFixed;
+    if (dataSize > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    SetLe(out.data() + 16, out.size(), 8);
+    SetLe(out.data() + kHeaderExtensionFixed - 4, dataSize, 4);
+    return out;
+}
+
+std::vector<BYTE> NewExtension(const MetadataObjects& metadata) {
+    auto object = BeginObject(kHeaderExtensionObject);
+    object.insert(object.end(), kHeaderExtensionReserved.begin(), kHeaderExtensionReserved.end());
+    PutLe(object, 6, 2);
+    PutLe(object, 0, 4);
+    return *RebuildExtension(object.data(), object.size(), metadata);
+}
+
+} // namespace
+
 std::optional<std::vector<BYTE>> SpliceMetadata(const BYTE* header, std::size_t size,
                                                 const MetadataObjects& metadata) {
     const auto headerSize = HeaderObjectSize(header, size);
     if (!headerSize || *headerSize > size) {
         return std::nullopt;
     }
-    std::vector<BYTE> out(header, header + kHeaderObjectFixed);
-    std::uint32_t count = 0;
-    std::size_t filePropertiesAt = 0;
-    std::size_t at = kHeaderObjectFixed;
-    while (at < *headerSize) {
-        if (*headerSize - at < kObjectHeaderSize) {
+    try {
+        std::vector<BYTE> out(header, header + kHeaderObjectFixed);
+        std::uint32_t count = 0;
+        std::size_t filePropertiesAt = 0;
+        bool extended = false;
+        bool wellFormed = true;
+        const bool whole =
+            ForEachObject(header, kHeaderObjectFixed, static_cast<std::size_t>(*headerSize),
+                          [&](const BYTE* object, std::size_t objectSize) {
+                              if (IsObject(object, kContentDescriptionObject) ||
+                                  IsObject(object, kExtendedContentDescriptionObject)) {
+                                  return;
+                              }
+                              ++count;
+                              if (IsObject(object, kHeaderExtensionObject) && !extended) {
+                                  const auto rebuilt =
+                                      RebuildExtension(object, objectSize, metadata);
+                                  wellFormed = wellFormed && rebuilt.has_value();
+                                  if (rebuilt) {
+                                      out.insert(out.end(), rebuilt->begin(), rebuilt->end());
+                                  }
+                                  extended = true;
+                                  return;
+                              }
+                              if (IsObject(object, kFilePropertiesObject) &&
+                                  objectSize >= kCreationDateOffset + 8) {
+                                  filePropertiesAt = out.size();
+                              }
+                              out.insert(out.end(), object, object + objectSize);
+                          });
+        if (!whole || !wellFormed) {
             return std::nullopt;
         }
-        const std::uint64_t objectSize = GetLe(header + at + 16, 8);
-        if (objectSize < kObjectHeaderSize || objectSize > *headerSize - at) {
-            return std::nullopt;
-        }
-        if (!IsDescriptionObject(header + at)) {
-            if (std::memcmp(header + at, kFilePropertiesObject.data(), 16) == 0 &&
-                objectSize >= kFileSizeOffset + 8) {
-                filePropertiesAt = out.size();
-            }
-            out.insert(out.end(), header + at, header + at + objectSize);
+        if (!extended && metadata.libraryCount > 0) {
+            const auto extension = NewExtension(metadata);
+            out.insert(out.end(), extension.begin(), extension.end());
             ++count;
         }
-        at += objectSize;
-    }
-    out.insert(out.end(), metadata.bytes.begin(), metadata.bytes.end());
-    count += metadata.count;
-    SetLe(out.data() + 16, out.size(), 8);
-    SetLe(out.data() + 24, count, 4);
-    if (filePropertiesAt != 0) {
-        BYTE* fileSize = out.data() + filePropertiesAt + kFileSizeOffset;
-        const std::uint64_t written = GetLe(fileSize, 8);
-        if (written != 0) { // zero: not known yet
-            SetLe(fileSize, written + out.size() - *headerSize, 8);
+        out.insert(out.end(), metadata.descriptions.begin(), metadata.descriptions.end());
+        count += metadata.descriptionCount;
+        SetLe(out.data() + 16, out.size(), 8);
+        SetLe(out.data() + 24, count, 4);
+        if (filePropertiesAt != 0) {
+            BYTE* properties = out.data() + filePropertiesAt;
+            const std::uint64_t written = GetLe(properties + kFileSizeOffset, 8);
+            if (written != 0) { // zero: not known yet
+                SetLe(properties + kFileSizeOffset, written + out.size() - *headerSize, 8);
+            }
+            if (metadata.creationTime) {
+                SetLe(properties + kCreationDateOffset, *metadata.creationTime, 8);
+            }
         }
+        return out;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
     }
-    return out;
 }
 
 } // namespace writer

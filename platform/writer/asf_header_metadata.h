@@ -1,7 +1,14 @@
-// The file's typed attributes as file-format objects: the content description
-// object (Title, Author, Copyright, Description, Rating as strings) and the
-// extended content description object (every other attribute, with its type),
-// spliced into a header object that the muxer wrote without them.
+// The file's typed attributes as file-format objects, spliced into a header
+// object written without them:
+// - the content description object: the first value of Title, Author,
+//   Copyright, Description and Rating;
+// - the extended content description object: the first value of every other
+//   name, with its type;
+// - the metadata library object, inside the header extension object: every
+//   further value of a name, and values too long for the other two (their
+//   lengths are 16-bit), such as large pictures.
+// Readers collect the values of a name from the objects in that order, so the
+// first value set is the first read.
 #pragma once
 
 #include "header_attributes.h"
@@ -12,21 +19,30 @@
 
 namespace writer {
 
-// Both description objects, back to back (empty when there are no attributes),
-// and how many objects that is.
 struct MetadataObjects {
-    std::vector<BYTE> bytes;
-    std::uint32_t count = 0;
+    std::vector<BYTE> descriptions; // the description objects, back to back
+    std::uint32_t descriptionCount = 0;
+    std::vector<BYTE> libraryRecords; // metadata library records
+    std::uint32_t libraryCount = 0;
+    // A FILETIME for the file properties object's creation date; unchanged
+    // when not set.
+    std::optional<std::uint64_t> creationTime;
 };
-MetadataObjects BuildMetadataObjects(const std::vector<HeaderAttribute>& attributes);
+
+// NS_E_TOO_MUCH_DATA when an object would hold more attributes than its
+// 16-bit count allows.
+HRESULT BuildMetadataObjects(const std::vector<HeaderAttribute>& attributes,
+                             MetadataObjects* objects);
 
 // The size of the header object at the start of `data`, once its size field is
 // set; nullopt while it is unknown or out of bounds.
 std::optional<std::uint64_t> HeaderObjectSize(const BYTE* data, std::size_t size);
 
-// A copy of the header object with any description objects replaced by
-// `metadata`, and the file size of the file properties object moved by the
-// growth of the header. nullopt when the bytes are not a whole header object.
+// A copy of the header object with its description objects and metadata
+// library object replaced by `metadata` (a header extension object is added
+// when there is none), the file size of the file properties object moved by
+// the growth of the header, and its creation date set when `metadata` has one.
+// nullopt when the bytes are not a whole, well-formed header object.
 std::optional<std::vector<BYTE>> SpliceMetadata(const BYTE* header, std::size_t size,
                                                 const MetadataObjects& metadata);
 

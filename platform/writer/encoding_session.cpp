@@ -39,8 +39,7 @@ EncodingSession::~EncodingSession() {
     Abandon();
 }
 
-HRESULT EncodingSession::Write(std::size_t stream, const std::int16_t* samples,
-                               std::size_t frames) {
+HRESULT EncodingSession::Write(std::size_t stream, const BYTE* pcm, std::size_t frames) {
     if (FAILED(failure_)) {
         return failure_;
     }
@@ -51,7 +50,7 @@ HRESULT EncodingSession::Write(std::size_t stream, const std::int16_t* samples,
         return E_INVALIDARG;
     }
     try {
-        const HRESULT hr = encoders_[stream]->Encode(samples, frames, packets_);
+        const HRESULT hr = encoders_[stream]->Encode(pcm, frames, packets_);
         if (FAILED(hr)) {
             return Fail(hr);
         }

@@ -26,9 +26,9 @@ public:
                          std::unique_ptr<EncodingSession>* session, bool replaceExisting = true);
     ~EncodingSession(); // abandons an unfinished file
 
-    // Interleaved 16-bit PCM in the stream's input format. After a failure the
-    // file is abandoned and every later call answers the same failure.
-    HRESULT Write(std::size_t stream, const std::int16_t* samples, std::size_t frames);
+    // Interleaved PCM in the stream's input format. After a failure the file is
+    // abandoned and every later call answers the same failure.
+    HRESULT Write(std::size_t stream, const BYTE* pcm, std::size_t frames);
     // Encodes what is buffered, finishes the file and puts it at its path.
     HRESULT Finish();
     void Abandon();

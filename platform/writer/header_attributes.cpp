@@ -1,9 +1,10 @@
 #include "header_attributes.h"
+#include "core/error_description.h"
 
+#include "attribute_names.h"
 #include "utf16_text.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace writer {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 // Names are written with their terminator into a 16-bit byte count.
 constexpr std::size_t kMaxNameCharacters = 0x7FFE;
 
-bool LengthFits(WMT_ATTR_DATATYPE type, WORD length) {
+bool LengthFits(WMT_ATTR_DATATYPE type, DWORD length) {
     switch (type) {
     case WMT_TYPE_DWORD:
     case WMT_TYPE_BOOL:
@@ -31,56 +32,123 @@ bool LengthFits(WMT_ATTR_DATATYPE type, WORD length) {
 
 } // namespace
 
-HRESULT HeaderAttributes::Set(WORD streamNumber, const WCHAR* name, WMT_ATTR_DATATYPE type,
-                              const BYTE* value, WORD length) {
+std::vector<BYTE> StringValue(std::u16string_view text) {
+    std::vector<BYTE> bytes;
+    bytes.reserve(2 * text.size() + 2);
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<BYTE>(unit & 0xFF));
+        bytes.push_back(static_cast<BYTE>(unit >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
+std::u16string TextOf(const HeaderAttribute& attribute) {
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < attribute.value.size(); i += 2) {
+        const auto unit = static_cast<char16_t>(attribute.value[i] | attribute.value[i + 1] << 8);
+        if (unit == 0) {
+            break;
+        }
+        text.push_back(unit);
+    }
+    return text;
+}
+
+HRESULT MakeAttribute(WORD streamNumber, const WCHAR* name, WMT_ATTR_DATATYPE type,
+                      const BYTE* value, DWORD length, HeaderAttribute* attribute) {
     if (name == nullptr || (value == nullptr && length > 0)) {
         return E_POINTER;
     }
     const std::size_t nameLength = Utf16Length(name);
     if (streamNumber != 0 || nameLength == 0 || nameLength > kMaxNameCharacters ||
-        !LengthFits(type, length)) {
+        length > kMaxAttributeBytes || !LengthFits(type, length)) {
         return E_INVALIDARG;
     }
     try {
-        HeaderAttribute attribute;
-        attribute.name.assign(name, nameLength);
-        attribute.type = type;
-        if (length > 0) {
-            attribute.value.assign(value, value + length);
-        }
+        HeaderAttribute made;
+        made.name = StandardAttributeName(std::u16string_view(name, nameLength));
+        made.type = type;
         if (type == WMT_TYPE_BOOL) {
-            const bool set = std::any_of(attribute.value.begin(), attribute.value.end(),
-                                         [](BYTE b) { return b != 0; });
-            attribute.value = {static_cast<BYTE>(set ? 1 : 0), 0, 0, 0};
-        }
-        if (type == WMT_TYPE_STRING) {
-            // Keep the text up to its first terminator, then terminate it.
-            std::size_t units = attribute.value.size() / 2;
-            for (std::size_t i = 0; i < units; ++i) {
-                if (attribute.value[2 * i] == 0 && attribute.value[2 * i + 1] == 0) {
-                    units = i;
-                    break;
-                }
+            const bool set = std::any_of(value, value + length, [](BYTE b) { return b != 0; });
+            made.value = {static_cast<BYTE>(set ? 1 : 0), 0, 0, 0};
+        } else if (type == WMT_TYPE_STRING) {
+            // The text up to its first terminator, then terminated.
+            std::u16string text;
+            for (DWORD i = 0; i + 1 < length && (value[i] != 0 || value[i + 1] != 0); i += 2) {
+                text.push_back(static_cast<char16_t>(value[i] | value[i + 1] << 8));
             }
-            if (2 * units + 2 > std::numeric_limits<WORD>::max()) {
-                return E_INVALIDARG;
-            }
-            attribute.value.resize(2 * units);
-            attribute.value.push_back(0);
-            attribute.value.push_back(0);
+            made.value = StringValue(text);
+        } else if (length > 0) {
+            made.value.assign(value, value + length);
         }
+        *attribute = std::move(made);
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+namespace {
+
+std::size_t ContentHash(const HeaderAttribute& attribute) {
+    const std::string_view bytes(reinterpret_cast<const char*>(attribute.value.data()),
+                                 attribute.value.size());
+    std::size_t hash = std::hash<std::u16string>{}(attribute.name);
+    hash = hash * 31 + std::hash<std::string_view>{}(bytes);
+    return hash * 31 + static_cast<std::size_t>(attribute.type);
+}
+
+} // namespace
+
+std::size_t AddValue(std::vector<HeaderAttribute>& list, HeaderAttribute attribute) {
+    const auto same = std::find(list.begin(), list.end(), attribute);
+    if (same != list.end()) {
+        return static_cast<std::size_t>(same - list.begin());
+    }
+    list.push_back(std::move(attribute));
+    return list.size() - 1;
+}
+
+std::vector<std::size_t> ValuesOf(const std::vector<HeaderAttribute>& list,
+                                  std::u16string_view name) {
+    const std::u16string standard = StandardAttributeName(name);
+    std::vector<std::size_t> positions;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].name == standard) {
+            positions.push_back(i);
+        }
+    }
+    return positions;
+}
+
+HRESULT HeaderAttributes::Set(WORD streamNumber, const WCHAR* name, WMT_ATTR_DATATYPE type,
+                              const BYTE* value, WORD length) {
+    HeaderAttribute attribute;
+    const HRESULT hr = MakeAttribute(streamNumber, name, type, value, length, &attribute);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    try {
         std::lock_guard guard(lock_);
         if (sealed_) {
             return NS_E_INVALID_REQUEST;
         }
-        const auto existing =
-            std::find_if(attributes_.begin(), attributes_.end(),
-                         [&](const HeaderAttribute& a) { return a.name == attribute.name; });
-        if (existing != attributes_.end()) {
-            *existing = std::move(attribute);
-        } else {
-            attributes_.push_back(std::move(attribute));
+        const std::size_t key = ContentHash(attribute);
+        const auto [first, last] = byContent_.equal_range(key);
+        for (auto it = first; it != last; ++it) {
+            if (attributes_[it->second] == attribute) {
+                return S_OK; // an identical value is kept once
+            }
         }
+        if (attributes_.size() >= kMaxHeaderValues) {
+            platform_core::SetErrorDescription("a file's header holds at most " +
+                                               std::to_string(kMaxHeaderValues) + " tag values");
+            return NS_E_TOO_MUCH_DATA;
+        }
+        attributes_.push_back(std::move(attribute));
+        byContent_.emplace(key, attributes_.size() - 1);
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

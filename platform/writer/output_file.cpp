@@ -1,12 +1,18 @@
 #include "output_file.h"
+#include "core/error_description.h"
 
+#include "platform/unfinished_files.h"
 #include "platform/wmsdk.h"
 
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace writer {
 namespace {
@@ -19,11 +25,6 @@ std::string Folder(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string Leaf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The path that symbolic links at `path` lead to; the path itself when it is
@@ -46,10 +47,38 @@ std::string FollowLinks(std::string path) {
     return {};
 }
 
+// Temporary files being written, for RemoveUnfinishedOutputFiles. A signal
+// handler may read the table at any time, so slots hold plain C strings that
+// are swapped in and out atomically; a full table only loses that guarantee.
+std::array<std::atomic<char*>, 1024> unfinished{};
+
+std::atomic<char*>* Register(const std::string& path) {
+    char* copy = strdup(path.c_str());
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    for (auto& slot : unfinished) {
+        char* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, copy)) {
+            return &slot;
+        }
+    }
+    free(copy);
+    return nullptr;
+}
+
+void Unregister(std::atomic<char*>* slot) {
+    if (slot != nullptr) {
+        free(slot->exchange(nullptr));
+    }
+}
+
+// Short names (a fixed prefix, the process and a counter), so that an output
+// name of any allowed length still has a temporary name that fits.
 int OpenTemporaryBeside(const std::string& target, std::string* name) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *name = Folder(target) + "/." + Leaf(target) + "." + std::to_string(getpid()) + "." +
+        *name = Folder(target) + "/.wmwriter-" + std::to_string(getpid()) + "-" +
                 std::to_string(counter++) + ".part";
         const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
@@ -57,6 +86,11 @@ int OpenTemporaryBeside(const std::string& target, std::string* name) {
         }
     }
     return -1;
+}
+
+HRESULT Failed(HRESULT code, const std::string& what, const std::string& path, int error) {
+    platform_core::SetErrorDescription(what + " " + path + ": " + std::strerror(error));
+    return code;
 }
 
 } // namespace
@@ -70,18 +104,18 @@ HRESULT OutputFile::Open(const std::string& path, bool replaceExisting,
     std::unique_ptr<OutputFile> output(new OutputFile());
     output->target_ = FollowLinks(path);
     if (output->target_.empty()) {
-        return NS_E_FILE_OPEN_FAILED;
+        return Failed(NS_E_FILE_OPEN_FAILED, "cannot create", path, ELOOP);
     }
     struct stat info {};
     const bool exists = stat(output->target_.c_str(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) {
-        return NS_E_FILE_OPEN_FAILED;
+        return Failed(NS_E_FILE_OPEN_FAILED, "cannot create", path, EISDIR);
     }
     if (exists && !S_ISREG(info.st_mode)) {
         // A pipe without a reader must not block the writer forever.
         const int fd = open(output->target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            return NS_E_FILE_OPEN_FAILED;
+            return Failed(NS_E_FILE_OPEN_FAILED, "cannot open", output->target_, errno);
         }
         const int flags = fcntl(fd, F_GETFL);
         if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
@@ -93,14 +127,15 @@ HRESULT OutputFile::Open(const std::string& path, bool replaceExisting,
         return S_OK;
     }
     if (exists && !replaceExisting) {
-        return NS_E_FILE_OPEN_FAILED;
+        return Failed(NS_E_FILE_OPEN_FAILED, "will not replace", output->target_, EEXIST);
     }
     output->replaceExisting_ = replaceExisting;
     output->fd_ = OpenTemporaryBeside(output->target_, &output->temporaryPath_);
     if (output->fd_ < 0) {
-        return NS_E_FILE_OPEN_FAILED;
+        return Failed(NS_E_FILE_OPEN_FAILED, "cannot create a file beside", output->target_, errno);
     }
     output->temporary_ = true;
+    output->registration_ = Register(output->temporaryPath_);
     // A replaced file keeps its permissions.
     if (exists) {
         fchmod(output->fd_, info.st_mode & 07777);
@@ -128,7 +163,7 @@ HRESULT OutputFile::Write(std::int64_t offset, const void* data, std::size_t siz
             continue;
         }
         if (written <= 0) {
-            return NS_E_FILE_WRITE;
+            return Failed(NS_E_FILE_WRITE, "cannot write", target_, written < 0 ? errno : EIO);
         }
         bytes += written;
         size -= static_cast<std::size_t>(written);
@@ -146,18 +181,22 @@ HRESULT OutputFile::Commit() {
     }
     if (temporary_) {
         if (fsync(fd_) != 0 || !Close()) {
+            const int error = errno;
             Abandon();
-            return NS_E_FILE_WRITE;
+            return Failed(NS_E_FILE_WRITE, "cannot write", target_, error);
         }
         // Without replacement, a link fails where a file appeared meanwhile.
         const bool moved = replaceExisting_ ? rename(temporaryPath_.c_str(), target_.c_str()) == 0
                                             : link(temporaryPath_.c_str(), target_.c_str()) == 0;
+        const int error = errno;
         if (!moved || !replaceExisting_) {
             unlink(temporaryPath_.c_str());
         }
+        Unregister(std::exchange(registration_, nullptr));
         if (!moved) {
             finished_ = true;
-            return replaceExisting_ ? NS_E_FILE_WRITE : NS_E_FILE_OPEN_FAILED;
+            return Failed(replaceExisting_ ? NS_E_FILE_WRITE : NS_E_FILE_OPEN_FAILED,
+                          "cannot put the finished file at", target_, error);
         }
     } else {
         Close();
@@ -173,6 +212,7 @@ void OutputFile::Abandon() {
     Close();
     if (temporary_) {
         unlink(temporaryPath_.c_str());
+        Unregister(std::exchange(registration_, nullptr));
     }
     finished_ = true;
 }
@@ -187,3 +227,11 @@ bool OutputFile::Close() {
 }
 
 } // namespace writer
+
+extern "C" void RemoveUnfinishedOutputFiles() {
+    for (auto& slot : writer::unfinished) {
+        if (const char* path = slot.load()) {
+            unlink(path);
+        }
+    }
+}

@@ -6,6 +6,7 @@
 
 #include "platform/win32_types.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,6 +48,7 @@ private:
     std::int64_t streamPosition_ = 0;
     std::string target_;
     std::string temporaryPath_;
+    std::atomic<char*>* registration_ = nullptr; // in the table of unfinished files
 };
 
 } // namespace writer

@@ -8,14 +8,21 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <string>
 #include <vector>
 
 namespace writer {
 
-// Interleaved signed 16-bit PCM as it arrives at the writer's input.
+// Interleaved signed little-endian PCM as it arrives at the writer's input:
+// 16 bits, or 24 bits (three bytes a sample) for a lossless profile.
 struct PcmFormat {
     int sampleRate = 0;
     int channels = 0;
+    int bitsPerSample = 16;
+    std::size_t BlockAlign() const {
+        return static_cast<std::size_t>(channels) * (bitsPerSample / 8);
+    }
 };
 
 // What the profile asks for.
@@ -54,7 +61,7 @@ public:
     virtual const EncodedStreamInfo& Info() const = 0;
     // Encodes whole frames of PCM in the input format; finished packets are
     // appended to `out`. Failures are result codes of the format runtime.
-    virtual HRESULT Encode(const std::int16_t* samples, std::size_t frames,
+    virtual HRESULT Encode(const BYTE* pcm, std::size_t frames,
                            std::vector<EncodedPacket>& out) = 0;
     // Encodes what is still buffered; after it, every pushed sample is in a packet.
     virtual HRESULT Finish(std::vector<EncodedPacket>& out) = 0;
@@ -64,6 +71,24 @@ public:
 using PacketEncoderFactory = std::unique_ptr<PacketEncoder> (*)(const EncoderTarget& target,
                                                                 const PcmFormat& input,
                                                                 HRESULT* result);
+
+// The factory of an encoder class with an Open(target, input) that answers a
+// result code: a new encoder that opened, or null with the failure.
+template <class Encoder>
+std::unique_ptr<PacketEncoder> OpenPacketEncoder(const EncoderTarget& target,
+                                                 const PcmFormat& input, HRESULT* result) {
+    try {
+        auto encoder = std::make_unique<Encoder>();
+        *result = encoder->Open(target, input);
+        if (FAILED(*result)) {
+            return nullptr;
+        }
+        return encoder;
+    } catch (const std::bad_alloc&) {
+        *result = E_OUTOFMEMORY;
+        return nullptr;
+    }
+}
 
 // Adds (or with null removes) the factory for a format tag. The libavcodec
 // encoders for tags 0x160 and 0x161 and the lossless encoder for 0x163 are
@@ -78,5 +103,8 @@ std::unique_ptr<PacketEncoder> CreatePacketEncoder(const EncoderTarget& target,
 // Whether an encoder can be made for the target (checked with PCM already in
 // the target's rate and channel count): S_OK or the failure code.
 HRESULT CheckEncodable(const EncoderTarget& target);
+
+// Why no encoder writes the target, in words: the codec and what it was asked for.
+std::string DescribeUnencodable(const EncoderTarget& target);
 
 } // namespace writer

@@ -5,6 +5,7 @@
 
 #include "platform/wmsdk.h"
 
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -64,6 +65,31 @@ HRESULT CheckEncodable(const EncoderTarget& target) {
     HRESULT result = S_OK;
     const PcmFormat input{target.sampleRate, target.channels};
     return CreatePacketEncoder(target, input, &result) != nullptr ? S_OK : result;
+}
+
+std::string DescribeUnencodable(const EncoderTarget& target) {
+    std::string codec;
+    switch (target.formatTag) {
+    case WAVE_FORMAT_WMAUDIO1:
+        codec = "WMA 1";
+        break;
+    case WAVE_FORMAT_WMAUDIO2:
+        if (auto problem = Wma2TargetProblem(target); !problem.empty()) {
+            return "the WMA 2 encoder cannot write this profile: " + problem;
+        }
+        codec = "WMA 2";
+        break;
+    case WAVE_FORMAT_WMAUDIO_LOSSLESS:
+        codec = "WMA Lossless";
+        break;
+    default:
+        char tag[32];
+        std::snprintf(tag, sizeof tag, "format tag 0x%04X", target.formatTag);
+        return std::string("no encoder writes ") + tag;
+    }
+    return "the " + codec + " encoder cannot write " + std::to_string(target.channels) +
+           " channels at " + std::to_string(target.sampleRate) + " Hz and " +
+           std::to_string(target.bitrate) + " bit/s";
 }
 
 } // namespace writer

@@ -33,7 +33,8 @@ struct ProfileDescription {
 };
 
 // Parses profile XML (UTF-16, a leading byte-order mark allowed). Answers nullopt
-// for text that is not a well-formed audio profile.
-std::optional<ProfileDescription> ParseProfileXml(std::u16string_view text);
+// for text that is not a well-formed audio profile, with the reason in `problem`.
+std::optional<ProfileDescription> ParseProfileXml(std::u16string_view text,
+                                                  std::string* problem = nullptr);
 
 } // namespace writer

@@ -1,6 +1,6 @@
 #include "profile_targets.h"
 
-#include "com_ptr.h"
+#include "core/com_ptr.h"
 
 #include <cstring>
 
@@ -21,8 +21,8 @@ HRESULT ReadStream(IWMStreamConfig* stream, ProfileStreamTarget* out) {
         FAILED(stream->GetBitrate(&bitrate))) {
         return NS_E_INVALIDPROFILE;
     }
-    ComPtr<IWMMediaProps> props;
-    if (FAILED(stream->QueryInterface(IID_IWMMediaProps, reinterpret_cast<void**>(props.Put())))) {
+    com::Ptr<IWMMediaProps> props;
+    if (FAILED(stream->QueryInterface(IID_IWMMediaProps, props.PutVoid()))) {
         return NS_E_INVALIDPROFILE;
     }
     DWORD size = 0;
@@ -68,7 +68,7 @@ HRESULT ReadProfileTargets(IWMProfile* profile, std::vector<ProfileStreamTarget>
     }
     try {
         for (DWORD i = 0; i < count; ++i) {
-            ComPtr<IWMStreamConfig> stream;
+            com::Ptr<IWMStreamConfig> stream;
             if (FAILED(profile->GetStream(i, stream.Put())) || !stream) {
                 return NS_E_INVALIDPROFILE;
             }

@@ -22,7 +22,10 @@ constexpr DWORD kMinSampleRate = 1000;
 constexpr DWORD kMaxSampleRate = 384000;
 constexpr std::size_t kMaxCodecDataBytes = 0xFFFF - sizeof(WAVEFORMATEX);
 
-struct InvalidProfile {};
+// Why a text is not a usable profile, in words for the user.
+struct InvalidProfile {
+    std::string reason;
+};
 
 bool NameIs(const char* name, const char* wanted) {
     return strcasecmp(name, wanted) == 0;
@@ -50,7 +53,7 @@ std::vector<pugi::xml_node> Children(const pugi::xml_node& node, const char* nam
 pugi::xml_node OnlyChild(const pugi::xml_node& node, const char* name) {
     const auto found = Children(node, name);
     if (found.size() != 1) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"<" + std::string(node.name()) + "> needs exactly one <" + name + ">"};
     }
     return found.front();
 }
@@ -63,16 +66,16 @@ std::uint64_t ParseNumber(const char* text, std::uint64_t maximum, bool allowMin
         return maximum;
     }
     if (digits.empty() || digits.size() > 20) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"'" + std::string(digits) + "' is not a number"};
     }
     std::uint64_t value = 0;
     for (const char c : digits) {
         if (c < '0' || c > '9') {
-            throw InvalidProfile{};
+            throw InvalidProfile{"'" + std::string(digits) + "' is not a number"};
         }
         const auto digit = static_cast<std::uint64_t>(c - '0');
         if (value > (maximum - digit) / 10) {
-            throw InvalidProfile{};
+            throw InvalidProfile{std::string(digits) + " is too large"};
         }
         value = value * 10 + digit;
     }
@@ -83,7 +86,7 @@ std::uint64_t RequiredNumber(const pugi::xml_node& node, const char* name, std::
                              bool allowMinusOne = false) {
     const auto attribute = FindAttribute(node, name);
     if (!attribute) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"<" + std::string(node.name()) + "> has no " + name};
     }
     return ParseNumber(attribute.value(), maximum, allowMinusOne);
 }
@@ -101,7 +104,7 @@ GUID RequiredGuid(const pugi::xml_node& node, const char* name) {
     GUID guid{};
     const auto attribute = FindAttribute(node, name);
     if (!attribute || !GuidFromString(attribute.value(), &guid)) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"<" + std::string(node.name()) + "> has no valid " + name};
     }
     return guid;
 }
@@ -113,7 +116,7 @@ std::u16string OptionalText(const pugi::xml_node& node, const char* name) {
     }
     auto text = Utf16FromUtf8(attribute.value());
     if (!text) {
-        throw InvalidProfile{};
+        throw InvalidProfile{std::string(name) + " is not valid UTF-8"};
     }
     return *text;
 }
@@ -133,7 +136,7 @@ int HexDigit(char c) {
 
 std::vector<BYTE> ParseHexBytes(std::string_view text) {
     if (text.size() % 2 != 0 || text.size() / 2 > kMaxCodecDataBytes) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"codecdata is not whole bytes of hexadecimal, or too long"};
     }
     std::vector<BYTE> bytes;
     bytes.reserve(text.size() / 2);
@@ -141,7 +144,7 @@ std::vector<BYTE> ParseHexBytes(std::string_view text) {
         const int high = HexDigit(text[i]);
         const int low = HexDigit(text[i + 1]);
         if (high < 0 || low < 0) {
-            throw InvalidProfile{};
+            throw InvalidProfile{"codecdata is not hexadecimal"};
         }
         bytes.push_back(static_cast<BYTE>(high * 16 + low));
     }
@@ -165,7 +168,10 @@ void ReadWaveFormat(const pugi::xml_node& node, StreamDescription& stream) {
     if (format.nChannels == 0 || format.nChannels > kMaxChannels ||
         format.nSamplesPerSec < kMinSampleRate || format.nSamplesPerSec > kMaxSampleRate ||
         format.nAvgBytesPerSec == 0 || format.nBlockAlign == 0) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"the audio format asks for " + std::to_string(format.nChannels) +
+                             " channels at " + std::to_string(format.nSamplesPerSec) +
+                             " Hz; 1 to 8 channels at 1000 to 384000 Hz, with a byte rate "
+                             "and block alignment, are possible"};
     }
     const auto codecData = FindAttribute(node, "codecdata");
     if (codecData) {
@@ -178,11 +184,11 @@ StreamDescription ReadStream(const pugi::xml_node& node) {
     StreamDescription stream;
     stream.majorType = RequiredGuid(node, "majortype");
     if (!(stream.majorType == WMMEDIATYPE_Audio)) {
-        throw InvalidProfile{}; // this runtime writes audio only
+        throw InvalidProfile{"a stream that is not audio"}; // this runtime writes audio only
     }
     stream.streamNumber = static_cast<WORD>(RequiredNumber(node, "streamnumber", kMaxStreamNumber));
     if (stream.streamNumber == 0) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"stream number 0"};
     }
     stream.streamName = OptionalText(node, "streamname");
     stream.connectionName = OptionalText(node, "inputname");
@@ -191,7 +197,7 @@ StreamDescription ReadStream(const pugi::xml_node& node) {
         static_cast<DWORD>(OptionalNumber(node, "bufferwindow", 0xFFFFFFFF, 3000, true));
     stream.vbrEnabled = Flag(node, "vbrenabled", false);
     if (stream.bitrate == 0) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"a stream with a bit rate of 0"};
     }
 
     const auto mediaType = OnlyChild(node, "wmmediatype");
@@ -201,14 +207,15 @@ StreamDescription ReadStream(const pugi::xml_node& node) {
     stream.sampleSize = static_cast<DWORD>(OptionalNumber(mediaType, "lsamplesize", 0xFFFFFFFF, 0));
     ReadWaveFormat(OnlyChild(mediaType, "waveformatex"), stream);
     if (!(stream.subtype == AudioSubtypeFromTag(stream.format.wFormatTag))) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"the media subtype does not match the wave format tag"};
     }
     return stream;
 }
 
 ProfileDescription ReadProfile(const pugi::xml_node& root) {
     if (!NameIs(root.name(), "profile")) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"the root element is <" + std::string(root.name()) +
+                             ">, not <profile>"};
     }
     ProfileDescription profile;
     profile.version = static_cast<DWORD>(OptionalNumber(root, "version", 0xFFFFFFFF, 0));
@@ -218,31 +225,38 @@ ProfileDescription ReadProfile(const pugi::xml_node& root) {
     for (const auto& node : Children(root, "streamconfig")) {
         auto stream = ReadStream(node);
         if (!numbers.insert(stream.streamNumber).second) {
-            throw InvalidProfile{};
+            throw InvalidProfile{"two streams with number " + std::to_string(stream.streamNumber)};
         }
         profile.streams.push_back(std::move(stream));
     }
     if (profile.streams.empty()) {
-        throw InvalidProfile{};
+        throw InvalidProfile{"no audio stream (<streamconfig>)"};
     }
     return profile;
 }
 
 } // namespace
 
-std::optional<ProfileDescription> ParseProfileXml(std::u16string_view text) {
+std::optional<ProfileDescription> ParseProfileXml(std::u16string_view text, std::string* problem) {
+    auto refuse = [problem](std::string reason) -> std::optional<ProfileDescription> {
+        if (problem != nullptr) {
+            *problem = std::move(reason);
+        }
+        return std::nullopt;
+    };
     if (!text.empty() && text.front() == u'\uFEFF') {
         text.remove_prefix(1);
     }
     const auto utf8 = Utf8FromUtf16(text);
     if (!utf8) {
-        return std::nullopt;
+        return refuse("the text is not valid Unicode");
     }
     pugi::xml_document document;
     const auto parsed =
         document.load_buffer(utf8->data(), utf8->size(), pugi::parse_default, pugi::encoding_utf8);
     if (!parsed) {
-        return std::nullopt;
+        return refuse(std::string("not XML: ") + parsed.description() + " at byte " +
+                      std::to_string(parsed.offset));
     }
     const auto root = document.document_element();
     int elements = 0;
@@ -250,12 +264,12 @@ std::optional<ProfileDescription> ParseProfileXml(std::u16string_view text) {
         elements += node.type() == pugi::node_element ? 1 : 0;
     }
     if (!root || elements != 1) {
-        return std::nullopt;
+        return refuse("the XML must hold one <profile> element");
     }
     try {
         return ReadProfile(root);
-    } catch (const InvalidProfile&) {
-        return std::nullopt;
+    } catch (const InvalidProfile& invalid) {
+        return refuse(invalid.reason);
     }
 }
 

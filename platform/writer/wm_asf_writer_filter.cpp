@@ -1,4 +1,6 @@
 #include "wm_asf_writer_filter.h"
+#include "core/error_description.h"
+#include "platform/unicode.h"
 
 #include "utf16_text.h"
 #include "wm_profile.h"
@@ -25,10 +27,11 @@ bool PcmFormatOf(const AM_MEDIA_TYPE* type, WAVEFORMATEX* format) {
     *format = WAVEFORMATEX{};
     std::memcpy(format, type->pbFormat,
                 std::min<std::size_t>(type->cbFormat, sizeof(WAVEFORMATEX)));
-    return format->wFormatTag == WAVE_FORMAT_PCM && format->wBitsPerSample == 16 &&
-           format->nChannels >= kMinChannels && format->nChannels <= kMaxChannels &&
-           format->nSamplesPerSec >= kMinSampleRate && format->nSamplesPerSec <= kMaxSampleRate &&
-           format->nBlockAlign == format->nChannels * 2;
+    const bool depth = format->wBitsPerSample == 16 || format->wBitsPerSample == 24;
+    return format->wFormatTag == WAVE_FORMAT_PCM && depth && format->nChannels >= kMinChannels &&
+           format->nChannels <= kMaxChannels && format->nSamplesPerSec >= kMinSampleRate &&
+           format->nSamplesPerSec <= kMaxSampleRate &&
+           format->nBlockAlign == format->nChannels * (format->wBitsPerSample / 8);
 }
 
 } // namespace
@@ -40,7 +43,10 @@ AsfWriterInputPin::AsfWriterInputPin(WmAsfWriterFilter* filter)
 
 HRESULT AsfWriterInputPin::CheckMediaType(const AM_MEDIA_TYPE* type) {
     WAVEFORMATEX format;
-    return PcmFormatOf(type, &format) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    if (!PcmFormatOf(type, &format) || !owner_->TakesInput(format)) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    return S_OK;
 }
 
 HRESULT AsfWriterInputPin::OnReceive(IMediaSample* sample) {
@@ -70,19 +76,16 @@ HRESULT WmAsfWriterFilter::Create(IUnknown* outer, REFIID iid, void** object) {
     if (outer != nullptr) {
         return CLASS_E_NOAGGREGATION;
     }
-    WmAsfWriterFilter* filter = nullptr;
+    com::Ptr<WmAsfWriterFilter> filter;
     try {
-        filter = new WmAsfWriterFilter();
+        filter = com::Ptr<WmAsfWriterFilter>::Adopt(new WmAsfWriterFilter());
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     if (!filter->writerAdvanced_ || !filter->profile_) {
-        filter->Release();
         return E_OUTOFMEMORY;
     }
-    const HRESULT hr = filter->QueryInterface(iid, object);
-    filter->Release();
-    return hr;
+    return filter->QueryInterface(iid, object);
 }
 
 WmAsfWriterFilter::WmAsfWriterFilter()
@@ -99,18 +102,11 @@ WmAsfWriterFilter::WmAsfWriterFilter()
 WmAsfWriterFilter::~WmAsfWriterFilter() = default;
 
 HRESULT WmAsfWriterFilter::QueryExtraInterface(REFIID iid, void** object) {
-    if (iid == IID_IConfigAsfWriter) {
-        *object = static_cast<IConfigAsfWriter*>(this);
-    } else if (iid == IID_IFileSinkFilter || iid == IID_IFileSinkFilter2) {
-        *object = static_cast<IFileSinkFilter2*>(this);
-    } else if (iid == IID_IServiceProvider) {
-        *object = static_cast<IServiceProvider*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    // IUnknown never comes here: the filter base answers it.
+    return com::QueryEntries<
+        com::Interface<IConfigAsfWriter, IID_IConfigAsfWriter>,
+        com::Interface<IFileSinkFilter2, IID_IFileSinkFilter2, IID_IFileSinkFilter>,
+        com::Interface<IServiceProvider, IID_IServiceProvider>>(this, iid, object);
 }
 
 // ---- IConfigAsfWriter ---------------------------------------------------------
@@ -143,15 +139,45 @@ HRESULT WmAsfWriterFilter::ConfigureFilterUsingProfile(IWMProfile* profile) {
     }
     // The filter has one input pin, so it writes profiles of one audio stream.
     if (targets.size() != 1) {
+        platform_core::SetErrorDescription("the profile has " + std::to_string(targets.size()) +
+                                           " streams; the writer takes one audio stream");
         return NS_E_INVALID_OUTPUT_FORMAT;
     }
     hr = CheckEncodable(targets.front().target);
     if (FAILED(hr)) {
-        return hr == E_OUTOFMEMORY ? hr : NS_E_INVALID_OUTPUT_FORMAT;
+        if (hr == E_OUTOFMEMORY) {
+            return hr;
+        }
+        platform_core::SetErrorDescription(DescribeUnencodable(targets.front().target));
+        return NS_E_INVALID_OUTPUT_FORMAT;
     }
-    profile_ = ComPtr<IWMProfile>::Share(profile);
+    profile_ = com::Ptr<IWMProfile>::Share(profile);
     targets_ = std::move(targets);
     return S_OK;
+}
+
+bool WmAsfWriterFilter::TakesInput(const WAVEFORMATEX& format) {
+    std::lock_guard guard(FilterLock());
+    if (targets_.empty()) {
+        return true; // the profile decides later
+    }
+    // Exactly the encoder a run would make, so that a refusal comes now, with
+    // its reason, and not as a failed file.
+    HRESULT hr = S_OK;
+    const PcmFormat input{static_cast<int>(format.nSamplesPerSec), format.nChannels,
+                          format.wBitsPerSample};
+    if (CreatePacketEncoder(targets_.front().target, input, &hr) != nullptr) {
+        return true;
+    }
+    IErrorInfo* said = nullptr;
+    if (GetErrorInfo(0, &said) == S_OK && said != nullptr) {
+        SetErrorInfo(0, said); // the encoder's own words stay for the caller
+        said->Release();
+    } else {
+        platform_core::SetErrorDescription(DescribeUnencodable(targets_.front().target) + " from " +
+                                           std::to_string(input.bitsPerSample) + "-bit input");
+    }
+    return false;
 }
 
 HRESULT WmAsfWriterFilter::GetCurrentProfile(IWMProfile** profile) {
@@ -159,7 +185,7 @@ HRESULT WmAsfWriterFilter::GetCurrentProfile(IWMProfile** profile) {
         return E_POINTER;
     }
     std::lock_guard guard(FilterLock());
-    *profile = ComPtr<IWMProfile>(profile_).Detach();
+    *profile = com::Ptr<IWMProfile>(profile_).Detach();
     return *profile != nullptr ? S_OK : NS_E_NOT_CONFIGURED;
 }
 
@@ -185,7 +211,7 @@ HRESULT WmAsfWriterFilter::SetFileName(LPCOLESTR fileName, const AM_MEDIA_TYPE*)
         return E_POINTER;
     }
     const std::u16string name(fileName, Utf16Length(fileName));
-    if (name.empty() || !Utf8FromUtf16(name)) {
+    if (name.empty() || !unicode::Utf16ToPathBytes(name)) {
         return E_INVALIDARG;
     }
     std::lock_guard guard(FilterLock());
@@ -256,7 +282,7 @@ HRESULT WmAsfWriterFilter::OnPause(FILTER_STATE previous) {
         return NS_E_NOT_CONFIGURED;
     }
     std::lock_guard guard(streamLock_);
-    runPath_ = *Utf8FromUtf16(fileName_);
+    runPath_ = *unicode::Utf16ToPathBytes(fileName_);
     runReplace_ = (mode_ & AM_FILE_OVERWRITE) != 0;
     runStreams_.clear();
     inputBlockAlign_ = 0;
@@ -264,7 +290,8 @@ HRESULT WmAsfWriterFilter::OnPause(FILTER_STATE previous) {
     if (pin_.IsConnected() && PcmFormatOf(&pin_.ConnectedType(), &format)) {
         StreamSetup setup;
         setup.target = targets_.front().target;
-        setup.input = {static_cast<int>(format.nSamplesPerSec), format.nChannels};
+        setup.input = {static_cast<int>(format.nSamplesPerSec), format.nChannels,
+                       format.wBitsPerSample};
         runStreams_.push_back(std::move(setup));
         inputBlockAlign_ = format.nBlockAlign;
     }
@@ -315,20 +342,36 @@ HRESULT WmAsfWriterFilter::ReceivePcm(const BYTE* data, std::size_t length) {
         }
     }
     try {
-        // Whole frames only; a frame split across samples waits for its rest.
-        carry_.insert(carry_.end(), data, data + length);
-        const std::size_t frames = carry_.size() / inputBlockAlign_;
-        if (frames == 0) {
-            return S_OK;
+        // Samples normally hold whole frames and go to the encoder as they are;
+        // a frame split across samples is put together first.
+        if (!carry_.empty()) {
+            const std::size_t take = std::min(inputBlockAlign_ - carry_.size(), length);
+            carry_.insert(carry_.end(), data, data + take);
+            data += take;
+            length -= take;
+            if (carry_.size() < inputBlockAlign_) {
+                return S_OK;
+            }
+            const HRESULT hr = WriteFrames(carry_.data(), 1);
+            carry_.clear();
+            if (FAILED(hr)) {
+                return Abort(hr);
+            }
         }
-        std::vector<std::int16_t> pcm(frames * inputBlockAlign_ / 2);
-        std::memcpy(pcm.data(), carry_.data(), pcm.size() * 2);
-        carry_.erase(carry_.begin(), carry_.begin() + static_cast<std::ptrdiff_t>(pcm.size() * 2));
-        const HRESULT hr = session_->Write(0, pcm.data(), frames);
-        return FAILED(hr) ? Abort(hr) : S_OK;
+        const std::size_t frames = length / inputBlockAlign_;
+        const HRESULT hr = WriteFrames(data, frames);
+        if (FAILED(hr)) {
+            return Abort(hr);
+        }
+        carry_.assign(data + frames * inputBlockAlign_, data + length);
+        return S_OK;
     } catch (const std::bad_alloc&) {
         return Abort(E_OUTOFMEMORY);
     }
+}
+
+HRESULT WmAsfWriterFilter::WriteFrames(const BYTE* data, std::size_t frames) {
+    return frames == 0 ? S_OK : session_->Write(0, data, frames);
 }
 
 HRESULT WmAsfWriterFilter::EndOfStreamReached() {

@@ -2,7 +2,7 @@
 // with the codec of the configured profile and writes a Windows Media file.
 #pragma once
 
-#include "com_ptr.h"
+#include "core/com_ptr.h"
 #include "encoding_session.h"
 #include "header_attributes.h"
 #include "profile_targets.h"
@@ -23,7 +23,8 @@ public:
     explicit AsfWriterInputPin(WmAsfWriterFilter* filter);
 
 protected:
-    // Any 16-bit integer PCM wave format of 1 to 8 channels at 1000 to 384000 Hz.
+    // Integer PCM of 16 or 24 bits, 1 to 8 channels at 1000 to 384000 Hz, that
+    // the configured profile's encoder takes (24 bits: lossless profiles only).
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT OnReceive(IMediaSample* sample) override;
     HRESULT OnEndOfStream() override;
@@ -66,6 +67,10 @@ public:
     // IServiceProvider: IWMWriterAdvanced2, which leads to IWMHeaderInfo.
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override;
 
+    // For the input pin while it connects: whether the configured profile's
+    // encoder takes PCM in this format; when not, the thread's error object
+    // says why.
+    bool TakesInput(const WAVEFORMATEX& format);
     // For the input pin, on the streaming thread.
     HRESULT ReceivePcm(const BYTE* data, std::size_t length);
     HRESULT EndOfStreamReached();
@@ -82,13 +87,15 @@ private:
     // Streaming state; guarded by streamLock_, never by the filter lock.
     HRESULT StartSession();
     HRESULT Abort(HRESULT failure);
+    // Hands whole frames to the session.
+    HRESULT WriteFrames(const BYTE* data, std::size_t frames);
 
     AsfWriterInputPin pin_;
     std::shared_ptr<HeaderAttributes> attributes_;
-    ComPtr<IWMWriterAdvanced2> writerAdvanced_;
+    com::Ptr<IWMWriterAdvanced2> writerAdvanced_;
 
     // Configuration, under the filter lock.
-    ComPtr<IWMProfile> profile_;
+    com::Ptr<IWMProfile> profile_;
     std::vector<ProfileStreamTarget> targets_;
     std::u16string fileName_;
     DWORD mode_ = 0;
@@ -99,8 +106,8 @@ private:
     bool runReplace_ = true;
     std::vector<StreamSetup> runStreams_;
     std::size_t inputBlockAlign_ = 0;
-    std::unique_ptr<EncodingSession> session_;
     std::vector<BYTE> carry_; // the start of a frame split across samples
+    std::unique_ptr<EncodingSession> session_;
     HRESULT failure_ = S_OK;
     bool completed_ = false;
 };

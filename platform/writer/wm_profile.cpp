@@ -1,40 +1,36 @@
 #include "wm_profile.h"
+#include "core/error_description.h"
 #include "utf16_text.h"
 
-#include <atomic>
+#include "core/com_object.h"
+
 #include <new>
 #include <vector>
 
 namespace writer {
 namespace {
 
-class StreamConfig final : public IWMStreamConfig, public IWMMediaProps {
+// The getters and setters of a profile's values: a null pointer is refused.
+template <class T> HRESULT Out(T* target, const T& value) {
+    if (target == nullptr) {
+        return E_POINTER;
+    }
+    *target = value;
+    return S_OK;
+}
+
+HRESULT SetText(std::u16string& target, const WCHAR* text) {
+    if (text == nullptr) {
+        return E_POINTER;
+    }
+    target = text;
+    return S_OK;
+}
+
+class StreamConfig final : public com::Object<com::Interface<IWMStreamConfig, IID_IWMStreamConfig>,
+                                              com::Interface<IWMMediaProps, IID_IWMMediaProps>> {
 public:
     explicit StreamConfig(StreamDescription stream) : stream_(std::move(stream)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMStreamConfig) {
-            *object = static_cast<IWMStreamConfig*>(this);
-        } else if (iid == IID_IWMMediaProps) {
-            *object = static_cast<IWMMediaProps*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     // IWMStreamConfig
     HRESULT STDMETHODCALLTYPE GetStreamType(GUID* type) override {
@@ -143,91 +139,36 @@ public:
     }
 
 private:
-    ~StreamConfig() = default;
+    ~StreamConfig() override = default;
 
-    template <class T> static HRESULT Out(T* target, const T& value) {
-        if (target == nullptr) {
-            return E_POINTER;
-        }
-        *target = value;
-        return S_OK;
-    }
-    static HRESULT SetText(std::u16string& target, const WCHAR* text) {
-        if (text == nullptr) {
-            return E_POINTER;
-        }
-        target = text;
-        return S_OK;
-    }
-
-    std::atomic<ULONG> references_{1};
     StreamDescription stream_;
 };
 
-class Profile final : public IWMProfile {
+class Profile final : public com::Object<com::Interface<IWMProfile, IID_IWMProfile>> {
 public:
     explicit Profile(const ProfileDescription& description)
         : version_(description.version), name_(description.name),
           description_(description.description) {
         for (const auto& stream : description.streams) {
-            streams_.push_back(ComPtr<IWMStreamConfig>::Adopt(new StreamConfig(stream)));
+            streams_.push_back(com::Ptr<IWMStreamConfig>::Adopt(new StreamConfig(stream)));
         }
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMProfile) {
-            *object = static_cast<IWMProfile*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION* version) override {
-        if (version == nullptr) {
-            return E_POINTER;
-        }
-        *version = static_cast<WMT_VERSION>(version_);
-        return S_OK;
+        return Out(version, static_cast<WMT_VERSION>(version_));
     }
     HRESULT STDMETHODCALLTYPE GetName(WCHAR* name, DWORD* length) override {
         return CopyTextOut(name_, name, length);
     }
-    HRESULT STDMETHODCALLTYPE SetName(const WCHAR* name) override {
-        if (name == nullptr) {
-            return E_POINTER;
-        }
-        name_ = name;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE SetName(const WCHAR* name) override { return SetText(name_, name); }
     HRESULT STDMETHODCALLTYPE GetDescription(WCHAR* description, DWORD* length) override {
         return CopyTextOut(description_, description, length);
     }
     HRESULT STDMETHODCALLTYPE SetDescription(const WCHAR* description) override {
-        if (description == nullptr) {
-            return E_POINTER;
-        }
-        description_ = description;
-        return S_OK;
+        return SetText(description_, description);
     }
     HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = static_cast<DWORD>(streams_.size());
-        return S_OK;
+        return Out(count, static_cast<DWORD>(streams_.size()));
     }
     HRESULT STDMETHODCALLTYPE GetStream(DWORD index, IWMStreamConfig** config) override {
         if (config == nullptr) {
@@ -237,7 +178,7 @@ public:
         if (index >= streams_.size()) {
             return E_INVALIDARG;
         }
-        *config = ComPtr<IWMStreamConfig>(streams_[index]).Detach();
+        *config = streams_[index].Copy();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetStreamByNumber(WORD number, IWMStreamConfig** config) override {
@@ -249,7 +190,7 @@ public:
             WORD current = 0;
             stream->GetStreamNumber(&current);
             if (current == number) {
-                *config = ComPtr<IWMStreamConfig>(stream).Detach();
+                *config = stream.Copy();
                 return S_OK;
             }
         }
@@ -264,11 +205,7 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE GetMutualExclusionCount(DWORD* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
+        return Out(count, DWORD{0});
     }
     HRESULT STDMETHODCALLTYPE GetMutualExclusion(DWORD, IWMMutualExclusion**) override {
         return E_INVALIDARG;
@@ -282,38 +219,17 @@ public:
     }
 
 private:
-    ~Profile() = default;
+    ~Profile() override = default;
 
-    std::atomic<ULONG> references_{1};
     DWORD version_;
     std::u16string name_;
     std::u16string description_;
-    std::vector<ComPtr<IWMStreamConfig>> streams_;
+    std::vector<com::Ptr<IWMStreamConfig>> streams_;
 };
 
-class ProfileManager final : public IWMProfileManager {
+class ProfileManager final
+    : public com::Object<com::Interface<IWMProfileManager, IID_IWMProfileManager>> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMProfileManager) {
-            *object = static_cast<IWMProfileManager*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION, IWMProfile** profile) override {
         if (profile != nullptr) {
             *profile = nullptr;
@@ -335,8 +251,11 @@ public:
         }
         *profile = nullptr;
         try {
-            const auto description = ParseProfileXml(std::u16string_view(text, Utf16Length(text)));
+            std::string problem;
+            const auto description =
+                ParseProfileXml(std::u16string_view(text, Utf16Length(text)), &problem);
             if (!description) {
+                platform_core::SetErrorDescription("not a usable profile: " + problem);
                 return NS_E_INVALIDPROFILE;
             }
             *profile = CreateProfileObject(*description).Detach();
@@ -363,23 +282,17 @@ public:
     }
 
 private:
-    ~ProfileManager() = default;
-
-    std::atomic<ULONG> references_{1};
+    ~ProfileManager() override = default;
 };
 
 } // namespace
 
-ComPtr<IWMProfile> CreateProfileObject(const ProfileDescription& description) {
-    return ComPtr<IWMProfile>::Adopt(new Profile(description));
+com::Ptr<IWMProfile> CreateProfileObject(const ProfileDescription& description) {
+    return com::Ptr<IWMProfile>::Adopt(new Profile(description));
 }
 
 } // namespace writer
 
 HRESULT WMCreateProfileManager(IWMProfileManager** manager) {
-    if (manager == nullptr) {
-        return E_POINTER;
-    }
-    *manager = new (std::nothrow) writer::ProfileManager();
-    return *manager != nullptr ? S_OK : E_OUTOFMEMORY;
+    return com::CreateNew<writer::ProfileManager>(manager);
 }

@@ -2,7 +2,7 @@
 // IWMStreamConfig + IWMMediaProps per stream, and the profile manager.
 #pragma once
 
-#include "com_ptr.h"
+#include "core/com_ptr.h"
 #include "profile_description.h"
 
 #include "platform/wmsdk.h"
@@ -10,7 +10,7 @@
 namespace writer {
 
 // A new profile object (one reference) holding a copy of the description.
-ComPtr<IWMProfile> CreateProfileObject(const ProfileDescription& description);
+com::Ptr<IWMProfile> CreateProfileObject(const ProfileDescription& description);
 
 // Copies text out under the two-call protocol: with a null buffer the length
 // needed (characters with the terminator) is stored; a buffer that is too short

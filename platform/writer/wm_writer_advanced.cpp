@@ -1,42 +1,21 @@
 #include "wm_writer_advanced.h"
 
-#include "utf16_text.h"
-#include "wm_profile.h"
+#include "header_info_reads.h"
 
-#include <atomic>
+#include "core/com_object.h"
+
 #include <new>
 
 namespace writer {
 namespace {
 
-class WriterAdvanced final : public IWMWriterAdvanced2, public IWMHeaderInfo {
+class WriterAdvanced final
+    : public com::Object<
+          com::Interface<IWMWriterAdvanced2, IID_IWMWriterAdvanced2, IID_IWMWriterAdvanced>,
+          com::Interface<IWMHeaderInfo, IID_IWMHeaderInfo>> {
 public:
     explicit WriterAdvanced(std::shared_ptr<HeaderAttributes> attributes)
         : attributes_(std::move(attributes)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IWMWriterAdvanced || iid == IID_IWMWriterAdvanced2) {
-            *object = static_cast<IWMWriterAdvanced2*>(this);
-        } else if (iid == IID_IWMHeaderInfo) {
-            *object = static_cast<IWMHeaderInfo*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     // IWMWriterAdvanced: sinks, live sources and statistics belong to the
     // stand-alone writer object, which this filter does not offer.
@@ -76,58 +55,19 @@ public:
 
     // IWMHeaderInfo: attributes of the whole file (stream 0).
     HRESULT STDMETHODCALLTYPE GetAttributeCount(WORD streamNumber, WORD* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = streamNumber == 0 ? static_cast<WORD>(attributes_->Snapshot().size()) : 0;
-        return S_OK;
+        return AttributeCount(attributes_->Snapshot(), streamNumber, count);
     }
     HRESULT STDMETHODCALLTYPE GetAttributeByIndex(WORD index, WORD* streamNumber, WCHAR* name,
                                                   WORD* nameLength, WMT_ATTR_DATATYPE* type,
                                                   BYTE* value, WORD* valueLength) override {
-        if (streamNumber == nullptr || nameLength == nullptr || type == nullptr ||
-            valueLength == nullptr) {
-            return E_POINTER;
-        }
-        if (*streamNumber != 0) {
-            return E_INVALIDARG;
-        }
-        const auto attributes = attributes_->Snapshot();
-        if (index >= attributes.size()) {
-            return E_INVALIDARG;
-        }
-        const auto& attribute = attributes[index];
-        // Both lengths are checked before anything is copied.
-        const bool nameFits = name == nullptr || *nameLength > attribute.name.size();
-        const bool valueFits = value == nullptr || *valueLength >= attribute.value.size();
-        if (!nameFits || !valueFits) {
-            *nameLength = static_cast<WORD>(attribute.name.size() + 1);
-            *valueLength = static_cast<WORD>(attribute.value.size());
-            return ASF_E_BUFFERTOOSMALL;
-        }
-        const HRESULT hr = CopyTextOut(attribute.name, name, nameLength);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        return CopyValue(attribute, type, value, valueLength);
+        return AttributeByIndex(attributes_->Snapshot(), index, streamNumber, name, nameLength,
+                                type, value, valueLength);
     }
     HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD* streamNumber, LPCWSTR name,
                                                  WMT_ATTR_DATATYPE* type, BYTE* value,
                                                  WORD* valueLength) override {
-        if (streamNumber == nullptr || name == nullptr || type == nullptr ||
-            valueLength == nullptr) {
-            return E_POINTER;
-        }
-        if (*streamNumber != 0) {
-            return E_INVALIDARG;
-        }
-        const std::u16string_view wanted(name, Utf16Length(name));
-        for (const auto& attribute : attributes_->Snapshot()) {
-            if (attribute.name == wanted) {
-                return CopyValue(attribute, type, value, valueLength);
-            }
-        }
-        return ASF_E_NOTFOUND;
+        return AttributeByName(attributes_->Snapshot(), streamNumber, name, type, value,
+                               valueLength);
     }
     HRESULT STDMETHODCALLTYPE SetAttribute(WORD streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE type,
                                            const BYTE* value, WORD length) override {
@@ -150,7 +90,7 @@ public:
     HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_INVALIDARG; }
 
 private:
-    ~WriterAdvanced() = default;
+    ~WriterAdvanced() override = default;
 
     static HRESULT Zero(WORD* count) {
         if (count == nullptr) {
@@ -160,30 +100,14 @@ private:
         return S_OK;
     }
 
-    static HRESULT CopyValue(const HeaderAttribute& attribute, WMT_ATTR_DATATYPE* type, BYTE* value,
-                             WORD* length) {
-        *type = attribute.type;
-        const auto needed = static_cast<WORD>(attribute.value.size());
-        if (value != nullptr) {
-            if (*length < needed) {
-                *length = needed;
-                return ASF_E_BUFFERTOOSMALL;
-            }
-            std::copy(attribute.value.begin(), attribute.value.end(), value);
-        }
-        *length = needed;
-        return S_OK;
-    }
-
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<HeaderAttributes> attributes_;
 };
 
 } // namespace
 
-ComPtr<IWMWriterAdvanced2> CreateWriterAdvanced(std::shared_ptr<HeaderAttributes> attributes) {
-    return ComPtr<IWMWriterAdvanced2>::Adopt(new (std::nothrow)
-                                                 WriterAdvanced(std::move(attributes)));
+com::Ptr<IWMWriterAdvanced2> CreateWriterAdvanced(std::shared_ptr<HeaderAttributes> attributes) {
+    return com::Ptr<IWMWriterAdvanced2>::Adopt(new (std::nothrow)
+                                                   WriterAdvanced(std::move(attributes)));
 }
 
 } // namespace writer

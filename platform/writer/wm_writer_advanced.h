@@ -3,7 +3,7 @@
 // IWMHeaderInfo that stores the file's attributes.
 #pragma once
 
-#include "com_ptr.h"
+#include "core/com_ptr.h"
 #include "header_attributes.h"
 
 #include <memory>
@@ -11,6 +11,6 @@
 namespace writer {
 
 // A new object with one reference, sharing the filter's attribute store.
-ComPtr<IWMWriterAdvanced2> CreateWriterAdvanced(std::shared_ptr<HeaderAttributes> attributes);
+com::Ptr<IWMWriterAdvanced2> CreateWriterAdvanced(std::shared_ptr<HeaderAttributes> attributes);
 
 } // namespace writer

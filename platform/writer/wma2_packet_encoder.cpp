@@ -30,7 +30,8 @@ public:
     ~Wma2PacketEncoder() override { swr_free(&resampler_); }
 
     HRESULT Open(const EncoderTarget& target, const PcmFormat& input) {
-        if (!Wma2TargetProblem(target).empty() || input.channels <= 0 || input.sampleRate <= 0) {
+        if (!Wma2TargetProblem(target).empty() || input.channels <= 0 || input.sampleRate <= 0 ||
+            input.bitsPerSample != 16) {
             return NS_E_INVALID_OUTPUT_FORMAT;
         }
         if (encoder_.Configure(SettingsFor(target), [this](const wma2::Packet& packet) {
@@ -68,15 +69,15 @@ public:
 
     const EncodedStreamInfo& Info() const override { return info_; }
 
-    HRESULT Encode(const std::int16_t* samples, std::size_t frames,
-                   std::vector<EncodedPacket>& out) override {
+    HRESULT Encode(const BYTE* pcm, std::size_t frames, std::vector<EncodedPacket>& out) override {
         if (frames == 0) {
             return S_OK;
         }
-        if (samples == nullptr || frames > static_cast<std::size_t>(INT32_MAX / 2)) {
+        if (pcm == nullptr || frames > static_cast<std::size_t>(INT32_MAX / 2)) {
             return E_INVALIDARG;
         }
-        const auto* input = reinterpret_cast<const std::uint8_t*>(samples);
+        // The resampler reads packed 16-bit samples byte-wise, so any alignment will do.
+        const std::uint8_t* input = pcm;
         return Convert(&input, static_cast<int>(frames), out);
     }
 
@@ -161,17 +162,7 @@ std::string Wma2TargetProblem(const EncoderTarget& target) {
 
 std::unique_ptr<PacketEncoder> CreateWma2PacketEncoder(const EncoderTarget& target,
                                                        const PcmFormat& input, HRESULT* result) {
-    try {
-        auto encoder = std::make_unique<Wma2PacketEncoder>();
-        *result = encoder->Open(target, input);
-        if (FAILED(*result)) {
-            return nullptr;
-        }
-        return encoder;
-    } catch (const std::bad_alloc&) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
+    return OpenPacketEncoder<Wma2PacketEncoder>(target, input, result);
 }
 
 } // namespace writer

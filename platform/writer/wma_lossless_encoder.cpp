@@ -1,4 +1,5 @@
 #include "wma_lossless_encoder.h"
+#include "core/error_description.h"
 
 #include "platform/wmsdk.h"
 #include "wmal_encoder.h"
@@ -21,7 +22,7 @@ public:
         wmal::EncoderSettings settings;
         settings.sample_rate = input.sampleRate;
         settings.channels = input.channels;
-        settings.bits_per_sample = 16;
+        settings.bits_per_sample = input.bitsPerSample;
         // The profile's block alignment is the packet size it asks for.
         settings.packet_size =
             target.blockAlign == 0
@@ -30,8 +31,16 @@ public:
         const auto status = encoder_.configure(
             settings, [this](const wmal::Packet& packet) { return Take(packet); });
         if (status != wmal::Status::ok) {
+            platform_core::SetErrorDescription(
+                "WMA Lossless takes 1 to 8 channels of 16 or 24 bits at 8000 to 96000 Hz; the "
+                "audio has " +
+                std::to_string(input.channels) +
+                (input.channels == 1 ? " channel of " : " channels of ") +
+                std::to_string(input.bitsPerSample) + " bits at " +
+                std::to_string(input.sampleRate) + " Hz");
             return NS_E_INVALID_OUTPUT_FORMAT;
         }
+        blockAlign_ = input.BlockAlign();
         const auto codecData = encoder_.codec_data();
         info_.formatTag = WAVE_FORMAT_WMAUDIO_LOSSLESS;
         info_.codecId = AV_CODEC_ID_WMALOSSLESS;
@@ -39,7 +48,7 @@ public:
         info_.channels = input.channels;
         info_.blockAlign = encoder_.packet_size();
         info_.bitRate = encoder_.bit_rate();
-        info_.bitsPerCodedSample = 16;
+        info_.bitsPerCodedSample = input.bitsPerSample;
         info_.frameSize = encoder_.frame_size();
         info_.packetBytes = encoder_.packet_size();
         info_.extradata.assign(codecData.begin(), codecData.end());
@@ -48,13 +57,12 @@ public:
 
     const EncodedStreamInfo& Info() const override { return info_; }
 
-    HRESULT Encode(const std::int16_t* samples, std::size_t frames,
-                   std::vector<EncodedPacket>& out) override {
+    HRESULT Encode(const BYTE* pcm, std::size_t frames, std::vector<EncodedPacket>& out) override {
         if (frames == 0) {
             return S_OK;
         }
         out_ = &out;
-        const auto status = encoder_.push(samples, frames);
+        const auto status = encoder_.push_bytes(pcm, frames * blockAlign_);
         out_ = nullptr;
         return Result(status);
     }
@@ -92,6 +100,7 @@ private:
 
     wmal::Encoder encoder_;
     EncodedStreamInfo info_;
+    std::size_t blockAlign_ = 0; // bytes per frame of the input
     std::vector<EncodedPacket>* out_ = nullptr;
 };
 
@@ -99,17 +108,7 @@ private:
 
 std::unique_ptr<PacketEncoder> CreateWmaLosslessEncoder(const EncoderTarget& target,
                                                         const PcmFormat& input, HRESULT* result) {
-    try {
-        auto encoder = std::make_unique<WmaLosslessEncoder>();
-        *result = encoder->Open(target, input);
-        if (FAILED(*result)) {
-            return nullptr;
-        }
-        return encoder;
-    } catch (const std::bad_alloc&) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
+    return OpenPacketEncoder<WmaLosslessEncoder>(target, input, result);
 }
 
 } // namespace writer

@@ -42,7 +42,7 @@ public:
             target.formatTag == WAVE_FORMAT_WMAUDIO1 ? AV_CODEC_ID_WMAV1 : AV_CODEC_ID_WMAV2;
         const AVCodec* codec = avcodec_find_encoder(id);
         if (codec == nullptr || target.channels <= 0 || target.sampleRate <= 0 ||
-            input.channels <= 0 || input.sampleRate <= 0) {
+            input.channels <= 0 || input.sampleRate <= 0 || input.bitsPerSample != 16) {
             return NS_E_INVALID_OUTPUT_FORMAT;
         }
         codec_ = avcodec_alloc_context3(codec);
@@ -95,15 +95,14 @@ public:
 
     const EncodedStreamInfo& Info() const override { return info_; }
 
-    HRESULT Encode(const std::int16_t* samples, std::size_t frames,
-                   std::vector<EncodedPacket>& out) override {
+    HRESULT Encode(const BYTE* pcm, std::size_t frames, std::vector<EncodedPacket>& out) override {
         if (frames == 0) {
             return S_OK;
         }
-        if (samples == nullptr || frames > static_cast<std::size_t>(INT32_MAX / 2)) {
+        if (pcm == nullptr || frames > static_cast<std::size_t>(INT32_MAX / 2)) {
             return E_INVALIDARG;
         }
-        const auto* input = reinterpret_cast<const std::uint8_t*>(samples);
+        const std::uint8_t* input = pcm;
         const HRESULT hr = Resample(&input, static_cast<int>(frames));
         return FAILED(hr) ? hr : EncodeWholeFrames(out);
     }
@@ -266,17 +265,7 @@ private:
 
 std::unique_ptr<PacketEncoder> CreateWmaLossyEncoder(const EncoderTarget& target,
                                                      const PcmFormat& input, HRESULT* result) {
-    try {
-        auto encoder = std::make_unique<WmaLossyEncoder>();
-        *result = encoder->Open(target, input);
-        if (FAILED(*result)) {
-            return nullptr;
-        }
-        return encoder;
-    } catch (const std::bad_alloc&) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
+    return OpenPacketEncoder<WmaLossyEncoder>(target, input, result);
 }
 
 } // namespace writer

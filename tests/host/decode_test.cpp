@@ -17,8 +17,9 @@ namespace {
 
 using testing::make_tone;
 using testing::run_python;
-using testing::shell_quote;
-using testing::TempDir;
+using testing::set_vorbis_comments;
+using testing::ShellQuote;
+using testing::TemporaryFolder;
 
 std::vector<double> decode_all(AudioDecoder& decoder, std::size_t chunk = 1000) {
     std::vector<double> all;
@@ -31,8 +32,8 @@ std::vector<double> decode_all(AudioDecoder& decoder, std::size_t chunk = 1000) 
 
 // ffmpeg's own decoding of the file as 16-bit samples, for comparison.
 std::vector<std::int16_t> ffmpeg_samples(const std::string& path) {
-    testing::CommandResult r = testing::run_command("ffmpeg -nostdin -loglevel error -i " +
-                                                    shell_quote(path) + " -f s16le -");
+    testing::CommandResult r = testing::RunCommand("ffmpeg -nostdin -loglevel error -i " +
+                                                   ShellQuote(path) + " -f s16le -");
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<std::int16_t> samples(r.out.size() / 2);
     std::memcpy(samples.data(), r.out.data(), samples.size() * 2);
@@ -47,9 +48,9 @@ std::string meta_of(const TagList& tags) {
 }
 
 TEST(Decoder, WavGivesItsSamplesAndTechnicalFacts) {
-    TempDir dir;
-    make_tone(dir.file("s.wav"), 1.0, 44100, 2);
-    AudioDecoder decoder(dir.file("s.wav"));
+    TemporaryFolder dir;
+    make_tone(dir.File("s.wav"), 1.0, 44100, 2);
+    AudioDecoder decoder(dir.File("s.wav"));
     const StreamFacts& f = decoder.facts();
     EXPECT_EQ(f.sample_rate, 44100);
     EXPECT_EQ(f.channels, 2);
@@ -62,7 +63,7 @@ TEST(Decoder, WavGivesItsSamplesAndTechnicalFacts) {
     ASSERT_EQ(samples.size(), 44100u * 2);
     EXPECT_EQ(decoder.frames_read(), 44100);
     // 16-bit samples come through exactly, as ffmpeg itself decodes them.
-    std::vector<std::int16_t> expected = ffmpeg_samples(dir.file("s.wav"));
+    std::vector<std::int16_t> expected = ffmpeg_samples(dir.File("s.wav"));
     ASSERT_EQ(expected.size(), samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)
         ASSERT_EQ(samples[i] * 32768, expected[i]) << i;
@@ -70,19 +71,14 @@ TEST(Decoder, WavGivesItsSamplesAndTechnicalFacts) {
 }
 
 TEST(Decoder, FlacMono48kWithSeveralValuesAndNonAsciiTags) {
-    TempDir dir;
-    std::string path = dir.file("m.flac");
+    TemporaryFolder dir;
+    std::string path = dir.File("m.flac");
     make_tone(path, 0.5, 48000, 1, "-sample_fmt s32");
-    run_python("from mutagen.flac import FLAC\n"
-               "f = FLAC(" +
-               shell_quote(path) +
-               ")\n"
-               "f['ARTIST'] = ['Ann;X', 'Bob']\n"
-               "f['TITLE'] = ['Ünïcødé 名前']\n"
-               "f['TRACKNUMBER'] = ['3/12']\n"
-               "f['DATE'] = ['2024']\n"
-               "f['REPLAYGAIN_TRACK_GAIN'] = ['-3.20 dB']\n"
-               "f.save()\n");
+    set_vorbis_comments(path, {{"ARTIST", {"Ann;X", "Bob"}},
+                               {"TITLE", {"Ünïcødé 名前"}},
+                               {"TRACKNUMBER", {"3/12"}},
+                               {"DATE", {"2024"}},
+                               {"REPLAYGAIN_TRACK_GAIN", {"-3.20 dB"}}});
     AudioDecoder decoder(path);
     EXPECT_EQ(decoder.facts().sample_rate, 48000);
     EXPECT_EQ(decoder.facts().channels, 1);
@@ -96,16 +92,10 @@ TEST(Decoder, FlacMono48kWithSeveralValuesAndNonAsciiTags) {
 }
 
 TEST(Decoder, OggVorbisKeepsRepeatedCommentsApart) {
-    TempDir dir;
-    std::string path = dir.file("v.ogg");
+    TemporaryFolder dir;
+    std::string path = dir.File("v.ogg");
     make_tone(path, 0.5, 44100, 2, "-c:a libvorbis");
-    run_python("from mutagen.oggvorbis import OggVorbis\n"
-               "f = OggVorbis(" +
-               shell_quote(path) +
-               ")\n"
-               "f['artist'] = ['Ann', 'B;ob']\n"
-               "f['album'] = ['Ålbum']\n"
-               "f.save()\n");
+    set_vorbis_comments(path, {{"artist", {"Ann", "B;ob"}}, {"album", {"Ålbum"}}});
     AudioDecoder decoder(path);
     EXPECT_EQ(decoder.facts().codec, "Vorbis");
     EXPECT_FALSE(decoder.facts().lossless);
@@ -116,8 +106,8 @@ TEST(Decoder, OggVorbisKeepsRepeatedCommentsApart) {
 }
 
 TEST(Decoder, Mp3TagsFromId3) {
-    TempDir dir;
-    std::string path = dir.file("t.mp3");
+    TemporaryFolder dir;
+    std::string path = dir.File("t.mp3");
     make_tone(path, 1.0, 44100, 2,
               "-b:a 128k -metadata artist=Zoë -metadata album=Alb -metadata title=Tune "
               "-metadata track=4/9 -metadata date=1999 -metadata genre=Jazz "
@@ -137,10 +127,10 @@ TEST(Decoder, Mp3TagsFromId3) {
 }
 
 TEST(Decoder, Mp3FramesWithSeveralValuesKeepThemAll) {
-    TempDir dir;
+    TemporaryFolder dir;
     // Encodings 3 (UTF-8) and 1 (UTF-16 with byte-order mark) of ID3v2.4.
     for (int encoding : {3, 1}) {
-        std::string path = dir.file("multi" + std::to_string(encoding) + ".mp3");
+        std::string path = dir.File("multi" + std::to_string(encoding) + ".mp3");
         make_tone(path, 0.5, 44100, 2);
         run_python("from mutagen.id3 import ID3, TPE1, TIT2, TRCK, TXXX\n"
                    "t = ID3()\n"
@@ -151,7 +141,7 @@ TEST(Decoder, Mp3FramesWithSeveralValuesKeepThemAll) {
                    "t.add(TRCK(encoding=3, text=['3/12']))\n"
                    "t.add(TXXX(encoding=1, desc='MOOD', text=['calm', 'wild 名']))\n"
                    "t.save(" +
-                   shell_quote(path) + ", v2_version=4)\n");
+                   ShellQuote(path) + ", v2_version=4)\n");
         AudioDecoder decoder(path);
         std::string meta = meta_of(normalize_tags(decoder.container_tags()).meta);
         EXPECT_NE(meta.find("artist=Ann\nartist=Bøb\n"), std::string::npos) << meta;
@@ -162,18 +152,18 @@ TEST(Decoder, Mp3FramesWithSeveralValuesKeepThemAll) {
 }
 
 TEST(Decoder, AnyChannelCountAndSampleFormat) {
-    TempDir dir;
-    make_tone(dir.file("six.wav"), 0.25, 22050, 6, "-c:a pcm_f32le");
-    AudioDecoder decoder(dir.file("six.wav"));
+    TemporaryFolder dir;
+    make_tone(dir.File("six.wav"), 0.25, 22050, 6, "-c:a pcm_f32le");
+    AudioDecoder decoder(dir.File("six.wav"));
     EXPECT_EQ(decoder.facts().channels, 6);
     EXPECT_EQ(decoder.facts().bits_per_sample, 32);
     std::vector<double> samples = decode_all(decoder, 100);
-    ASSERT_EQ(samples.size(), ffmpeg_samples(dir.file("six.wav")).size());
+    ASSERT_EQ(samples.size(), ffmpeg_samples(dir.File("six.wav")).size());
     EXPECT_DOUBLE_EQ(samples[6 * 100 + 5], samples[6 * 100]);
 }
 
 TEST(Decoder, BadInputsAreNamed) {
-    TempDir dir;
+    TemporaryFolder dir;
     auto reason = [](const std::string& path) {
         try {
             AudioDecoder decoder(path);
@@ -182,31 +172,31 @@ TEST(Decoder, BadInputsAreNamed) {
         }
         return std::string("(opened)");
     };
-    EXPECT_EQ(reason(dir.file("missing.wav")), "cannot open: No such file or directory");
-    std::ofstream(dir.file("words.mp3")) << "these are words, not audio\n";
-    EXPECT_EQ(reason(dir.file("words.mp3")).rfind("not an audio file FFmpeg can read", 0), 0u);
-    make_tone(dir.file("x.wav"), 0.1, 8000, 1);
-    testing::run_command(
+    EXPECT_EQ(reason(dir.File("missing.wav")), "cannot open: No such file or directory");
+    std::ofstream(dir.File("words.mp3")) << "these are words, not audio\n";
+    EXPECT_EQ(reason(dir.File("words.mp3")).rfind("not an audio file FFmpeg can read", 0), 0u);
+    make_tone(dir.File("x.wav"), 0.1, 8000, 1);
+    testing::RunCommand(
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=d=0.2 -frames:v 2 " +
-        shell_quote(dir.file("video.avi")));
-    EXPECT_EQ(reason(dir.file("video.avi")), "not an audio file (it has no audio stream)");
-    EXPECT_EQ(reason(dir.path().string()).substr(0, 12), "cannot open:");
+        ShellQuote(dir.File("video.avi")));
+    EXPECT_EQ(reason(dir.File("video.avi")), "not an audio file (it has no audio stream)");
+    EXPECT_EQ(reason(dir.Path().string()).substr(0, 12), "cannot open:");
 }
 
 TEST(Decoder, AZeroLengthTrackReadsNothing) {
-    TempDir dir;
-    make_tone(dir.file("empty.wav"), 0.0, 44100, 2);
-    AudioDecoder decoder(dir.file("empty.wav"));
+    TemporaryFolder dir;
+    make_tone(dir.File("empty.wav"), 0.0, 44100, 2);
+    AudioDecoder decoder(dir.File("empty.wav"));
     std::vector<double> buffer(2000);
     EXPECT_EQ(decoder.read(buffer.data(), 1000), 0u);
     EXPECT_EQ(decoder.read(buffer.data(), 1000), 0u);
 }
 
 TEST(Decoder, ACorruptStreamFailsWithItsPosition) {
-    TempDir dir;
-    std::string path = dir.file("c.flac");
+    TemporaryFolder dir;
+    std::string path = dir.File("c.flac");
     make_tone(path, 2.0, 44100, 2);
-    std::string bytes = testing::read_file(path);
+    std::string bytes = testing::ReadFile(path);
     for (std::size_t i = bytes.size() / 3; i < bytes.size() * 2 / 3; ++i)
         bytes[i] = static_cast<char>(i * 7919);
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -222,16 +212,72 @@ TEST(Decoder, ACorruptStreamFailsWithItsPosition) {
     }
 }
 
+TEST(Decoder, TheFrontCoverIsChosenAmongThePictures) {
+    TemporaryFolder dir;
+    std::string path = dir.File("p.flac");
+    make_tone(path, 0.2, 44100, 1);
+    run_python("from mutagen.flac import FLAC, Picture\n"
+               "f = FLAC(" +
+               ShellQuote(path) +
+               ")\n"
+               "for kind, mime, desc, data in [(4, 'image/jpeg', 'back', b'\\xff\\xd8back'),\n"
+               "                               (3, 'image/png', 'Frönt', b'\\x89PNGfront'),\n"
+               "                               (8, 'image/png', 'artist', b'\\x89PNGartist')]:\n"
+               "    p = Picture()\n"
+               "    p.type, p.mime, p.desc, p.data = kind, mime, desc, data\n"
+               "    f.add_picture(p)\n"
+               "f.save()\n");
+    AudioDecoder decoder(path);
+    std::optional<AttachedPicture> cover = decoder.cover_picture();
+    ASSERT_TRUE(cover);
+    EXPECT_EQ(cover->type, kFrontCover);
+    EXPECT_EQ(cover->mime, "image/png");
+    EXPECT_EQ(cover->description, "Frönt");
+    EXPECT_EQ(std::string(cover->data.begin(), cover->data.end()), "\x89PNGfront");
+
+    make_tone(dir.File("bare.flac"), 0.2, 44100, 1);
+    EXPECT_FALSE(AudioDecoder(dir.File("bare.flac")).cover_picture());
+}
+
+TEST(Decoder, ReplayGainSideDataAsText) {
+    TemporaryFolder dir;
+    std::string path = dir.File("g.flac");
+    make_tone(path, 0.2, 44100, 1);
+    // FFmpeg reads these comments into the stream's side data as well.
+    run_python("from mutagen.flac import FLAC\nf = FLAC(" + ShellQuote(path) +
+               ")\nf['REPLAYGAIN_TRACK_GAIN'] = ['-6.5 dB']\n"
+               "f['REPLAYGAIN_ALBUM_PEAK'] = ['0.5']\nf.save()\n");
+    AudioDecoder decoder(path);
+    EXPECT_EQ(decoder.replay_gain_side_data(), (TagList{{"replaygain_track_gain", "-6.50 dB"},
+                                                        {"replaygain_album_peak", "0.500000"}}));
+    make_tone(dir.File("none.flac"), 0.2, 44100, 1);
+    EXPECT_EQ(AudioDecoder(dir.File("none.flac")).replay_gain_side_data(), TagList{});
+}
+
+TEST(DescribeTrack, EachValueApartReplayGainAsFieldsAndOneYear) {
+    TemporaryFolder dir;
+    std::string path = dir.File("t.flac");
+    make_tone(path, 0.2, 44100, 1);
+    run_python("from mutagen.flac import FLAC\nf = FLAC(" + ShellQuote(path) +
+               ")\nf['ARTIST'] = ['Ann', 'Bøb']\nf['YEAR'] = ['1999']\nf['DATE'] = ['1999']\n"
+               "f['REPLAYGAIN_TRACK_GAIN'] = ['-1.00 dB']\nf.save()\n");
+    AudioDecoder decoder(path);
+    track_info track = describe_track(path, decoder, {});
+    EXPECT_EQ(meta_of(track.meta),
+              "artist=Ann\nartist=Bøb\ndate=1999\nreplaygain_track_gain=-1.00 dB\n");
+    EXPECT_NE(meta_of(track.info).find("replaygain_track_gain=-1.00 dB\n"), std::string::npos);
+}
+
 TEST(DescribeTrack, TechnicalInformationAndOverrides) {
-    TempDir dir;
-    make_tone(dir.file("d.wav"), 0.5, 48000, 1, "-metadata artist=Orig -metadata title=T");
-    AudioDecoder decoder(dir.file("d.wav"));
+    TemporaryFolder dir;
+    make_tone(dir.File("d.wav"), 0.5, 48000, 1, "-metadata artist=Orig -metadata title=T");
+    AudioDecoder decoder(dir.File("d.wav"));
     track_info track =
-        describe_track(dir.file("d.wav"), decoder, {{"ARTIST", "New"}, {"title", ""}});
+        describe_track(dir.File("d.wav"), decoder, {{"ARTIST", "New"}, {"title", ""}});
     EXPECT_EQ(meta_of(track.meta), "ARTIST=New\n");
     EXPECT_EQ(meta_of(track.info), "samplerate=48000\nchannels=1\nbitspersample=16\ncodec=PCM\n"
                                    "encoding=lossless\nbitrate=768\n");
-    EXPECT_STREQ(track.location.path(), dir.file("d.wav").c_str());
+    EXPECT_STREQ(track.location.path(), dir.File("d.wav").c_str());
     EXPECT_NEAR(track.length_seconds, 0.5, 0.001);
 }
 

@@ -75,7 +75,7 @@ TEST(Options, PresetMustBeAWholeNumberFromZeroToEight) {
 TEST(Options, UsageErrorsNameTheProblem) {
     EXPECT_EQ(usage_error({}), "no command given");
     EXPECT_EQ(usage_error({"encode"}), "unknown command 'encode'");
-    EXPECT_EQ(usage_error({"convert"}), "convert needs at least one input file");
+    EXPECT_EQ(usage_error({"convert"}), "convert needs at least one input file or folder");
     EXPECT_EQ(usage_error({"convert", "-x", "a"}), "unknown option '-x' for convert");
     EXPECT_EQ(usage_error({"convert", "a", "-o"}), "option -o needs a value");
     EXPECT_EQ(usage_error({"convert", "-o", "x.wma", "a", "b"}),
@@ -92,6 +92,8 @@ TEST(Options, UsageErrorsNameTheProblem) {
     EXPECT_EQ(usage_error({"convert", "--quiet=yes", "a"}), "option --quiet takes no value");
     EXPECT_EQ(usage_error({"convert", "-o", "", "a"}), "option -o needs a non-empty value");
     EXPECT_EQ(usage_error({"convert", "-o", "a.wma", "-o", "b.wma", "a"}), "option -o given twice");
+    EXPECT_EQ(usage_error({"convert", "-o", "-", "a"}),
+              "-o - (standard output) is not supported; name a file or a named pipe");
 }
 
 TEST(Options, AnEmptyTagValueIsKeptToRemoveTheField) {
@@ -127,6 +129,13 @@ TEST(Options, SettingsActions) {
     EXPECT_EQ(usage_error({"settings", "--preset", "1", "--profile", "x"}),
               "--preset and --profile cannot be used together");
     EXPECT_EQ(usage_error({"settings", "file"}), "settings takes no file operands ('file')");
+}
+
+TEST(Options, NoCoverLeavesThePictureOut) {
+    EXPECT_TRUE(parse({"convert", "a.flac"}).convert.cover);
+    EXPECT_FALSE(parse({"convert", "--no-cover", "a.flac"}).convert.cover);
+    EXPECT_EQ(usage_error({"convert", "--no-cover=yes", "a.flac"}),
+              "option --no-cover takes no value");
 }
 
 } // namespace

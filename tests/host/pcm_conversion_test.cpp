@@ -30,6 +30,9 @@ TEST(PcmConversion, ScalesBy32768AndRoundsToNearest) {
     // Halves go away from zero, the same on both sides.
     EXPECT_EQ(one(2.5 / 32768), 3);
     EXPECT_EQ(one(-2.5 / 32768), -3);
+    // Just below a half stays down: adding 0.5 first would round it up.
+    EXPECT_EQ(one(0.49999999999999994 / 32768), 0);
+    EXPECT_EQ(one(-0.49999999999999994 / 32768), 0);
 }
 
 TEST(PcmConversion, ClipsToTheSixteenBitRange) {
@@ -78,6 +81,9 @@ TEST(PcmConversion, BlocksTreatEdgeValuesLikeSingleValues) {
                             -0.0,
                             2.5 / 32768,
                             -2.5 / 32768,
+                            0.49999999999999994 / 32768,
+                            -0.49999999999999994 / 32768,
+                            1.49999999999999978 / 32768,
                             1.6 / 32768,
                             -1.6 / 32768,
                             1.0,
@@ -122,10 +128,28 @@ TEST_F(PcmConverterService, ConvertsEveryValueOfTheChunk) {
         EXPECT_EQ(samples[i], i);
 }
 
+TEST_F(PcmConverterService, WritesTwentyFourBitsAsThreeLittleEndianBytes) {
+    fill(2, 1, 0.0);
+    chunk_.sample_data()[0] = -1.0;
+    chunk_.sample_data()[1] = 0x123456 / 8388608.0;
+    pcm_block block{};
+    ASSERT_TRUE(converter_.convert(chunk_, block, 24, true, false));
+    ASSERT_EQ(block.size, 6u);
+    const auto* bytes = static_cast<const unsigned char*>(block.data);
+    EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 6),
+              (std::vector<unsigned char>{0x00, 0x00, 0x80, 0x56, 0x34, 0x12}));
+    chunk_.sample_data()[0] = 2.0;
+    chunk_.sample_data()[1] = 0.49999999999999994 / 8388608.0;
+    ASSERT_TRUE(converter_.convert(chunk_, block, 24, true, false));
+    bytes = static_cast<const unsigned char*>(block.data);
+    EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 6),
+              (std::vector<unsigned char>{0xFF, 0xFF, 0x7F, 0, 0, 0}));
+}
+
 TEST_F(PcmConverterService, RefusesOtherFormatsWithAnEmptyBlock) {
     fill(4, 1, 0.0);
     pcm_block block{&block, 99};
-    EXPECT_FALSE(converter_.convert(chunk_, block, 24, true, false));
+    EXPECT_FALSE(converter_.convert(chunk_, block, 32, true, false));
     EXPECT_EQ(block.data, nullptr);
     EXPECT_EQ(block.size, 0u);
     EXPECT_FALSE(converter_.convert(chunk_, block, 16, false, false));

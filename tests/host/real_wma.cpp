@@ -38,7 +38,7 @@ void RealWma::SetUp() {
 }
 
 std::vector<std::string> RealWma::env() const {
-    return {"XDG_CONFIG_HOME=" + dir_.file("config")};
+    return {"XDG_CONFIG_HOME=" + dir_.File("config")};
 }
 
 CommandResult RealWma::vantrel(const std::vector<std::string>& arguments, int seconds) const {
@@ -46,8 +46,8 @@ CommandResult RealWma::vantrel(const std::vector<std::string>& arguments, int se
 }
 
 std::string RealWma::probe(const std::string& path, const std::string& entries) {
-    CommandResult r = run_command("ffprobe -v error -show_entries " + entries +
-                                  " -of default=noprint_wrappers=1:nokey=1 " + shell_quote(path));
+    CommandResult r = RunCommand("ffprobe -v error -show_entries " + entries +
+                                 " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(path));
     EXPECT_EQ(r.status, 0) << r.err;
     return r.out;
 }
@@ -63,9 +63,9 @@ double RealWma::probe_number(const std::string& path, const std::string& entry) 
 }
 
 TagMap RealWma::probe_tags(const std::string& path) {
-    CommandResult r = run_command("ffprobe -v error -show_entries format_tags "
-                                  "-of default=noprint_wrappers=1 " +
-                                  shell_quote(path));
+    CommandResult r = RunCommand("ffprobe -v error -show_entries format_tags "
+                                 "-of default=noprint_wrappers=1 " +
+                                 ShellQuote(path));
     EXPECT_EQ(r.status, 0) << r.err;
     return parse_lines(r.out, "TAG:", '=');
 }
@@ -73,7 +73,7 @@ TagMap RealWma::probe_tags(const std::string& path) {
 TagMap RealWma::mutagen_tags(const std::string& path) {
     std::string out = run_python("import mutagen.asf\n"
                                  "f = mutagen.asf.ASF(" +
-                                 shell_quote(path) +
+                                 ShellQuote(path) +
                                  ")\n"
                                  "for name, values in f.tags.items():\n"
                                  "    for v in values:\n"
@@ -82,8 +82,27 @@ TagMap RealWma::mutagen_tags(const std::string& path) {
     return raw;
 }
 
+std::string RealWma::mutagen_pictures(const std::string& path, const std::string& source) {
+    return run_python("import struct, mutagen.asf\n"
+                      "def text(b):\n"
+                      "    for i in range(0, len(b), 2):\n"
+                      "        if b[i:i + 2] == b'\\0\\0':\n"
+                      "            return b[:i].decode('utf-16-le'), b[i + 2:]\n"
+                      "source = open(" +
+                      ShellQuote(source) +
+                      ", 'rb').read()\n"
+                      "for picture in mutagen.asf.ASF(" +
+                      ShellQuote(path) +
+                      ").tags.get('WM/Picture', []):\n"
+                      "    value = picture.value\n"
+                      "    mime, rest = text(value[5:])\n"
+                      "    description, data = text(rest)\n"
+                      "    print(value[0], mime, description, struct.unpack('<I', value[1:5])[0],\n"
+                      "          'same' if data == source else 'different', sep='\\t')\n");
+}
+
 std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
-    std::string out = run_python("import mutagen.asf\nf = mutagen.asf.ASF(" + shell_quote(path) +
+    std::string out = run_python("import mutagen.asf\nf = mutagen.asf.ASF(" + ShellQuote(path) +
                                  ")\nprint(f.info.length, f.info.bitrate)\n");
     std::istringstream in(out);
     double length = -1;
@@ -93,8 +112,7 @@ std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
 }
 
 std::string RealWma::decoded_pcm(const std::string& path) {
-    CommandResult r =
-        run_command("ffmpeg -nostdin -v error -i " + shell_quote(path) + " -f s16le -");
+    CommandResult r = RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f s16le -");
     EXPECT_EQ(r.status, 0) << r.err;
     return r.out;
 }
@@ -123,11 +141,11 @@ int RealWma::timing_lines_for(const std::string& console, const std::string& inp
 std::vector<std::string> RealWma::files_left() const {
     std::vector<std::string> names;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir_.path(), ec);
+    for (auto it = fs::recursive_directory_iterator(dir_.Path(), ec);
          it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (ec)
             break;
-        std::string name = fs::relative(it->path(), dir_.path(), ec).string();
+        std::string name = fs::relative(it->path(), dir_.Path(), ec).string();
         if (name.rfind("config", 0) != 0)
             names.push_back(name);
     }

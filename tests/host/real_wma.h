@@ -16,7 +16,7 @@ using TagMap = std::map<std::string, std::string>;
 
 class RealWma : public ::testing::Test {
 protected:
-    TempDir dir_;
+    TemporaryFolder dir_;
 
     // Skips when the components folder has no real Windows Media Audio writer.
     void SetUp() override;
@@ -36,6 +36,10 @@ public:
     static TagMap probe_tags(const std::string& path);
     // Every header attribute as mutagen reads it.
     static TagMap mutagen_tags(const std::string& path);
+    // Each WM/Picture as mutagen reads it, one a line: type, MIME type,
+    // description, the data's length, and "same" when the data is byte for
+    // byte the file `source`, else "different".
+    static std::string mutagen_pictures(const std::string& path, const std::string& source);
     // mutagen's length in seconds and bit rate in bits per second.
     static std::pair<double, int> mutagen_info(const std::string& path);
 

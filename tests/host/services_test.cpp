@@ -14,7 +14,7 @@
 namespace vantrel {
 namespace {
 
-using testing::TempDir;
+using testing::TemporaryFolder;
 
 std::string drain(std::FILE* file) {
     std::fflush(file);
@@ -96,17 +96,17 @@ TEST(LocalFileSystem, OwnsLocalPathsAndFileUrls) {
 }
 
 TEST(LocalFileSystem, ExistenceAndReadingFiles) {
-    TempDir dir;
-    std::ofstream(dir.file("data.bin"), std::ios::binary) << "0123456789";
+    TemporaryFolder dir;
+    std::ofstream(dir.File("data.bin"), std::ios::binary) << "0123456789";
     local_file_system files;
-    EXPECT_TRUE(files.file_exists(dir.file("data.bin").c_str()));
-    EXPECT_TRUE(files.file_exists(("file://" + dir.file("data.bin")).c_str()));
-    EXPECT_FALSE(files.file_exists(dir.file("none").c_str()));
-    EXPECT_FALSE(files.file_exists(dir.path().c_str()));
+    EXPECT_TRUE(files.file_exists(dir.File("data.bin").c_str()));
+    EXPECT_TRUE(files.file_exists(("file://" + dir.File("data.bin")).c_str()));
+    EXPECT_FALSE(files.file_exists(dir.File("none").c_str()));
+    EXPECT_FALSE(files.file_exists(dir.Path().c_str()));
 
-    file_object* file = files.create_file(dir.file("data.bin").c_str());
+    file_object* file = files.create_file(dir.File("data.bin").c_str());
     ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(file->open(dir.file("data.bin").c_str(), file_object::mode_read));
+    ASSERT_TRUE(file->open(dir.File("data.bin").c_str(), file_object::mode_read));
     EXPECT_EQ(file->get_size(), 10u);
     char buffer[16] = {};
     EXPECT_EQ(file->read(buffer, 4), 4u);
@@ -114,11 +114,11 @@ TEST(LocalFileSystem, ExistenceAndReadingFiles) {
     EXPECT_EQ(file->read(buffer, 16), 6u);
     EXPECT_EQ(file->release(), 0);
 
-    file_object* missing = files.create_file(dir.file("none").c_str());
+    file_object* missing = files.create_file(dir.File("none").c_str());
     ASSERT_NE(missing, nullptr);
-    EXPECT_FALSE(missing->open(dir.file("none").c_str(), file_object::mode_read));
-    EXPECT_FALSE(missing->open(dir.path().c_str(), file_object::mode_read));
-    EXPECT_FALSE(missing->open(dir.file("data.bin").c_str(), 2));
+    EXPECT_FALSE(missing->open(dir.File("none").c_str(), file_object::mode_read));
+    EXPECT_FALSE(missing->open(dir.Path().c_str(), file_object::mode_read));
+    EXPECT_FALSE(missing->open(dir.File("data.bin").c_str(), 2));
     missing->release();
 }
 
@@ -145,7 +145,7 @@ TEST(HostConsole, WritesSeverityAndSourceAndCountsErrorsForTheTrack) {
         host_console console(output);
         console.print(console::severity_information, "Encoding took 5 milliseconds",
                       "/c/ostrel.so");
-        TrackContext track{"song.flac", 0};
+        TrackContext track{"song.flac", 0, {}};
         {
             ScopedTrack scope(track);
             console.print(console::severity_error, "Encoding failed", "/c/ostrel.so");
@@ -200,6 +200,14 @@ TEST(FormatDuration, MinutesAndHours) {
     EXPECT_EQ(format_duration(65.9), "1:05");
     EXPECT_EQ(format_duration(3725), "1:02:05");
     EXPECT_EQ(format_duration(-3), "0:00");
+}
+
+TEST(RemainingTime, FollowsTheRateOfTheWholeRun) {
+    EXPECT_EQ(remaining_time(0.25, 60), "  about 3:00 left");
+    EXPECT_EQ(remaining_time(0.5, 10), "  about 0:10 left");
+    EXPECT_EQ(remaining_time(0.005, 60), "") << "too early to tell";
+    EXPECT_EQ(remaining_time(0.5, 1), "") << "too early to tell";
+    EXPECT_EQ(remaining_time(1.0, 60), "") << "nothing left";
 }
 
 } // namespace

@@ -1,15 +1,14 @@
 // `vantrel settings` as a person uses it: the component's settings dialog runs
 // in the terminal (a detached tmux session of 100 x 30), the slider moves with
 // the arrow keys, OK stores the choice, and the next conversion uses it.
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 #include "real_wma.h"
+#include "tmux_terminal.h"
 
 namespace vantrel::testing {
 namespace {
@@ -19,71 +18,45 @@ namespace fs = std::filesystem;
 constexpr char kSettingsFile[] =
     "config/vantrel/diskwriter-0741cabb-f7fa-4b3b-8e7c-b8e72a264d32.cfg";
 
+// `vantrel settings` in a terminal of 100 x 30 on a tmux server of its own.
 class SettingsDialog : public RealWma {
 protected:
-    std::string socket_;
-    std::string last_screen_;
+    std::optional<test_support::TmuxTerminal> terminal_;
 
     void SetUp() override {
-        if (run_command("tmux -V").status != 0)
+        if (!test_support::TmuxTerminal::Available())
             GTEST_SKIP() << "tmux is not installed";
         RealWma::SetUp();
-        socket_ = "vantrel-settings-" + std::to_string(::getpid());
+        terminal_.emplace("vantrel-settings-" + std::to_string(::getpid()));
     }
 
-    // The tmux server is the test's own; it goes whatever happened.
-    void TearDown() override {
-        if (!socket_.empty())
-            run_command(tmux() + " kill-server", 20);
-    }
-
-    std::string tmux() const { return "tmux -L " + socket_ + " -f /dev/null"; }
+    void TearDown() override { terminal_.reset(); }
 
     // Starts `vantrel settings` in a fresh session; its standard output, error
     // output and exit status land in files of the test's folder.
     void start_dialog() {
-        std::string command = "env XDG_CONFIG_HOME=" + shell_quote(dir_.file("config")) +
-                              " TERM=screen LANG=C.UTF-8 " + shell_quote(vantrel_program()) +
-                              " settings >" + shell_quote(dir_.file("out.txt")) + " 2>" +
-                              shell_quote(dir_.file("err.txt")) + "; echo $? >" +
-                              shell_quote(dir_.file("status.txt"));
-        fs::remove(dir_.file("status.txt"));
-        CommandResult r = run_command(
-            tmux() + " new-session -d -s dialog -x 100 -y 30 " + shell_quote(command), 20);
+        std::string command = "env XDG_CONFIG_HOME=" + ShellQuote(dir_.File("config")) +
+                              " TERM=screen LANG=C.UTF-8 " + ShellQuote(vantrel_program()) +
+                              " settings >" + ShellQuote(dir_.File("out.txt")) + " 2>" +
+                              ShellQuote(dir_.File("err.txt")) + "; echo $? >" +
+                              ShellQuote(dir_.File("status.txt"));
+        fs::remove(dir_.File("status.txt"));
+        CommandResult r = terminal_->Start(command, 100, 30);
         ASSERT_EQ(r.status, 0) << r.err;
     }
 
-    void keys(const std::string& names) {
-        run_command(tmux() + " send-keys -t dialog " + names, 20);
+    void keys(const std::string& names) { terminal_->Keys(names); }
+    bool screen_shows(std::initializer_list<std::string> parts,
+                      std::initializer_list<std::string> absent = {}) {
+        return terminal_->Shows(parts, absent);
     }
-
-    std::string screen() { return run_command(tmux() + " capture-pane -p -t dialog", 20).out; }
-
-    static bool wait_for(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return done();
-    }
-
-    // Waits (bounded) until the screen shows every one of `parts`.
-    bool screen_shows(std::initializer_list<std::string> parts) {
-        return wait_for([&] {
-            last_screen_ = screen();
-            for (const std::string& part : parts)
-                if (!contains(last_screen_, part))
-                    return false;
-            return true;
-        });
-    }
+    const std::string& last_screen() const { return terminal_->LastScreen(); }
 
     // Waits (bounded) for the program to end; answers its exit status text.
     std::string finished() {
-        wait_for([&] { return !read_file(dir_.file("status.txt")).empty(); });
-        return read_file(dir_.file("status.txt"));
+        test_support::TmuxTerminal::WaitFor(
+            [&] { return !ReadFile(dir_.File("status.txt")).empty(); });
+        return ReadFile(dir_.File("status.txt"));
     }
 };
 
@@ -91,59 +64,55 @@ TEST_F(SettingsDialog, TheSliderChoosesThePresetThatTheNextConversionUses) {
     start_dialog();
     ASSERT_TRUE(screen_shows({"WMA encoder settings", "Quality:", "44kHz Stereo CBR 64kbps",
                               "CD-Quality? I hope not...", "Custom", "Load", "OK", "Cancel"}))
-        << last_screen_;
+        << last_screen();
 
     keys("Right Right Right");
     ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 128kbps", "May I recommend LAME -b 128?"}))
-        << last_screen_;
+        << last_screen();
     keys("Left");
     ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 96kbps", "Possibly this codec's sweet-spot"}))
-        << last_screen_;
+        << last_screen();
     keys("Right");
     ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 128kbps", "May I recommend LAME -b 128?"}))
-        << last_screen_;
+        << last_screen();
     keys("Enter"); // the slider has the focus: Enter presses the default button, OK
 
-    EXPECT_EQ(finished(), "0\n") << read_file(dir_.file("err.txt"));
-    EXPECT_EQ(read_file(dir_.file("out.txt")), "Saved: 44kHz Stereo CBR 128kbps\n");
-    EXPECT_EQ(read_file(dir_.file("err.txt")), "");
-    EXPECT_EQ(read_file(dir_.file(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
+    EXPECT_EQ(finished(), "0\n") << ReadFile(dir_.File("err.txt"));
+    EXPECT_EQ(ReadFile(dir_.File("out.txt")), "Saved: 44kHz Stereo CBR 128kbps\n");
+    EXPECT_EQ(ReadFile(dir_.File("err.txt")), "");
+    EXPECT_EQ(ReadFile(dir_.File(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
 
-    make_tone(dir_.file("a.wav"), 4.0, 44100, 2);
-    CommandResult r = vantrel({"convert", dir_.file("a.wav")});
+    make_tone(dir_.File("a.wav"), 4.0, 44100, 2);
+    CommandResult r = vantrel({"convert", dir_.File("a.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(probe(dir_.file("a.wma"), "stream=codec_name"), "wmav2\n");
-    EXPECT_NEAR(probe_number(dir_.file("a.wma"), "stream=bit_rate"), 128000, 128000 * 0.01);
+    EXPECT_EQ(probe(dir_.File("a.wma"), "stream=codec_name"), "wmav2\n");
+    EXPECT_NEAR(probe_number(dir_.File("a.wma"), "stream=bit_rate"), 128000, 128000 * 0.01);
 
     // Moving the slider and leaving with Escape keeps the stored choice.
     start_dialog();
-    ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 128kbps"})) << last_screen_;
+    ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 128kbps"})) << last_screen();
     keys("Home");
-    ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 32kbps", "Please have mercy!"})) << last_screen_;
+    ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 32kbps", "Please have mercy!"})) << last_screen();
     keys("Escape");
-    EXPECT_EQ(finished(), "0\n") << read_file(dir_.file("err.txt"));
-    EXPECT_EQ(read_file(dir_.file("out.txt")), "Settings unchanged: 44kHz Stereo CBR 128kbps\n");
-    EXPECT_EQ(read_file(dir_.file(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
+    EXPECT_EQ(finished(), "0\n") << ReadFile(dir_.File("err.txt"));
+    EXPECT_EQ(ReadFile(dir_.File("out.txt")), "Settings unchanged: 44kHz Stereo CBR 128kbps\n");
+    EXPECT_EQ(ReadFile(dir_.File(kSettingsFile)), std::string("\x05\0\0\0\0\0\0\0", 8));
 }
 
 TEST_F(SettingsDialog, TheCustomPositionNeedsAProfileText) {
     start_dialog();
-    ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 64kbps"})) << last_screen_;
+    ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 64kbps"})) << last_screen();
     keys("End");
-    ASSERT_TRUE(screen_shows({"Custom Profile"})) << last_screen_;
+    ASSERT_TRUE(screen_shows({"Custom Profile"})) << last_screen();
     keys("Enter");
-    ASSERT_TRUE(screen_shows({"No custom profile data is loaded."})) << last_screen_;
+    ASSERT_TRUE(screen_shows({"No custom profile data is loaded."})) << last_screen();
     keys("Enter");
-    ASSERT_TRUE(wait_for([&] {
-        last_screen_ = screen();
-        return !contains(last_screen_, "No custom profile data") &&
-               contains(last_screen_, "Custom Profile");
-    })) << last_screen_;
+    ASSERT_TRUE(screen_shows({"Custom Profile"}, {"No custom profile data"})) << last_screen();
     keys("Escape");
-    EXPECT_EQ(finished(), "0\n") << read_file(dir_.file("err.txt"));
-    EXPECT_TRUE(contains(read_file(dir_.file("out.txt")), "Settings unchanged: "))
-        << read_file(dir_.file("out.txt"));
-    EXPECT_FALSE(fs::exists(dir_.file(kSettingsFile)));
+    EXPECT_EQ(finished(), "0\n") << ReadFile(dir_.File("err.txt"));
+    EXPECT_TRUE(contains(ReadFile(dir_.File("out.txt")), "Settings unchanged: "))
+        << ReadFile(dir_.File("out.txt"));
+    EXPECT_FALSE(fs::exists(dir_.File(kSettingsFile)));
 }
 
 } // namespace

@@ -1,16 +1,18 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include "settings/config_block.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
+#include "settings/writer_settings.h"
 #include "test_support.h"
 
 namespace vantrel {
 namespace {
 
-using testing::TempDir;
+using testing::TemporaryFolder;
+namespace fs = std::filesystem;
 
 TEST(SettingsFolder, PrefersAnAbsoluteXdgConfigHome) {
     EXPECT_EQ(settings_folder("/cfg", "/home/u"), "/cfg/vantrel");
@@ -27,8 +29,8 @@ TEST(SettingsFolder, OneFilePerDiskWriterIdentifier) {
 }
 
 TEST(SettingsStore, SavesAndLoadsABlockCreatingTheFolder) {
-    TempDir dir;
-    std::string file = dir.file("deep/er/vantrel/w.cfg");
+    TemporaryFolder dir;
+    std::string file = dir.File("deep/er/vantrel/w.cfg");
     EXPECT_EQ(load_settings(file), std::nullopt);
     std::vector<std::uint8_t> block{9, 0, 0, 0, 2, 0, 0, 0, 'h', 'i'};
     save_settings(file, block);
@@ -38,28 +40,53 @@ TEST(SettingsStore, SavesAndLoadsABlockCreatingTheFolder) {
     // Nothing is left beside the file.
     int entries = 0;
     for ([[maybe_unused]] auto& entry :
-         std::filesystem::directory_iterator(dir.file("deep/er/vantrel")))
+         std::filesystem::directory_iterator(dir.File("deep/er/vantrel")))
         ++entries;
     EXPECT_EQ(entries, 1);
 }
 
 TEST(SettingsStore, AFolderInTheWayIsAnError) {
-    TempDir dir;
-    std::ofstream(dir.file("blocker")) << "x";
-    EXPECT_THROW(save_settings(dir.file("blocker/w.cfg"), {1, 2}), SettingsError);
+    TemporaryFolder dir;
+    std::ofstream(dir.File("blocker")) << "x";
+    EXPECT_THROW(save_settings(dir.File("blocker/w.cfg"), {1, 2}), SettingsError);
 }
 
-TEST(ConfigBlock, PresetIndexLengthAndTextLittleEndian) {
-    EXPECT_EQ(make_config_block(2, ""), (std::vector<std::uint8_t>{2, 0, 0, 0, 0, 0, 0, 0}));
-    std::string text(700, 'x');
-    auto block = make_config_block(kCustomProfileIndex, text);
-    ASSERT_EQ(block.size(), 708u);
-    EXPECT_EQ(block[0], 9);
-    EXPECT_EQ(block[4], 700 & 0xFF);
-    EXPECT_EQ(block[5], 700 >> 8);
-    EXPECT_EQ(block[6], 0);
-    EXPECT_EQ(std::string(block.begin() + 8, block.end()), text);
-    EXPECT_EQ(make_config_block(-1, "")[3], 0xFF);
+TEST(StoredBlock, UsedWhenCompleteElseTheDefaultWithAReason) {
+    TemporaryFolder dir;
+    const std::string file = dir.File("w.cfg");
+    const std::vector<std::uint8_t> fallback{2, 0, 0, 0, 0, 0, 0, 0};
+    std::string warning;
+    EXPECT_EQ(stored_or_default_block(file, warning), fallback);
+    EXPECT_EQ(warning, "") << "nothing saved yet is no problem";
+
+    const std::vector<std::uint8_t> custom{9, 0, 0, 0, 2, 0, 0, 0, 'h', 'i'};
+    save_settings(file, custom);
+    EXPECT_EQ(stored_or_default_block(file, warning), custom);
+    EXPECT_EQ(warning, "");
+
+    save_settings(file, {10, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(stored_or_default_block(file, warning), fallback);
+    EXPECT_NE(warning.find("name no preset"), std::string::npos) << warning;
+
+    warning.clear();
+    save_settings(file, {5, 0, 0, 0, 3, 0, 0, 0, 'a'});
+    EXPECT_EQ(stored_or_default_block(file, warning), fallback);
+    EXPECT_NE(warning.find("damaged"), std::string::npos) << warning;
+}
+
+TEST(StoredBlock, OnlyARegularFileOfModestSizeIsRead) {
+    TemporaryFolder dir;
+    const std::vector<std::uint8_t> fallback{2, 0, 0, 0, 0, 0, 0, 0};
+    fs::create_directory(dir.Path() / "folder.cfg");
+    ASSERT_EQ(::mkfifo(dir.File("fifo.cfg").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir.Path() / "zero.cfg");
+    std::ofstream(dir.File("huge.cfg")) << std::string(2 << 20, 'x');
+    for (const char* name : {"folder.cfg", "fifo.cfg", "zero.cfg", "huge.cfg"}) {
+        std::string warning;
+        EXPECT_EQ(stored_or_default_block(dir.File(name), warning), fallback) << name;
+        EXPECT_NE(warning.find(dir.File(name)), std::string::npos) << warning;
+        EXPECT_NE(warning.find("using the default"), std::string::npos) << warning;
+    }
 }
 
 std::string utf16le(const std::u16string& text, bool bom) {
@@ -103,24 +130,24 @@ TEST(ProfileFile, RefusesBytesThatAreNotText) {
 }
 
 TEST(ProfileFile, NamesTheFileAndTheProblem) {
-    TempDir dir;
+    TemporaryFolder dir;
     try {
-        read_profile_file(dir.file("missing.prx"));
+        read_profile_file(dir.File("missing.prx"));
         FAIL();
     } catch (const ProfileFileError& e) {
         EXPECT_NE(std::string(e.what()).find("missing.prx"), std::string::npos);
         EXPECT_NE(std::string(e.what()).find("No such file"), std::string::npos);
     }
-    std::ofstream(dir.file("notes.prx")) << "just some words";
+    std::ofstream(dir.File("notes.prx")) << "just some words";
     try {
-        read_profile_file(dir.file("notes.prx"));
+        read_profile_file(dir.File("notes.prx"));
         FAIL();
     } catch (const ProfileFileError& e) {
         EXPECT_NE(std::string(e.what()).find("not a Windows Media profile"), std::string::npos);
     }
-    std::ofstream(dir.file("good.prx"), std::ios::binary)
+    std::ofstream(dir.File("good.prx"), std::ios::binary)
         << utf16le(u"<Profile version=\"1\"/>", true);
-    EXPECT_EQ(read_profile_file(dir.file("good.prx")), "<Profile version=\"1\"/>");
+    EXPECT_EQ(read_profile_file(dir.File("good.prx")), "<Profile version=\"1\"/>");
 }
 
 } // namespace

@@ -2,8 +2,18 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "convert/cover_picture.h"
+#include "decode/attached_picture.h"
+#include "decode/mp4_items.h"
+#include "decode/replay_gain.h"
 #include "decode/tag_normalizer.h"
 #include "decode/vorbis_comments.h"
+
+extern "C" {
+#include <libavutil/replaygain.h>
+}
+
+#include <climits>
 
 namespace vantrel {
 namespace {
@@ -65,17 +75,30 @@ TEST(TagNormalizer, SplitsValuesFfmpegJoined) {
               (TagList{{"artist", "A"}, {"artist", "B"}, {"title", "T"}, {"x", ""}, {"x", ""}}));
 }
 
-TEST(TagNormalizer, JoinsTheValuesOfOneFieldInOneEntry) {
-    EXPECT_EQ(
-        join_repeated_fields({{"artist", "Ann"},
-                              {"title", "T"},
-                              {"ARTIST", "Bøb"},
-                              {"genre", ""},
-                              {"Artist", "名"},
-                              {"genre", "Jazz"},
-                              {"artist ", "x"}}),
-        (TagList{{"artist", "Ann; Bøb; 名"}, {"title", "T"}, {"genre", "Jazz"}, {"artist ", "x"}}));
-    EXPECT_EQ(join_repeated_fields({}), TagList{});
+TEST(TagNormalizer, AYearBesideADateIsNotHandedOver) {
+    EXPECT_EQ(drop_restated_fields({{"YEAR", "1999"},
+                                    {"artist", "Ann"},
+                                    {"Date", "1999-05-01"},
+                                    {"artist", "Bøb"},
+                                    {"year", "1999"}}),
+              (TagList{{"artist", "Ann"}, {"Date", "1999-05-01"}, {"artist", "Bøb"}}));
+    EXPECT_EQ(drop_restated_fields({{"year", "1999"}, {"years", "x"}}),
+              (TagList{{"year", "1999"}, {"years", "x"}}))
+        << "a year alone stays";
+    EXPECT_EQ(drop_restated_fields({}), TagList{});
+}
+
+TEST(TagNormalizer, CommonSpellingsBecomeThePlayersNames) {
+    TrackTags t = normalize_tags({{"ALBUMARTISTSORT", "A"},
+                                  {"album-sort", "B"},
+                                  {"TBPM", "120"},
+                                  {"TSRC", "XX0000000000"},
+                                  {"ENCODED-BY", "me"}});
+    EXPECT_EQ(t.meta, (TagList{{"album artist sort", "A"},
+                               {"album sort", "B"},
+                               {"bpm", "120"},
+                               {"isrc", "XX0000000000"},
+                               {"encoded by", "me"}}));
 }
 
 TEST(TagOverrides, ReplaceTheFieldIgnoringCaseAndMayAddSeveralValues) {
@@ -85,6 +108,85 @@ TEST(TagOverrides, ReplaceTheFieldIgnoringCaseAndMayAddSeveralValues) {
     EXPECT_EQ(
         meta,
         (TagList{{"title", "T"}, {"Artist", "New 1"}, {"artist", "New 2"}, {"mood", "calm"}}));
+}
+
+TEST(ReplayGain, SideDataBecomesTheUsualTextFields) {
+    AVReplayGain gain{};
+    gain.track_gain = -650000; // microbels
+    gain.track_peak = 98855;   // 1/100000 of full scale
+    gain.album_gain = 123456;
+    gain.album_peak = 100000;
+    EXPECT_EQ(replay_gain_fields(gain), (TagList{{"replaygain_track_gain", "-6.50 dB"},
+                                                 {"replaygain_track_peak", "0.988550"},
+                                                 {"replaygain_album_gain", "+1.23 dB"},
+                                                 {"replaygain_album_peak", "1.000000"}}));
+    gain.album_gain = INT32_MIN; // unknown
+    gain.album_peak = 0;
+    gain.track_gain = 0; // a known gain of zero
+    EXPECT_EQ(replay_gain_fields(gain), (TagList{{"replaygain_track_gain", "+0.00 dB"},
+                                                 {"replaygain_track_peak", "0.988550"}}));
+}
+
+TEST(ReplayGain, TagsWinOverSideData) {
+    TagList fields{{"replaygain_track_gain", "-6.5 dB"}};
+    add_missing_fields(
+        fields, {{"replaygain_track_gain", "-6.50 dB"}, {"replaygain_track_peak", "0.900000"}});
+    EXPECT_EQ(fields, (TagList{{"replaygain_track_gain", "-6.5 dB"},
+                               {"replaygain_track_peak", "0.900000"}}));
+}
+
+TEST(CoverPicture, PictureTypesByFfmpegsNames) {
+    EXPECT_EQ(picture_type_of("Cover (front)"), 3);
+    EXPECT_EQ(picture_type_of("Cover (back)"), 4);
+    EXPECT_EQ(picture_type_of("Publisher/Studio logotype"), 20);
+    EXPECT_EQ(picture_type_of("Other"), 0);
+    EXPECT_EQ(picture_type_of(""), 3) << "MP4 cover art has no type";
+    EXPECT_EQ(picture_type_of("cover (front)"), 0) << "unknown names are Other";
+}
+
+TEST(CoverPicture, TheWmPictureLayout) {
+    AttachedPicture picture{4, "image/png", "Bäck", {0x89, 'P', 'N', 'G', 0}};
+    std::vector<std::uint8_t> expected{4, 5, 0, 0, 0}; // the type, the data's length
+    for (char16_t unit : std::u16string_view(u"image/png\0Bäck\0", 15)) {
+        expected.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        expected.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    expected.insert(expected.end(), {0x89, 'P', 'N', 'G', 0});
+    EXPECT_EQ(wm_picture_value(picture), expected);
+}
+
+std::string be32(std::uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+std::string box(const std::string& type, const std::string& body) {
+    return be32(static_cast<std::uint32_t>(8 + body.size())) + type + body;
+}
+
+std::string text_data(const std::string& text) {
+    return box("data", be32(1) + be32(0) + text); // UTF-8, no locale
+}
+
+Mp4TextItems parse_items(const std::string& list) {
+    return parse_mp4_item_list(reinterpret_cast<const std::uint8_t*>(list.data()), list.size());
+}
+
+TEST(Mp4Items, EveryValueOfAnItemWithFfmpegsKey) {
+    const std::string list =
+        box("\xA9"
+            "ART",
+            text_data("Ann") + text_data("Bøb")) +
+        box("----", box("mean", be32(0) + "com.apple.iTunes") +
+                        box("name", be32(0) + "replaygain_track_gain") + text_data("-1.00 dB")) +
+        box("trkn", box("data", be32(0) + be32(0) + std::string("\0\0\0\3\0\x0C\0\0", 8))) +
+        box("xyzw", text_data("unknown"));
+    EXPECT_EQ(parse_items(list),
+              (Mp4TextItems{{"artist", {"Ann", "Bøb"}}, {"replaygain_track_gain", {"-1.00 dB"}}}));
+    // A box longer than what is left ends the list; what came before stays.
+    EXPECT_EQ(parse_items(list.substr(0, list.size() - 3)),
+              (Mp4TextItems{{"artist", {"Ann", "Bøb"}}, {"replaygain_track_gain", {"-1.00 dB"}}}));
+    EXPECT_EQ(parse_items(list.substr(0, 20)), Mp4TextItems{});
 }
 
 std::string le32(std::uint32_t v) {

@@ -8,29 +8,15 @@
 #include <vector>
 
 #include "vantrel/file_info.h"
+#include "vantrel/location_record.h"
 
 namespace vantrel::testing {
-
-class test_location final : public playable_location {
-public:
-    const char* path() const override { return path_.c_str(); }
-    const char* assign_path(const char* text) override {
-        path_ = text ? text : "";
-        return path_.c_str();
-    }
-    std::int32_t subsong() const override { return subsong_; }
-    void assign_subsong(std::int32_t index) override { subsong_ = index; }
-
-private:
-    std::string path_;
-    std::int32_t subsong_ = 0;
-};
 
 class test_file_info final : public file_info {
 public:
     using Entries = std::vector<std::pair<std::string, std::string>>;
     Entries meta, info;
-    test_location where;
+    location_record where;
     double length = 0.0;
 
     void copy_all_from(const file_info& other) override {

@@ -1,38 +1,21 @@
-// Helpers for the host's tests: temporary folders, running programs with a
-// time limit, and making audio files with the ffmpeg command line.
+// Helpers for the host's tests: running vantrel and python, and making audio
+// files with the ffmpeg command line, on top of the shared test support.
 #pragma once
 
-#include <filesystem>
+#include "commands.h"
+#include "temporary_folder.h"
+
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantrel::testing {
 
-// A fresh folder, removed with everything in it at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-struct CommandResult {
-    int status = -1; // exit status; 124 when the time limit ended it
-    std::string out;
-    std::string err;
-};
-
-std::string shell_quote(const std::string& text);
-
-// Runs `command` through the shell with at most `seconds` to finish.
-CommandResult run_command(const std::string& command, int seconds = 120);
+using test_support::CommandResult;
+using test_support::ReadFile;
+using test_support::RunCommand;
+using test_support::ShellQuote;
+using test_support::TemporaryFolder;
 
 // The built program, from $PROJECT_BIN_DIR.
 std::string vantrel_program();
@@ -50,8 +33,13 @@ void make_tone(const std::string& path, double seconds, int rate, int channels,
 // Runs a Python snippet with mutagen available; answers its standard output.
 std::string run_python(const std::string& script);
 
-std::string read_file(const std::string& path);
+// Replaces the Vorbis comments of a FLAC or Ogg Vorbis file with mutagen: each
+// name with its values, in order.
+using VorbisComments = std::vector<std::pair<std::string, std::vector<std::string>>>;
+void set_vorbis_comments(const std::string& path, const VorbisComments& comments);
 
 bool contains(const std::string& text, const std::string& part);
+// How often `part` stands in `text` (without overlaps).
+int count(const std::string& text, const std::string& part);
 
 } // namespace vantrel::testing

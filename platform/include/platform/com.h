@@ -49,8 +49,8 @@ struct IMoniker : IPersistStream {
                                                    void** result) = 0;
     virtual HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx* context, IMoniker* left, REFIID iid,
                                                     void** result) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reduce(IBindCtx* context, DWORD howFar,
-                                             IMoniker** toLeft, IMoniker** reduced) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reduce(IBindCtx* context, DWORD howFar, IMoniker** toLeft,
+                                             IMoniker** reduced) = 0;
     virtual HRESULT STDMETHODCALLTYPE ComposeWith(IMoniker* right, BOOL onlyIfNotGeneric,
                                                   IMoniker** composite) = 0;
     virtual HRESULT STDMETHODCALLTYPE Enum(BOOL forward, IEnumMoniker** enumerator) = 0;
@@ -83,6 +83,15 @@ struct IRunningObjectTable : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE EnumRunning(IEnumMoniker** enumerator) = 0;
 };
 
+// What went wrong in the last failed call on this thread, in words.
+struct IErrorInfo : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* file) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* context) = 0;
+};
+
 inline constexpr IID IID_IUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IPersist = {
@@ -95,6 +104,8 @@ inline constexpr IID IID_IMoniker = {
     0x0000000F, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IRunningObjectTable = {
     0x00000010, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IErrorInfo = {
+    0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 
 constexpr DWORD COINIT_MULTITHREADED = 0x0;
 constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
@@ -118,8 +129,8 @@ PLATFORM_API void CoUninitialize();
 
 // REGDB_E_CLASSNOTREG for an unknown class, CO_E_NOTINITIALIZED on a thread
 // without COM.
-PLATFORM_API HRESULT CoCreateInstance(REFCLSID classId, IUnknown* outer, DWORD context,
-                                      REFIID iid, void** object);
+PLATFORM_API HRESULT CoCreateInstance(REFCLSID classId, IUnknown* outer, DWORD context, REFIID iid,
+                                      void** object);
 // Registers (or with a null function removes) an in-process class.
 PLATFORM_API HRESULT CoRegisterClassFunction(REFCLSID classId, ClassFactoryFunction create);
 
@@ -131,5 +142,14 @@ PLATFORM_API void CoTaskMemFree(void* block);
 PLATFORM_API HRESULT GetRunningObjectTable(DWORD reserved, IRunningObjectTable** table);
 // An item moniker; its display name is the delimiter followed by the item.
 PLATFORM_API HRESULT CreateItemMoniker(LPCOLESTR delimiter, LPCOLESTR item, IMoniker** moniker);
+
+// The thread's error object: SetErrorInfo replaces it (null clears it);
+// GetErrorInfo hands it over and clears it, S_FALSE when there is none.
+PLATFORM_API HRESULT SetErrorInfo(DWORD reserved, IErrorInfo* info);
+PLATFORM_API HRESULT GetErrorInfo(DWORD reserved, IErrorInfo** info);
+
+// Length-prefixed UTF-16 strings for texts handed across interfaces.
+PLATFORM_API BSTR SysAllocString(const OLECHAR* text);
+PLATFORM_API void SysFreeString(BSTR text);
 
 } // extern "C"

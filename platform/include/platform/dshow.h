@@ -111,16 +111,14 @@ struct IEnumPins : IUnknown {
 
 // Each type handed out is a task-memory record whose format block is task memory.
 struct IEnumMediaTypes : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE** types,
-                                           ULONG* fetched) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) = 0;
     virtual HRESULT STDMETHODCALLTYPE Skip(ULONG count) = 0;
     virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
     virtual HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes** copy) = 0;
 };
 
 struct IEnumFilters : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Next(ULONG count, IBaseFilter** filters,
-                                           ULONG* fetched) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG count, IBaseFilter** filters, ULONG* fetched) = 0;
     virtual HRESULT STDMETHODCALLTYPE Skip(ULONG count) = 0;
     virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
     virtual HRESULT STDMETHODCALLTYPE Clone(IEnumFilters** copy) = 0;
@@ -158,8 +156,7 @@ struct IMemAllocator : IUnknown {
 
 struct IMemInputPin : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) = 0;
-    virtual HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator* allocator,
-                                                      BOOL readOnly) = 0;
+    virtual HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) = 0;
     virtual HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) = 0;
     virtual HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, LONG count,
@@ -169,12 +166,11 @@ struct IMemInputPin : IUnknown {
 
 struct IReferenceClock : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* time) = 0;
-    virtual HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME baseTime,
-                                                 REFERENCE_TIME streamTime, HANDLE event,
-                                                 DWORD_PTR* cookie) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime,
+                                                 HANDLE event, DWORD_PTR* cookie) = 0;
     virtual HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME startTime,
-                                                     REFERENCE_TIME periodTime,
-                                                     HANDLE semaphore, DWORD_PTR* cookie) = 0;
+                                                     REFERENCE_TIME periodTime, HANDLE semaphore,
+                                                     DWORD_PTR* cookie) = 0;
     virtual HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR cookie) = 0;
 };
 
@@ -189,8 +185,7 @@ struct IAMovieSetup : IUnknown {
 };
 
 struct IMediaEventSink : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Notify(LONG eventCode, LONG_PTR param1,
-                                             LONG_PTR param2) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Notify(LONG eventCode, LONG_PTR param1, LONG_PTR param2) = 0;
 };
 
 struct IFilterGraph : IUnknown {
@@ -230,8 +225,8 @@ struct IMediaControl : IDispatch {
 
 struct IMediaEvent : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetEventHandle(OAEVENT* handle) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetEvent(LONG* eventCode, LONG_PTR* param1,
-                                               LONG_PTR* param2, LONG milliseconds) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEvent(LONG* eventCode, LONG_PTR* param1, LONG_PTR* param2,
+                                               LONG milliseconds) = 0;
     virtual HRESULT STDMETHODCALLTYPE WaitForCompletion(LONG milliseconds, LONG* eventCode) = 0;
     virtual HRESULT STDMETHODCALLTYPE CancelDefaultHandling(LONG eventCode) = 0;
     virtual HRESULT STDMETHODCALLTYPE RestoreDefaultHandling(LONG eventCode) = 0;
@@ -248,11 +243,11 @@ struct IMediaEventEx : IMediaEvent {
 
 // ---- Identifiers ------------------------------------------------------------------
 
-#define PLATFORM_DSHOW_GUID(name, d1, d2, d3, b0, b1, b2, b3, b4, b5, b6, b7)                    \
+#define PLATFORM_DSHOW_GUID(name, d1, d2, d3, b0, b1, b2, b3, b4, b5, b6, b7)                      \
     inline constexpr GUID name = {d1, d2, d3, {b0, b1, b2, b3, b4, b5, b6, b7}};
 
-PLATFORM_DSHOW_GUID(IID_IBaseFilter, 0x56A86895, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF,
-                    0x0B, 0xA7, 0x70)
+PLATFORM_DSHOW_GUID(IID_IBaseFilter, 0x56A86895, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B,
+                    0xA7, 0x70)
 PLATFORM_DSHOW_GUID(IID_IMediaFilter, 0x56A86899, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF,
                     0x0B, 0xA7, 0x70)
 PLATFORM_DSHOW_GUID(IID_IPin, 0x56A86891, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7,
@@ -269,8 +264,8 @@ PLATFORM_DSHOW_GUID(IID_IGraphBuilder, 0x56A868A9, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0
                     0x0B, 0xA7, 0x70)
 PLATFORM_DSHOW_GUID(IID_IMediaControl, 0x56A868B1, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF,
                     0x0B, 0xA7, 0x70)
-PLATFORM_DSHOW_GUID(IID_IMediaEvent, 0x56A868B6, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF,
-                    0x0B, 0xA7, 0x70)
+PLATFORM_DSHOW_GUID(IID_IMediaEvent, 0x56A868B6, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B,
+                    0xA7, 0x70)
 PLATFORM_DSHOW_GUID(IID_IMediaEventEx, 0x56A868C0, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF,
                     0x0B, 0xA7, 0x70)
 PLATFORM_DSHOW_GUID(IID_IMediaEventSink, 0x56A868A2, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF,
@@ -290,17 +285,17 @@ PLATFORM_DSHOW_GUID(IID_IAMovieSetup, 0xA3D8CEC0, 0x7E5A, 0x11CF, 0xBB, 0xC5, 0x
 
 PLATFORM_DSHOW_GUID(CLSID_FilterGraph, 0xE436EBB3, 0x524F, 0x11CE, 0x9F, 0x53, 0x00, 0x20, 0xAF,
                     0x0B, 0xA7, 0x70)
-PLATFORM_DSHOW_GUID(CLSID_MemoryAllocator, 0x1E651CC0, 0xB199, 0x11D0, 0x82, 0x12, 0x00, 0xC0,
-                    0x4F, 0xC3, 0x2C, 0x45)
+PLATFORM_DSHOW_GUID(CLSID_MemoryAllocator, 0x1E651CC0, 0xB199, 0x11D0, 0x82, 0x12, 0x00, 0xC0, 0x4F,
+                    0xC3, 0x2C, 0x45)
 PLATFORM_DSHOW_GUID(CLSID_SystemClock, 0xE436EBB1, 0x524F, 0x11CE, 0x9F, 0x53, 0x00, 0x20, 0xAF,
                     0x0B, 0xA7, 0x70)
 
-PLATFORM_DSHOW_GUID(MEDIATYPE_Audio, 0x73647561, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00,
-                    0x38, 0x9B, 0x71)
+PLATFORM_DSHOW_GUID(MEDIATYPE_Audio, 0x73647561, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38,
+                    0x9B, 0x71)
 PLATFORM_DSHOW_GUID(MEDIASUBTYPE_PCM, 0x00000001, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00,
                     0x38, 0x9B, 0x71)
-PLATFORM_DSHOW_GUID(FORMAT_WaveFormatEx, 0x05589F81, 0xC356, 0x11CE, 0xBF, 0x01, 0x00, 0xAA,
-                    0x00, 0x55, 0x59, 0x5A)
+PLATFORM_DSHOW_GUID(FORMAT_WaveFormatEx, 0x05589F81, 0xC356, 0x11CE, 0xBF, 0x01, 0x00, 0xAA, 0x00,
+                    0x55, 0x59, 0x5A)
 
 #undef PLATFORM_DSHOW_GUID
 

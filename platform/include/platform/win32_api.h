@@ -21,8 +21,7 @@ PLATFORM_API BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section);
 PLATFORM_API void LeaveCriticalSection(LPCRITICAL_SECTION section);
 
 // Security attributes are accepted and ignored; names are not supported (must be null).
-PLATFORM_API HANDLE CreateEventA(void* security, BOOL manualReset, BOOL initialState,
-                                 LPCSTR name);
+PLATFORM_API HANDLE CreateEventA(void* security, BOOL manualReset, BOOL initialState, LPCSTR name);
 PLATFORM_API BOOL SetEvent(HANDLE event);
 PLATFORM_API BOOL ResetEvent(HANDLE event);
 PLATFORM_API HANDLE CreateSemaphoreA(void* security, LONG initialCount, LONG maximumCount,
@@ -168,8 +167,12 @@ constexpr DWORD TBS_NOTICKS = 0x10;
 // The control id of controls that code never addresses.
 constexpr WORD IDC_STATIC = 0xFFFF;
 
-constexpr WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(std::uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(std::uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 constexpr LPARAM MAKELPARAM(WORD low, WORD high) {
     return static_cast<LPARAM>(static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16));
 }

@@ -59,21 +59,18 @@ struct IWMProfile : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetDescription(const WCHAR* description) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD* count) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetStream(DWORD index, IWMStreamConfig** config) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetStreamByNumber(WORD number,
-                                                        IWMStreamConfig** config) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetStreamByNumber(WORD number, IWMStreamConfig** config) = 0;
     virtual HRESULT STDMETHODCALLTYPE RemoveStream(IWMStreamConfig* config) = 0;
     virtual HRESULT STDMETHODCALLTYPE RemoveStreamByNumber(WORD number) = 0;
     virtual HRESULT STDMETHODCALLTYPE AddStream(IWMStreamConfig* config) = 0;
     virtual HRESULT STDMETHODCALLTYPE ReconfigStream(IWMStreamConfig* config) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateNewStream(REFGUID type,
-                                                      IWMStreamConfig** config) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateNewStream(REFGUID type, IWMStreamConfig** config) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetMutualExclusionCount(DWORD* count) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetMutualExclusion(DWORD index,
                                                          IWMMutualExclusion** exclusion) = 0;
     virtual HRESULT STDMETHODCALLTYPE RemoveMutualExclusion(IWMMutualExclusion* exclusion) = 0;
     virtual HRESULT STDMETHODCALLTYPE AddMutualExclusion(IWMMutualExclusion* exclusion) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateNewMutualExclusion(
-        IWMMutualExclusion** exclusion) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateNewMutualExclusion(IWMMutualExclusion** exclusion) = 0;
 };
 
 struct IWMProfileManager : IUnknown {
@@ -115,6 +112,54 @@ struct IWMHeaderInfo : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE RemoveScript(WORD index) = 0;
 };
 
+enum WMT_CODEC_INFO_TYPE : int {
+    WMT_CODECINFO_AUDIO = 0,
+    WMT_CODECINFO_VIDEO = 1,
+    WMT_CODECINFO_UNKNOWN = 0xFFFFFF,
+};
+
+struct IWMHeaderInfo2 : IWMHeaderInfo {
+    virtual HRESULT STDMETHODCALLTYPE GetCodecInfoCount(DWORD* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCodecInfo(DWORD index, WORD* nameLength, WCHAR* name,
+                                                   WORD* descriptionLength, WCHAR* description,
+                                                   WMT_CODEC_INFO_TYPE* codecType,
+                                                   WORD* codecInfoLength, BYTE* codecInfo) = 0;
+};
+
+// Attributes by index, where one name may hold several values, and values
+// longer than a 16-bit length (they are stored in the metadata library).
+struct IWMHeaderInfo3 : IWMHeaderInfo2 {
+    virtual HRESULT STDMETHODCALLTYPE GetVersion(WORD* version) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeCountEx(WORD streamNumber, WORD* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeIndices(WORD streamNumber, LPCWSTR name,
+                                                          WORD* language, WORD* indices,
+                                                          WORD* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeByIndexEx(WORD streamNumber, WORD index,
+                                                            LPWSTR name, WORD* nameLength,
+                                                            WMT_ATTR_DATATYPE* type, WORD* language,
+                                                            BYTE* value, DWORD* valueLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ModifyAttribute(WORD streamNumber, WORD index,
+                                                      WMT_ATTR_DATATYPE type, WORD language,
+                                                      const BYTE* value, DWORD length) = 0;
+    // Adds a value even when the name has others; *index receives its index.
+    virtual HRESULT STDMETHODCALLTYPE AddAttribute(WORD streamNumber, LPCWSTR name, WORD* index,
+                                                   WMT_ATTR_DATATYPE type, WORD language,
+                                                   const BYTE* value, DWORD length) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteAttribute(WORD streamNumber, WORD index) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddCodecInfo(WCHAR* name, WCHAR* description,
+                                                   WMT_CODEC_INFO_TYPE codecType,
+                                                   WORD codecInfoLength, BYTE* codecInfo) = 0;
+};
+
+// Changes the header of a finished file. Open reads it; its IWMHeaderInfo3
+// changes the attributes; Flush writes the file with the new header and closes
+// it; Close closes it without saving.
+struct IWMMetadataEditor : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Open(const WCHAR* fileName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Close() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Flush() = 0;
+};
+
 // The writer's advanced interface; the system only reaches IWMHeaderInfo through
 // it. Sink and statistics types are opaque here.
 struct IWMWriterAdvanced : IUnknown {
@@ -123,9 +168,8 @@ struct IWMWriterAdvanced : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE AddSink(void* sink) = 0;
     virtual HRESULT STDMETHODCALLTYPE RemoveSink(void* sink) = 0;
     virtual HRESULT STDMETHODCALLTYPE WriteStreamSample(WORD streamNumber, QWORD sampleTime,
-                                                        DWORD sampleSendTime,
-                                                        QWORD sampleDuration, DWORD flags,
-                                                        void* sample) = 0;
+                                                        DWORD sampleSendTime, QWORD sampleDuration,
+                                                        DWORD flags, void* sample) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetLiveSource(BOOL isLiveSource) = 0;
     virtual HRESULT STDMETHODCALLTYPE IsRealTime(BOOL* realTime) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetWriterTime(QWORD* time) = 0;
@@ -169,27 +213,32 @@ struct IFileSinkFilter2 : IFileSinkFilter {
 };
 
 struct IServiceProvider : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid,
-                                                   void** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) = 0;
 };
 
-#define PLATFORM_WM_GUID(name, d1, d2, d3, b0, b1, b2, b3, b4, b5, b6, b7)                       \
+#define PLATFORM_WM_GUID(name, d1, d2, d3, b0, b1, b2, b3, b4, b5, b6, b7)                         \
     inline constexpr GUID name = {d1, d2, d3, {b0, b1, b2, b3, b4, b5, b6, b7}};
 
-PLATFORM_WM_GUID(IID_IWMMediaProps, 0x96406BCE, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F,
-                 0x61, 0x08, 0xFF)
+PLATFORM_WM_GUID(IID_IWMMediaProps, 0x96406BCE, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61,
+                 0x08, 0xFF)
 PLATFORM_WM_GUID(IID_IWMStreamConfig, 0x96406BDC, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F,
                  0x61, 0x08, 0xFF)
 PLATFORM_WM_GUID(IID_IWMProfile, 0x96406BDB, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61,
                  0x08, 0xFF)
 PLATFORM_WM_GUID(IID_IWMProfileManager, 0xD16679F2, 0x6CA0, 0x472D, 0x8D, 0x31, 0x2F, 0x5D, 0x55,
                  0xAE, 0xE1, 0x55)
-PLATFORM_WM_GUID(IID_IWMHeaderInfo, 0x96406BDA, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F,
+PLATFORM_WM_GUID(IID_IWMHeaderInfo, 0x96406BDA, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61,
+                 0x08, 0xFF)
+PLATFORM_WM_GUID(IID_IWMHeaderInfo2, 0x15CF9781, 0x454E, 0x482E, 0xB3, 0x93, 0x85, 0xFA, 0xE4, 0x87,
+                 0xA8, 0x10)
+PLATFORM_WM_GUID(IID_IWMHeaderInfo3, 0x15CC68E3, 0x27CC, 0x4ECD, 0xB2, 0x22, 0x3F, 0x5D, 0x02, 0xD8,
+                 0x0B, 0xD5)
+PLATFORM_WM_GUID(IID_IWMMetadataEditor, 0x96406BD9, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F,
                  0x61, 0x08, 0xFF)
 PLATFORM_WM_GUID(IID_IWMWriterAdvanced, 0x96406BE3, 0x2B2B, 0x11D3, 0xB3, 0x6B, 0x00, 0xC0, 0x4F,
                  0x61, 0x08, 0xFF)
-PLATFORM_WM_GUID(IID_IWMWriterAdvanced2, 0x962DC1EC, 0xC046, 0x4DB8, 0x9C, 0xC7, 0x26, 0xCE,
-                 0xAE, 0x50, 0x08, 0x17)
+PLATFORM_WM_GUID(IID_IWMWriterAdvanced2, 0x962DC1EC, 0xC046, 0x4DB8, 0x9C, 0xC7, 0x26, 0xCE, 0xAE,
+                 0x50, 0x08, 0x17)
 PLATFORM_WM_GUID(IID_IConfigAsfWriter, 0x45086030, 0xF7E4, 0x486A, 0xB5, 0x04, 0x82, 0x6B, 0xB5,
                  0x79, 0x2A, 0x3B)
 PLATFORM_WM_GUID(IID_IFileSinkFilter, 0xA2104830, 0x7C70, 0x11CF, 0x8B, 0xCE, 0x00, 0xAA, 0x00,
@@ -198,10 +247,10 @@ PLATFORM_WM_GUID(IID_IFileSinkFilter2, 0x00855B90, 0xCE1B, 0x11D0, 0xBD, 0x4F, 0
                  0x11, 0xCE, 0x86)
 PLATFORM_WM_GUID(IID_IServiceProvider, 0x6D5140C1, 0x7436, 0x11CE, 0x80, 0x34, 0x00, 0xAA, 0x00,
                  0x60, 0x09, 0xFA)
-PLATFORM_WM_GUID(CLSID_WMAsfWriter, 0x7C23220E, 0x55BB, 0x11D3, 0x8B, 0x16, 0x00, 0xC0, 0x4F,
-                 0xB6, 0xBD, 0x3D)
-PLATFORM_WM_GUID(WMMEDIATYPE_Audio, 0x73647561, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00,
-                 0x38, 0x9B, 0x71)
+PLATFORM_WM_GUID(CLSID_WMAsfWriter, 0x7C23220E, 0x55BB, 0x11D3, 0x8B, 0x16, 0x00, 0xC0, 0x4F, 0xB6,
+                 0xBD, 0x3D)
+PLATFORM_WM_GUID(WMMEDIATYPE_Audio, 0x73647561, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38,
+                 0x9B, 0x71)
 PLATFORM_WM_GUID(WMFORMAT_WaveFormatEx, 0x05589F81, 0xC356, 0x11CE, 0xBF, 0x01, 0x00, 0xAA, 0x00,
                  0x55, 0x59, 0x5A)
 
@@ -223,4 +272,5 @@ constexpr HRESULT ASF_E_NOTFOUND = MakeResult(0xC00D07F0);
 
 extern "C" {
 PLATFORM_API HRESULT WMCreateProfileManager(IWMProfileManager** manager);
+PLATFORM_API HRESULT WMCreateEditor(IWMMetadataEditor** editor);
 }

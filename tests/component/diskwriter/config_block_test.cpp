@@ -1,7 +1,5 @@
-#include "diskwriter/config_block.h"
-
-#include "sdk/string8.h"
-#include "test_host.h"
+// The configuration block codec that the disk writer and the host share.
+#include "vantrel/wma_config_block.h"
 
 #include <gtest/gtest.h>
 
@@ -10,107 +8,74 @@
 
 namespace {
 
-using diskwriter_test::ConfigBlock;
-using diskwriter_test::RecordingSink;
+struct Recorded {
+    std::vector<std::vector<unsigned char>> writes;
+    std::vector<unsigned char> bytes;
+};
 
-TEST(ConfigBlock, DefaultBlockIsIndexTwoAndAnEmptyTextInThreeWrites) {
-    RecordingSink sink;
-    WriteDefaultConfigBlock(sink);
-    EXPECT_EQ(sink.Bytes(), (std::vector<unsigned char>{2, 0, 0, 0, 0, 0, 0, 0}));
-    ASSERT_EQ(sink.writes.size(), 3u);
-    EXPECT_EQ(sink.writes[0].size(), 4u);
-    EXPECT_EQ(sink.writes[1].size(), 4u);
-    EXPECT_EQ(sink.writes[2].size(), 0u) << "an empty text is still one write of 0 bytes";
+Recorded Write(std::int32_t index, std::string_view text) {
+    Recorded r;
+    wma_config::write(
+        [&r](const void* data, std::size_t count) {
+            const auto* p = static_cast<const unsigned char*>(data);
+            r.writes.emplace_back(p, p + count);
+            r.bytes.insert(r.bytes.end(), p, p + count);
+        },
+        index, text);
+    return r;
 }
 
-TEST(ConfigBlock, ReadingTheDefaultBlockSelectsIndexTwoAndEmptiesTheText) {
-    std::int32_t index = 7;
-    string8 text("old");
-    const auto block = ConfigBlock(2, "");
-    EXPECT_TRUE(
-        ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
-    EXPECT_EQ(index, 2);
-    EXPECT_STREQ(text.text(), "");
+TEST(ConfigBlock, WritesIndexLengthAndTextLittleEndianInThreeWrites) {
+    const Recorded fresh = Write(wma_config::default_preset_index, "");
+    EXPECT_EQ(fresh.bytes, (std::vector<unsigned char>{2, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_EQ(fresh.writes.size(), 3u);
+    EXPECT_EQ(fresh.writes[2].size(), 0u) << "an empty text is still one write of 0 bytes";
+    EXPECT_EQ(wma_config::make_default(), fresh.bytes);
+
+    std::string text(700, 'x');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>('a' + i % 26);
+    const auto block = wma_config::make(wma_config::custom_profile_index, text);
+    ASSERT_EQ(block.size(), 708u);
+    EXPECT_EQ(block[0], 9);
+    EXPECT_EQ(block[4], 700 & 0xFF);
+    EXPECT_EQ(block[5], 700 >> 8);
+    EXPECT_EQ(std::string(block.begin() + 8, block.end()), text);
+    EXPECT_EQ(wma_config::make(-1, "")[3], 0xFF) << "the index is signed";
+
+    const auto read = wma_config::read(block.data(), block.size());
+    ASSERT_TRUE(read.preset_index && read.profile_text);
+    EXPECT_EQ(*read.preset_index, 9);
+    EXPECT_EQ(*read.profile_text, text);
 }
 
-TEST(ConfigBlock, FourBytesSetTheIndexButReportNoText) {
-    std::int32_t index = 0;
-    string8 text("kept");
-    const unsigned char block[4] = {9, 0, 0, 0};
-    EXPECT_FALSE(ReadConfigBlock(block, 4, index, text));
-    EXPECT_EQ(index, 9);
-    EXPECT_STREQ(text.text(), "kept");
-}
+TEST(ConfigBlock, ReadsAsFarAsTheBlockGoes) {
+    const unsigned char four[4] = {9, 0, 0, 0};
+    auto read = wma_config::read(four, 4);
+    EXPECT_EQ(read.preset_index, 9);
+    EXPECT_FALSE(read.profile_text) << "no length: no text";
 
-TEST(ConfigBlock, ShorterThanAnIndexChangesNothing) {
-    std::int32_t index = 4;
-    string8 text("kept");
-    const unsigned char block[3] = {1, 0, 0};
-    EXPECT_FALSE(ReadConfigBlock(block, 3, index, text));
-    EXPECT_FALSE(ReadConfigBlock(nullptr, 0, index, text));
-    EXPECT_FALSE(ReadConfigBlock(nullptr, 16, index, text));
-    EXPECT_EQ(index, 4);
-    EXPECT_STREQ(text.text(), "kept");
-}
+    EXPECT_FALSE(wma_config::read(four, 3).preset_index);
+    EXPECT_FALSE(wma_config::read(nullptr, 16).preset_index);
 
-TEST(ConfigBlock, ACutTextKeepsTheOldTextButTakesTheIndex) {
-    std::int32_t index = 0;
-    string8 text("kept");
-    auto block = ConfigBlock(9, "<profile name=\"x\"/>");
-    block.pop_back();
-    EXPECT_FALSE(
-        ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
-    EXPECT_EQ(index, 9);
-    EXPECT_STREQ(text.text(), "kept");
-}
+    auto cut = wma_config::make(9, "<profile name=\"x\"/>");
+    cut.pop_back();
+    read = wma_config::read(cut.data(), cut.size());
+    EXPECT_EQ(read.preset_index, 9);
+    EXPECT_FALSE(read.profile_text) << "a cut text is no text";
 
-TEST(ConfigBlock, ALengthBeyondTheBlockIsRefusedWithoutOverflow) {
-    std::int32_t index = 0;
-    string8 text("kept");
-    std::vector<unsigned char> block = {3, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'};
-    EXPECT_FALSE(
-        ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
-    EXPECT_EQ(index, 3);
-    EXPECT_STREQ(text.text(), "kept");
-}
+    const unsigned char huge[] = {3, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'};
+    read = wma_config::read(huge, sizeof huge);
+    EXPECT_EQ(read.preset_index, 3);
+    EXPECT_FALSE(read.profile_text) << "a length past the end must not wrap around";
 
-TEST(ConfigBlock, AnEmbeddedZeroEndsTheText) {
-    std::int32_t index = 0;
-    string8 text;
-    const auto block = ConfigBlock(9, std::string("ab\0cd", 5));
-    EXPECT_TRUE(
-        ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
-    EXPECT_STREQ(text.text(), "ab");
-}
+    const auto zero = wma_config::make(9, std::string("ab\0cd", 5));
+    read = wma_config::read(zero.data(), zero.size());
+    ASSERT_TRUE(read.profile_text);
+    EXPECT_EQ(*read.profile_text, "ab") << "an embedded zero ends the text";
 
-TEST(ConfigBlock, IndexIsSignedLittleEndianAndStoredWhateverItsValue) {
-    std::int32_t index = 0;
-    string8 text;
-    const auto block = ConfigBlock(-2, "");
-    EXPECT_TRUE(
-        ReadConfigBlock(block.data(), static_cast<std::uint32_t>(block.size()), index, text));
-    EXPECT_EQ(index, -2);
-    const auto large = ConfigBlock(0x01020304, "");
-    EXPECT_TRUE(
-        ReadConfigBlock(large.data(), static_cast<std::uint32_t>(large.size()), index, text));
-    EXPECT_EQ(index, 0x01020304);
-}
-
-TEST(ConfigBlock, SevenHundredByteTextRoundTripsAsA708ByteBlock) {
-    std::string profile(700, 'x');
-    for (std::size_t i = 0; i < profile.size(); ++i)
-        profile[i] = static_cast<char>('a' + i % 26);
-    const auto input = ConfigBlock(9, profile);
-    std::int32_t index = 0;
-    string8 text;
-    ASSERT_TRUE(
-        ReadConfigBlock(input.data(), static_cast<std::uint32_t>(input.size()), index, text));
-    RecordingSink sink;
-    WriteConfigBlock(sink, index, text.text());
-    EXPECT_EQ(sink.Bytes().size(), 708u);
-    EXPECT_EQ(sink.Bytes(), input);
-    ASSERT_EQ(sink.writes.size(), 3u);
-    EXPECT_EQ(sink.writes[2].size(), 700u);
+    const auto large = wma_config::make(0x01020304, "");
+    EXPECT_EQ(wma_config::read(large.data(), large.size()).preset_index, 0x01020304);
 }
 
 } // namespace

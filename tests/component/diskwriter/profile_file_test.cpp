@@ -1,3 +1,4 @@
+#include "diskwriter/output_path.h"
 #include "diskwriter/profile_file.h"
 
 #include "test_host.h"
@@ -18,6 +19,14 @@ protected:
     InstalledHost installed{host};
     TemporaryFolder folder;
 };
+
+TEST(OutputPath, BytesThatAreNotUtf8TravelAsEscapesAndComeBack) {
+    const char* name = "/m/album\xE9/caf\xC3\xA9 \xF0\x9F\x8E\xB5 \xFF\xC0\x80.wma";
+    const std::u16string wide = WidePathFromBytes(name);
+    EXPECT_EQ(wide, u"/m/album\xDCE9/caf\u00E9 \U0001F3B5 \xDCFF\xDCC0\xDC80.wma")
+        << "good characters convert, each bad byte is escaped, nothing is cut";
+    EXPECT_EQ(BytesFromWidePath(wide.c_str()), name);
+}
 
 TEST(ProfileUnits, ByteOrderMarkIsDroppedAndTextStopsAtTheFirstZero) {
     const char16_t units[] = {0xFEFF, u'<', u'p', 0, u'x', 0};
@@ -44,7 +53,7 @@ TEST_F(ProfileFile, AnOddLastByteIsNotRead) {
         bytes.push_back(0);
     }
     bytes.push_back('B');
-    const auto path = folder.path() / "odd.prx";
+    const auto path = folder.Path() / "odd.prx";
     WriteBytes(path, bytes);
 
     std::string text = "previous";
@@ -55,7 +64,7 @@ TEST_F(ProfileFile, AnOddLastByteIsNotRead) {
 
 TEST_F(ProfileFile, ShortReadsAreContinuedUntilTheWholeFileIsIn) {
     const std::u16string profile = u"<profile name=\"Chunked\"/>";
-    const auto path = folder.path() / "chunked.prx";
+    const auto path = folder.Path() / "chunked.prx";
     WriteBytes(path, Utf16LittleEndian(profile));
     host.files.readLimit = 3;
     std::string text;
@@ -65,23 +74,32 @@ TEST_F(ProfileFile, ShortReadsAreContinuedUntilTheWholeFileIsIn) {
 
 TEST_F(ProfileFile, AFileThatCannotBeOpenedLeavesTheTextAlone) {
     std::string text = "previous";
-    EXPECT_FALSE(ReadProfileFile((folder.path() / "missing.prx").c_str(), text));
+    EXPECT_FALSE(ReadProfileFile((folder.Path() / "missing.prx").c_str(), text));
     EXPECT_FALSE(ReadProfileFile("relative/path.prx", text)) << "no file system owns it";
     EXPECT_EQ(text, "previous");
     EXPECT_EQ(host.files.openFiles, 0);
 }
 
-TEST_F(ProfileFile, EmptyAndOneByteFilesGiveTheEmptyText) {
-    const auto empty = folder.path() / "empty.prx";
+TEST_F(ProfileFile, EmptyFilesGiveTheEmptyTextAndUtf8IsReadAsIs) {
+    const auto empty = folder.Path() / "empty.prx";
     WriteBytes(empty, {});
-    const auto single = folder.path() / "single.prx";
-    WriteBytes(single, {'x'});
     std::string text = "previous";
     EXPECT_TRUE(ReadProfileFile(empty.c_str(), text));
     EXPECT_EQ(text, "");
-    text = "previous";
-    EXPECT_TRUE(ReadProfileFile(single.c_str(), text));
-    EXPECT_EQ(text, "");
+
+    const auto utf8 = folder.Path() / "utf8.prx";
+    WriteBytes(utf8, {0xEF, 0xBB, 0xBF, '<', 'p', ' ', 'n', '=', 0xC3, 0xA9, 0xFF, '>'});
+    EXPECT_TRUE(ReadProfileFile(utf8.c_str(), text));
+    EXPECT_EQ(text, "<p n=\xC3\xA9\xEF\xBF\xBD>") << "mark dropped, a bad byte replaced";
+}
+
+TEST(ProfileBytes, Utf16IsKnownByItsMarkOrItsZeroBytesInEitherOrder) {
+    const unsigned char little[] = {'<', 0, 'p', 0, '>', 0};
+    EXPECT_EQ(Utf8FromProfileBytes(little, sizeof little), "<p>");
+    const unsigned char big[] = {0xFE, 0xFF, 0, '<', 0, 0xE9, 0, '>', 0};
+    EXPECT_EQ(Utf8FromProfileBytes(big, sizeof big), "<\xC3\xA9>") << "the odd byte is not read";
+    const unsigned char bigWithoutMark[] = {0, '<', 0, '>'};
+    EXPECT_EQ(Utf8FromProfileBytes(bigWithoutMark, sizeof bigWithoutMark), "<>");
 }
 
 } // namespace

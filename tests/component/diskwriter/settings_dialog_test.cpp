@@ -16,6 +16,18 @@ constexpr WORD kDescriptionLabel = 1003;
 constexpr WORD kCustomBox = 1004;
 constexpr WORD kLoadButton = 1005;
 
+// A profile the writer encodes with: one WMA 2 stream at 64 kbps.
+std::u16string UsableProfile(const std::u16string& name) {
+    return u"<profile version=\"589824\" storageformat=\"1\" name=\"" + name +
+           u"\">"
+           u"<streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\""
+           u" streamnumber=\"1\" bitrate=\"64024\">"
+           u"<wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\">"
+           u"<waveformatex wFormatTag=\"353\" nChannels=\"2\" nSamplesPerSec=\"44100\""
+           u" nAvgBytesPerSec=\"8003\" nBlockAlign=\"2973\" wBitsPerSample=\"16\""
+           u" codecdata=\"008800000F00752E0000\"/></wmmediatype></streamconfig></profile>";
+}
+
 class SettingsDialogTest : public DiskWriterTest {
 protected:
     SettingsDialogTest() : face(std::make_shared<scripted_face>()) {
@@ -128,8 +140,8 @@ TEST_F(SettingsDialogTest, OkOnAnEmptyCustomProfileIsRefusedAndCancelRestoresAll
 
 TEST_F(SettingsDialogTest, LoadReadsAUtf16FileAndSelectsTheCustomPosition) {
     // 1001 bytes: 500 units of profile text, then one odd byte.
-    std::u16string text = u"<profile name=\"Loaded\">";
-    text.resize(500, u'x');
+    std::u16string text = UsableProfile(u"Loaded");
+    text.resize(500, u' ');
     auto bytes = Utf16LittleEndian(text);
     bytes.push_back('!');
     ASSERT_EQ(bytes.size(), 1001u);
@@ -156,15 +168,15 @@ TEST_F(SettingsDialogTest, LoadReadsAUtf16FileAndSelectsTheCustomPosition) {
     EXPECT_EQ(request.default_extension, "prx");
     EXPECT_FALSE(request.save);
 
-    std::string expected = "<profile name=\"Loaded\">";
-    expected.resize(500, 'x');
+    std::string expected(text.begin(), text.end()); // ASCII
+
     EXPECT_EQ(writer->selected_preset(), 9);
     EXPECT_EQ(writer->custom_profile().text(), expected) << "the odd last byte is not read";
     EXPECT_EQ(host.files.openFiles, 0);
 }
 
 TEST_F(SettingsDialogTest, LoadKeepsNonAsciiTextAsUtf8AndDropsTheByteOrderMark) {
-    auto bytes = Utf16LittleEndian(u"\uFEFF<profile name=\"Caf\u00E9 \u266B\"/>");
+    auto bytes = Utf16LittleEndian(u"\uFEFF" + UsableProfile(u"Caf\u00E9 \u266B"));
     const std::string path = PathOf("unicode.prx");
     WriteBytes(path, bytes);
     face->set_file_answer(path);
@@ -173,7 +185,33 @@ TEST_F(SettingsDialogTest, LoadKeepsNonAsciiTextAsUtf8AndDropsTheByteOrderMark) 
         EXPECT_EQ(dialog.text_of(kDescriptionLabel), "Caf\xC3\xA9 \xE2\x99\xAB");
         dialog.click_button(IDOK);
     }));
-    EXPECT_STREQ(writer->custom_profile().text(), "<profile name=\"Caf\xC3\xA9 \xE2\x99\xAB\"/>");
+    EXPECT_NE(
+        std::string(writer->custom_profile().text()).find("name=\"Caf\xC3\xA9 \xE2\x99\xAB\""),
+        std::string::npos);
+    EXPECT_EQ(writer->custom_profile().text()[0], '<') << "no byte-order mark";
+}
+
+TEST_F(SettingsDialogTest, LoadRefusesAProfileTheWriterCannotUseAndSaysWhy) {
+    Configure(4, "before");
+    const std::string path = PathOf("broken.prx");
+    const std::u16string twoStreams = UsableProfile(u"Two");
+    const std::size_t end = twoStreams.find(u"</profile>");
+    const std::size_t start = twoStreams.find(u"<streamconfig");
+    std::u16string second = twoStreams.substr(start, end - start);
+    second.replace(second.find(u"streamnumber=\"1\""), 16, u"streamnumber=\"2\"");
+    WriteBytes(path, Utf16LittleEndian(twoStreams.substr(0, end) + second + u"</profile>"));
+    face->set_file_answer(path);
+    EXPECT_FALSE(Run([this, &path](dialog_session& dialog) {
+        dialog.click_button(kLoadButton);
+        EXPECT_EQ(dialog.trackbar_position(kSlider), 4);
+        EXPECT_EQ(dialog.text_of(kCustomBox), "before");
+        ASSERT_EQ(face->messages().size(), 1u);
+        EXPECT_EQ(face->messages()[0].text, "The profile " + path +
+                                                " cannot be used: the profile has 2 streams; the "
+                                                "writer takes one audio stream");
+        dialog.click_button(IDCANCEL);
+    }));
+    EXPECT_STREQ(writer->custom_profile().text(), "before");
 }
 
 TEST_F(SettingsDialogTest, ALoadThatFindsNoFileChangesNothing) {

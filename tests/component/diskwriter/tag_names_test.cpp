@@ -1,4 +1,9 @@
 #include "diskwriter/tag_names.h"
+#include "diskwriter/track_tags.h"
+#include "errors/wma_exception.h"
+#include "header_info_double.h"
+#include "sdk/file_info_i.h"
+#include "test_host.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +13,6 @@ namespace {
 
 std::string Mapped(const char* name) {
     return AttributeNameForField(name);
-}
-
-TEST(TagNames, HostFieldsBecomeWindowsMediaAttributes) {
-    EXPECT_EQ(Mapped("artist"), "Author");
-    EXPECT_EQ(Mapped("genre"), "WM/Genre");
-    EXPECT_EQ(Mapped("album"), "WM/AlbumTitle");
-    EXPECT_EQ(Mapped("lyrics"), "WM/Lyrics");
-    EXPECT_EQ(Mapped("year"), "WM/Year");
-    EXPECT_EQ(Mapped("date"), "WM/Year");
-    EXPECT_EQ(Mapped("TrackNumber"), "WM/TrackNumber");
-    EXPECT_EQ(Mapped("TrackNo"), "WM/TrackNumber");
 }
 
 TEST(TagNames, CaseOfAsciiLettersDoesNotMatter) {
@@ -48,6 +42,27 @@ TEST(TagNames, OnlyAsciiLettersFold) {
     EXPECT_FALSE(EqualsIgnoringAsciiCase("genre", "genres"));
     EXPECT_FALSE(EqualsIgnoringAsciiCase("@", "`")) << "0x40 and 0x60 are not letters";
     EXPECT_FALSE(EqualsIgnoringAsciiCase("[", "{"));
+}
+
+// Values beyond what the header holds are left out with one warning; the
+// track goes on. Any other refusal still fails the track.
+TEST(TrackTags, ValuesTheHeaderCannotHoldAreLeftOutWithOneWarning) {
+    diskwriter_test::HostDouble host;
+    diskwriter_test::InstalledHost installed{host};
+    file_info_i track;
+    track.meta_append("artist", "A");
+    track.meta_append("album", "B");
+    RecordingHeaderInfo full;
+    full.setResult = NS_E_TOO_MUCH_DATA;
+    EXPECT_NO_THROW(WriteTrackTags(&full, track));
+    EXPECT_EQ(full.attributes.size(), 2u) << "each value was offered";
+    const auto warnings = host.console.Texts(console::severity_warning);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind("2 tag values were left out", 0), 0u) << warnings[0];
+
+    RecordingHeaderInfo broken;
+    broken.setResult = E_FAIL;
+    EXPECT_THROW(WriteTrackTags(&broken, track), CWMAException);
 }
 
 } // namespace

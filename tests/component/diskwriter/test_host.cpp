@@ -5,33 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 
 namespace diskwriter_test {
-
-void ConsoleDouble::print(std::int32_t severity, const char* text, const char* source) {
-    std::lock_guard guard(lock_);
-    lines_.push_back({severity, text != nullptr ? text : "", source != nullptr ? source : ""});
-}
-
-std::vector<ConsoleLine> ConsoleDouble::Lines() const {
-    std::lock_guard guard(lock_);
-    return lines_;
-}
-
-std::vector<std::string> ConsoleDouble::Texts(std::int32_t severity) const {
-    std::vector<std::string> texts;
-    for (const ConsoleLine& line : Lines()) {
-        if (line.severity == severity)
-            texts.push_back(line.text);
-    }
-    return texts;
-}
-
-void ConsoleDouble::Clear() {
-    std::lock_guard guard(lock_);
-    lines_.clear();
-}
 
 bool PcmConverterDouble::convert(const sample_chunk& chunk, pcm_block& out,
                                  std::uint32_t bits_per_sample, bool is_signed, bool is_float) {
@@ -155,21 +130,6 @@ std::vector<unsigned char> RecordingSink::Bytes() const {
     for (const auto& part : writes)
         all.insert(all.end(), part.begin(), part.end());
     return all;
-}
-
-TemporaryFolder::TemporaryFolder() {
-    std::random_device seed;
-    for (;;) {
-        path_ = std::filesystem::temp_directory_path() /
-                ("diskwriter-test-" + std::to_string(seed()) + std::to_string(seed()));
-        if (std::filesystem::create_directory(path_))
-            break;
-    }
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
 }
 
 std::vector<unsigned char> ConfigBlock(std::int32_t index, const std::string& text) {

@@ -4,7 +4,9 @@
 // that every one came back. Installing the host makes it the component's host.
 #pragma once
 
+#include "host_service_doubles.h"
 #include "sdk/string8.h"
+#include "temporary_folder.h"
 #include "vantrel/file_info.h"
 #include "vantrel/host_api.h"
 #include "vantrel/sample_chunk.h"
@@ -19,33 +21,9 @@
 
 namespace diskwriter_test {
 
-template <class Interface> class CountedDouble : public Interface {
-public:
-    std::int32_t add_ref() override { return ++references; }
-    std::int32_t release() override { return --references; }
-    service_base* query_service(const GUID&) override { return nullptr; }
-
-    std::int32_t references = 0;
-};
-
-struct ConsoleLine {
-    std::int32_t severity;
-    std::string text;
-    std::string source;
-};
-
-class ConsoleDouble : public CountedDouble<console> {
-public:
-    void print(std::int32_t severity, const char* text, const char* source) override;
-    std::vector<ConsoleLine> Lines() const;
-    // The texts of the lines with `severity`.
-    std::vector<std::string> Texts(std::int32_t severity) const;
-    void Clear();
-
-private:
-    mutable std::mutex lock_;
-    std::vector<ConsoleLine> lines_;
-};
+using test_support::ConsoleDouble;
+using test_support::ConsoleLine;
+using test_support::CountedDouble;
 
 // Doubles to signed 16-bit little-endian, rounded and clipped.
 class PcmConverterDouble : public CountedDouble<pcm_converter> {
@@ -117,18 +95,7 @@ public:
     std::vector<std::vector<unsigned char>> writes;
 };
 
-// A fresh folder under the system's temporary folder, removed with the object.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using test_support::TemporaryFolder;
 
 // A configuration block: the index, the text's length and the text.
 std::vector<unsigned char> ConfigBlock(std::int32_t index, const std::string& text);

@@ -1,11 +1,11 @@
 #include "writer_fixture.h"
 
+#include "commands.h"
 #include "entry/component_resources.h"
 #include "entry/module_state.h"
 #include "sdk/sample_chunk_i.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -27,21 +27,6 @@ std::string Unescaped(const std::string& text) {
         out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
     }
     return out;
-}
-
-std::string RunCommand(const std::string& command, int* status) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        *status = -1;
-        return output;
-    }
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, got);
-    *status = pclose(pipe);
-    return output;
 }
 
 } // namespace
@@ -78,9 +63,9 @@ bool MutagenAvailable() {
 
 ReadBackFile ReadWithMutagen(const std::string& path) {
     ReadBackFile file;
-    int status = -1;
-    const std::string output = RunCommand(
-        "/usr/bin/python3 " DISKWRITER_TEST_DIR "/read_wma_tags.py '" + path + "'", &status);
+    const auto [status, output, errors] =
+        test_support::RunCommand("/usr/bin/python3 " DISKWRITER_TEST_DIR "/read_wma_tags.py " +
+                                 test_support::ShellQuote(path));
     if (status != 0)
         return file;
     file.readable = true;
@@ -108,7 +93,7 @@ DiskWriterTest::~DiskWriterTest() {
 }
 
 std::string DiskWriterTest::PathOf(const std::string& name) const {
-    return (folder.path() / name).string();
+    return folder.File(name);
 }
 
 std::string DiskWriterTest::Location(const std::string& name) const {

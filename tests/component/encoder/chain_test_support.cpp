@@ -2,45 +2,10 @@
 
 #include "entry/component_resources.h"
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <random>
-#include <thread>
-#include <unistd.h>
+#include <filesystem>
 
 namespace fs = std::filesystem;
-
-TemporaryFolder::TemporaryFolder() {
-    std::random_device random;
-    for (;;) {
-        path_ = fs::temp_directory_path() /
-                ("chain-test-" + std::to_string(getpid()) + "-" + std::to_string(random()));
-        if (fs::create_directory(path_)) {
-            break;
-        }
-    }
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::u16string TemporaryFolder::WidePath(const std::string& name) const {
-    const std::string narrow = NarrowPath(name);
-    return std::u16string(narrow.begin(), narrow.end()); // temporary paths are ASCII
-}
-
-std::vector<std::string> TemporaryFolder::Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
 
 WAVEFORMATEX StereoPcmFormat(DWORD rate) {
     WAVEFORMATEX format{};
@@ -90,31 +55,7 @@ int ThreadCount() {
 }
 
 bool ThreadsBackTo(int count) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (ThreadCount() > count) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-void RunBounded(const std::function<void()>& steps) {
-    std::atomic<bool> done{false};
-    std::thread runner([&] {
-        steps();
-        done = true;
-    });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (!done) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            std::fprintf(stderr, "deadlock: the steps never returned\n");
-            std::abort();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    runner.join();
+    return test_support::WaitUntil([count] { return ThreadCount() <= count; });
 }
 
 RegisteredComponentModule::RegisteredComponentModule()

@@ -2,29 +2,14 @@
 // component's module, and a count of the process's threads.
 #pragma once
 
+#include "bounded_wait.h"
 #include "encoder/dshow_wma_encoder.h"
+#include "temporary_folder.h"
 
-#include <filesystem>
-#include <functional>
-#include <string>
 #include <vector>
 
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::u16string WidePath(const std::string& name) const;
-    std::string NarrowPath(const std::string& name) const { return (path_ / name).string(); }
-    // Names of the entries in the folder.
-    std::vector<std::string> Entries() const;
-
-private:
-    std::filesystem::path path_;
-};
+using test_support::RunBounded;
+using test_support::TemporaryFolder;
 
 WAVEFORMATEX StereoPcmFormat(DWORD rate = 44100);
 // Interleaved 16-bit stereo: a tone on the left, another on the right.
@@ -37,10 +22,6 @@ HRESULT PushTone(DShowWMAEncoder& encoder, int blocks, int blockFrames);
 int ThreadCount();
 // Waits a bounded time for the thread count to fall to `count`.
 bool ThreadsBackTo(int count);
-
-// Runs the steps on a thread of their own and waits a bounded time for them:
-// steps that never return are a deadlock, reported by ending the program.
-void RunBounded(const std::function<void()>& steps);
 
 // Registers the component's module for the test's lifetime.
 class RegisteredComponentModule {

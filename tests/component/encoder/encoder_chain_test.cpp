@@ -74,6 +74,21 @@ void EncodeTenSeconds(int preset, const std::u16string& path) {
     }
 }
 
+// Configures a graph for `preset` writing to `path`, starts it and hands it
+// to `feed`; the graph goes when `feed` returns. All of it is bounded in time.
+template <class Feed> void RunStartedEncoder(int preset, const std::u16string& path, Feed feed) {
+    IWMProfile* profile = PresetProfile(preset);
+    ASSERT_NE(profile, nullptr);
+    const WAVEFORMATEX format = StereoPcmFormat();
+    RunBounded([&] {
+        DShowWMAEncoder encoder;
+        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
+        ASSERT_EQ(encoder.Start(), S_OK);
+        feed(encoder);
+    });
+    profile->Release();
+}
+
 void ExpectTenSecondsWithTags(const std::string& path, const char* codec) {
     const auto facts = ReadWmaFile(path);
     ASSERT_TRUE(facts.has_value()) << path;
@@ -112,8 +127,8 @@ class PresetChainTest : public ChainTest, public ::testing::WithParamInterface<i
 
 TEST_P(PresetChainTest, TenSecondsOfPcmBecomeATaggedFile) {
     const int preset = GetParam();
-    EncodeTenSeconds(preset, folder.WidePath("track.wma"));
-    const std::string path = folder.NarrowPath("track.wma");
+    EncodeTenSeconds(preset, folder.WideFile("track.wma"));
+    const std::string path = folder.File("track.wma");
     ExpectTenSecondsWithTags(path, "wmav2");
     const auto facts = ReadWmaFile(path);
     ASSERT_TRUE(facts.has_value());
@@ -125,8 +140,8 @@ TEST_P(PresetChainTest, TenSecondsOfPcmBecomeATaggedFile) {
 INSTANTIATE_TEST_SUITE_P(ConstantBitRatePresets, PresetChainTest, ::testing::Range(0, 8));
 
 TEST_F(ChainTest, LosslessPresetWritesWmaLossless) {
-    EncodeTenSeconds(8, folder.WidePath("lossless.wma"));
-    ExpectTenSecondsWithTags(folder.NarrowPath("lossless.wma"), "wmalossless");
+    EncodeTenSeconds(8, folder.WideFile("lossless.wma"));
+    ExpectTenSecondsWithTags(folder.File("lossless.wma"), "wmalossless");
 }
 
 TEST_F(ChainTest, AProfileTheWriterRefusesRaisesBeforeThePinsConnect) {
@@ -153,7 +168,7 @@ TEST_F(ChainTest, AProfileTheWriterRefusesRaisesBeforeThePinsConnect) {
         WMAPresetLoader loader;
         ASSERT_EQ(loader.LoadCustomProfile(text.c_str(), &profile), S_OK);
     }
-    const std::u16string path = folder.WidePath("refused.wma");
+    const std::u16string path = folder.WideFile("refused.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
     RunBounded([&] {
         DShowWMAEncoder encoder;
@@ -177,7 +192,7 @@ TEST_F(ChainTest, AProfileTheWriterRefusesRaisesBeforeThePinsConnect) {
 }
 
 TEST_F(ChainTest, WithoutAProfileTheWriterKeepsItsOwnConfiguration) {
-    const std::u16string path = folder.WidePath("default.wma");
+    const std::u16string path = folder.WideFile("default.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
     {
         DShowWMAEncoder encoder;
@@ -186,7 +201,7 @@ TEST_F(ChainTest, WithoutAProfileTheWriterKeepsItsOwnConfiguration) {
         EXPECT_EQ(PushTone(encoder, 10, kBlockFrames), S_OK);
         EXPECT_EQ(encoder.Finish(), S_OK);
     }
-    const auto facts = ReadWmaFile(folder.NarrowPath("default.wma"));
+    const auto facts = ReadWmaFile(folder.File("default.wma"));
     ASSERT_TRUE(facts.has_value());
     EXPECT_GE(facts->decodedFrames, 44100 * facts->sampleRate / 44100);
 }
@@ -196,8 +211,8 @@ TEST_F(ChainTest, ASecondConfigureReplacesTheFirstGraph) {
     const WAVEFORMATEX format = StereoPcmFormat();
     {
         DShowWMAEncoder encoder;
-        const std::u16string first = folder.WidePath("first.wma");
-        const std::u16string second = folder.WidePath("second.wma");
+        const std::u16string first = folder.WideFile("first.wma");
+        const std::u16string second = folder.WideFile("second.wma");
         ASSERT_EQ(encoder.Configure(&format, first.c_str(), profile, kFramesPerBuffer), S_OK);
         ASSERT_EQ(encoder.Configure(&format, second.c_str(), profile, kFramesPerBuffer), S_OK);
         ASSERT_EQ(encoder.Start(), S_OK);
@@ -210,23 +225,17 @@ TEST_F(ChainTest, ASecondConfigureReplacesTheFirstGraph) {
 
 TEST_F(ChainTest, AnExistingFileIsOverwritten) {
     {
-        std::FILE* old = std::fopen(folder.NarrowPath("track.wma").c_str(), "wb");
+        std::FILE* old = std::fopen(folder.File("track.wma").c_str(), "wb");
         ASSERT_NE(old, nullptr);
         std::fputs("not a media file", old);
         std::fclose(old);
     }
-    EncodeTenSeconds(0, folder.WidePath("track.wma"));
-    ExpectTenSecondsWithTags(folder.NarrowPath("track.wma"), "wmav2");
+    EncodeTenSeconds(0, folder.WideFile("track.wma"));
+    ExpectTenSecondsWithTags(folder.File("track.wma"), "wmav2");
 }
 
 TEST_F(ChainTest, PartialFramesAndEmptyBlocksKeepTheAudioWhole) {
-    IWMProfile* profile = PresetProfile(5);
-    const std::u16string path = folder.WidePath("odd.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
-    {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(5, folder.WideFile("odd.wma"), [](DShowWMAEncoder& encoder) {
         const auto pcm = TonePcm(0, 44100);
         // Blocks that split frames, with empty ones between them.
         std::size_t at = 0;
@@ -237,9 +246,8 @@ TEST_F(ChainTest, PartialFramesAndEmptyBlocksKeepTheAudioWhole) {
             at += size;
         }
         EXPECT_EQ(encoder.Finish(), S_OK);
-    }
-    profile->Release();
-    const auto facts = ReadWmaFile(folder.NarrowPath("odd.wma"));
+    });
+    const auto facts = ReadWmaFile(folder.File("odd.wma"));
     ASSERT_TRUE(facts.has_value());
     EXPECT_GE(facts->decodedFrames, 44100);
     EXPECT_LE(facts->decodedFrames, 44100 + kCodecFrame);
@@ -276,7 +284,7 @@ TEST_F(ChainTest, AnEmptyFileNameIsRefusedByTheWriter) {
 
 TEST_F(ChainTest, AGraphThatNeverRanTakesNoAudio) {
     IWMProfile* profile = PresetProfile(2);
-    const std::u16string path = folder.WidePath("never.wma");
+    const std::u16string path = folder.WideFile("never.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
     RunBounded([&] {
         DShowWMAEncoder encoder;
@@ -294,19 +302,12 @@ TEST_F(ChainTest, AGraphThatNeverRanTakesNoAudio) {
 }
 
 TEST_F(ChainTest, AnOutputPathInAMissingFolderFailsEveryLaterStep) {
-    IWMProfile* profile = PresetProfile(2);
-    const std::u16string path = folder.WidePath("missing/track.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
     HRESULT pushed = S_OK;
     HRESULT finished = S_OK;
-    RunBounded([&] {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(2, folder.WideFile("missing/track.wma"), [&](DShowWMAEncoder& encoder) {
         pushed = PushTone(encoder, kTenSecondsOfBlocks, kBlockFrames);
         finished = encoder.Finish();
     });
-    profile->Release();
     EXPECT_EQ(pushed, VFW_E_WRONG_STATE);
     EXPECT_TRUE(FAILED(finished));
     EXPECT_NE(finished, VFW_E_TIMEOUT); // the abort ended the wait
@@ -337,50 +338,36 @@ private:
 };
 
 TEST_F(ChainTest, AWriterThatRefusesASampleMidStreamReleasesTheProducer) {
-    IWMProfile* profile = PresetProfile(7);
-    const std::u16string path = folder.WidePath("cut.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
     HRESULT pushed = S_OK;
     HRESULT finished = S_OK;
-    RunBounded([&] {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(7, folder.WideFile("cut.wma"), [&](DShowWMAEncoder& encoder) {
         // Ten seconds at 192 kbps are about 240 KB; writing stops at 64 KB.
         FileSizeLimit limit(64 * 1024);
         pushed = PushTone(encoder, kTenSecondsOfBlocks, kBlockFrames);
         finished = encoder.Finish();
     });
-    profile->Release();
     EXPECT_EQ(pushed, VFW_E_WRONG_STATE);
     EXPECT_TRUE(FAILED(finished));
     EXPECT_TRUE(folder.Entries().empty()); // nor a temporary file
 }
 
 TEST_F(ChainTest, DestroyingARunningEncoderWithoutFinishDoesNotHang) {
-    IWMProfile* profile = PresetProfile(1);
-    const std::u16string path = folder.WidePath("dropped.wma");
-    const WAVEFORMATEX format = StereoPcmFormat();
-    RunBounded([&] {
-        DShowWMAEncoder encoder;
-        ASSERT_EQ(encoder.Configure(&format, path.c_str(), profile, kFramesPerBuffer), S_OK);
-        ASSERT_EQ(encoder.Start(), S_OK);
+    RunStartedEncoder(1, folder.WideFile("dropped.wma"), [](DShowWMAEncoder& encoder) {
         EXPECT_EQ(PushTone(encoder, 5, kBlockFrames), S_OK);
-        // Destroyed here while the worker waits for the next block.
+        // Destroyed after this while the worker waits for the next block.
     });
-    profile->Release();
     EXPECT_TRUE(folder.Entries().empty());
 }
 
 // ---- Two chains at once --------------------------------------------------------------------
 
 TEST_F(ChainTest, TwoEncodersInTwoThreadsWriteTwoFiles) {
-    std::thread first([&] { EncodeTenSeconds(2, folder.WidePath("first.wma")); });
-    std::thread second([&] { EncodeTenSeconds(6, folder.WidePath("second.wma")); });
+    std::thread first([&] { EncodeTenSeconds(2, folder.WideFile("first.wma")); });
+    std::thread second([&] { EncodeTenSeconds(6, folder.WideFile("second.wma")); });
     first.join();
     second.join();
-    ExpectTenSecondsWithTags(folder.NarrowPath("first.wma"), "wmav2");
-    ExpectTenSecondsWithTags(folder.NarrowPath("second.wma"), "wmav2");
+    ExpectTenSecondsWithTags(folder.File("first.wma"), "wmav2");
+    ExpectTenSecondsWithTags(folder.File("second.wma"), "wmav2");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The memory audio source and its queue: media type and buffer agreement,
 // sample filling and times, the producer's blocking, and the release of a
 // producer whenever the worker stops taking blocks.
+#include "bounded_wait.h"
 #include "encoder/memory_audio_source.h"
 #include "encoder/memory_audio_source_stream.h"
 #include "encoder/pcm_block_queue.h"
@@ -9,41 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
-
 namespace {
 
-// Runs a call on another thread; a call that never returns ends the program.
-class Watched {
-public:
-    template <typename Call> explicit Watched(Call call) {
-        thread_ = std::thread([this, call] {
-            result_ = call();
-            done_ = true;
-        });
-    }
-    ~Watched() {
-        if (thread_.joinable()) {
-            Wait();
-        }
-    }
-    bool Done() const { return done_; }
-    HRESULT Wait() {
-        if (!WaitUntil([this] { return done_.load(); })) {
-            std::fprintf(stderr, "deadlock: the watched call never returned\n");
-            std::abort();
-        }
-        thread_.join();
-        return result_;
-    }
-
-private:
-    std::thread thread_;
-    std::atomic<bool> done_{false};
-    std::atomic<HRESULT> result_{E_FAIL};
-};
+using test_support::Watched;
 
 std::unique_ptr<PcmBlock> Block(std::size_t size, BYTE fill) {
     return std::make_unique<PcmBlock>(size, fill);
@@ -89,6 +58,23 @@ TEST(PcmBlockQueueTest, ClosingReleasesAWaitingProducer) {
     EXPECT_EQ(queue.Push(Block(4, 4)), VFW_E_WRONG_STATE);
     EXPECT_TRUE(queue.IsClosed());
     // The two stored blocks are freed with the queue (checked by the leak sanitizer).
+}
+
+TEST(PcmBlockQueueTest, ReopeningEmptiesAClosedQueueAndCountsAfresh) {
+    PcmBlockQueue queue(2);
+    ASSERT_EQ(queue.Push(Block(4, 1)), S_OK);
+    queue.Close();
+    queue.Reopen();
+    EXPECT_FALSE(queue.IsClosed());
+    // Two free slots again, whatever the close left circulating: a third push
+    // would wait, so only two go in before one comes out.
+    ASSERT_EQ(queue.Push(Block(1, 7)), S_OK);
+    ASSERT_EQ(queue.Push(Block(1, 8)), S_OK);
+    std::unique_ptr<PcmBlock> taken;
+    ASSERT_EQ(queue.Pop(&taken), S_OK);
+    EXPECT_EQ((*taken)[0], 7) << "the block from before the close is gone";
+    Watched third([&] { return queue.Push(Block(1, 9)); });
+    EXPECT_EQ(third.Wait(), S_OK);
 }
 
 TEST(PcmBlockQueueTest, ClosingReleasesAWaitingConsumer) {
@@ -168,6 +154,15 @@ protected:
     HRESULT Queue(std::size_t bytes, BYTE fill = 0x11) {
         std::vector<BYTE> data(bytes, fill);
         return source->QueuePcm(data.data(), static_cast<DWORD>(bytes));
+    }
+    // A producer for Watched: queues up to ten blocks, stopping at the first failure.
+    auto TenBlocks(std::size_t bytes) {
+        return [this, bytes] {
+            HRESULT last = S_OK;
+            for (int i = 0; i < 10 && SUCCEEDED(last); ++i)
+                last = Queue(bytes);
+            return last;
+        };
     }
     bool AbortEventWith(HRESULT code) {
         for (const GraphEvent& event : graph.sink.Events()) {
@@ -373,13 +368,7 @@ TEST_F(MemorySourceTest, RefusedDeliveryReleasesTheProducer) {
     ASSERT_EQ(source->Pause(), S_OK);
     // The first block is refused; the worker stops taking blocks and the
     // producer gets a failure instead of waiting for ever.
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(16);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(16));
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);
     EXPECT_EQ(Watched([this] { return source->QueueEndOfStream(); }).Wait(), VFW_E_WRONG_STATE);
     EXPECT_EQ(down.endOfStreams.load(), 0);
@@ -388,19 +377,13 @@ TEST_F(MemorySourceTest, RefusedDeliveryReleasesTheProducer) {
 TEST_F(MemorySourceTest, BlockLargerThanTheBufferAbortsAndReleasesTheProducer) {
     Connect();
     ASSERT_EQ(source->Pause(), S_OK);
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(256 * kFrameBytes + 1);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(256 * kFrameBytes + 1));
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);
     ASSERT_TRUE(WaitUntil([&] { return AbortEventWith(E_OUTOFMEMORY); }));
     EXPECT_EQ(down.receiveCount.load(), 0);
 }
 
-TEST_F(MemorySourceTest, StoppingWithoutTheEndMarkerDoesNotHang) {
+TEST_F(MemorySourceTest, StoppingWithoutTheEndMarkerDoesNotHangAndIsNoError) {
     Connect();
     ASSERT_EQ(Queue(16), S_OK);
     ASSERT_EQ(source->Pause(), S_OK);
@@ -409,19 +392,28 @@ TEST_F(MemorySourceTest, StoppingWithoutTheEndMarkerDoesNotHang) {
     EXPECT_EQ(Watched([this] { return source->Stop(); }).Wait(), S_OK);
     EXPECT_FALSE(stream->HasWorker());
     EXPECT_EQ(Queue(16), VFW_E_WRONG_STATE);
+    for (const GraphEvent& event : graph.sink.Events())
+        EXPECT_NE(event.code, EC_ERRORABORT) << "a stop is not reported as a failure";
+}
+
+TEST_F(MemorySourceTest, RunningAgainAfterAStopTakesBlocksAgain) {
+    Connect();
+    ASSERT_EQ(Queue(16), S_OK);
+    ASSERT_EQ(source->Pause(), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return down.receiveCount.load() == 1; }));
+    ASSERT_EQ(Watched([this] { return source->Stop(); }).Wait(), S_OK);
+    ASSERT_EQ(source->Pause(), S_OK);
+    ASSERT_EQ(Queue(16), S_OK) << "the queue opened again";
+    ASSERT_EQ(Queue(16), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return down.receiveCount.load() == 3; }));
+    EXPECT_FALSE(AbortEventWith(VFW_E_WRONG_STATE));
 }
 
 TEST_F(MemorySourceTest, StoppingReleasesAProducerWaitingForASlot) {
     Connect();
     down.holdSamples = true; // the downstream keeps the only buffer
     ASSERT_EQ(source->Pause(), S_OK);
-    HRESULT last = S_OK;
-    Watched producer([&] {
-        for (int i = 0; i < 10 && SUCCEEDED(last); ++i) {
-            last = Queue(16);
-        }
-        return last;
-    });
+    Watched producer(TenBlocks(16));
     ASSERT_TRUE(WaitUntil([&] { return down.receiveCount.load() == 1; }));
     EXPECT_EQ(Watched([this] { return source->Stop(); }).Wait(), S_OK);
     EXPECT_EQ(producer.Wait(), VFW_E_WRONG_STATE);

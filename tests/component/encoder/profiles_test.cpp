@@ -247,40 +247,30 @@ TEST_F(PresetLoaderTest, IndexOutsideTheListRaisesOutOfRange) {
     }
 }
 
+// What the preset's new profile says, read through its interfaces.
+std::optional<StreamFacts> PresetFacts(const WMAPresetLoader& loader, int index) {
+    IWMProfile* profile = nullptr;
+    EXPECT_EQ(loader.LoadPresetProfile(index, &profile), S_OK);
+    if (profile == nullptr) {
+        return std::nullopt;
+    }
+    auto facts = Inspect(profile);
+    profile->Release();
+    return facts;
+}
+
 TEST_F(PresetLoaderTest, EveryPresetLoadsItsOwnProfile) {
     WMAPresetLoader loader;
     for (int index = 0; index < 9; ++index) {
         SCOPED_TRACE(index);
-        IWMProfile* profile = nullptr;
-        ASSERT_EQ(loader.LoadPresetProfile(index, &profile), S_OK);
-        ASSERT_NE(profile, nullptr);
-        const auto facts = Inspect(profile);
-        profile->Release();
+        const auto facts = PresetFacts(loader, index);
         ASSERT_TRUE(facts.has_value());
         EXPECT_EQ(facts->bitrate, kPresets[index].bitrate);
         EXPECT_EQ(facts->format.wFormatTag, kPresets[index].formatTag);
     }
-}
-
-TEST_F(PresetLoaderTest, PresetTwoIsTextOneNamedLikeThePreset) {
-    WMAPresetLoader loader;
-    IWMProfile* profile = nullptr;
-    ASSERT_EQ(loader.LoadPresetProfile(2, &profile), S_OK);
-    const auto facts = Inspect(profile);
-    profile->Release();
-    ASSERT_TRUE(facts.has_value());
-    EXPECT_EQ(facts->profileName, u"44kHz Stereo CBR 64kbps");
-}
-
-TEST_F(PresetLoaderTest, LosslessPresetYieldsFormatTag355) {
-    WMAPresetLoader loader;
-    IWMProfile* profile = nullptr;
-    ASSERT_EQ(loader.LoadPresetProfile(8, &profile), S_OK);
-    const auto facts = Inspect(profile);
-    profile->Release();
-    ASSERT_TRUE(facts.has_value());
-    EXPECT_EQ(facts->format.wFormatTag, 355);
-    EXPECT_EQ(facts->format.nBlockAlign, 13375);
+    // Preset 2 is text 1, the one text with a name of its own.
+    EXPECT_EQ(PresetFacts(loader, 2).value().profileName, u"44kHz Stereo CBR 64kbps");
+    EXPECT_EQ(PresetFacts(loader, 8).value().format.nBlockAlign, 13375);
 }
 
 TEST_F(PresetLoaderTest, EachLoadGivesANewProfile) {
@@ -340,11 +330,29 @@ AttributeRecord Record(std::u16string type, std::u16string value) {
     return {3, u"WM/Test", std::move(type), std::move(value)};
 }
 
-template <class T> T ValueAs(const RecordedAttribute& attribute) {
-    T value{};
-    EXPECT_EQ(attribute.value.size(), sizeof value);
-    std::memcpy(&value, attribute.value.data(), std::min(sizeof value, attribute.value.size()));
-    return value;
+// A stored number, read in the width it was stored in: WORD unsigned, the
+// 32-bit types and QWORD signed.
+std::int64_t StoredNumber(const RecordedAttribute& attribute) {
+    const BYTE* bytes = attribute.value.data();
+    switch (attribute.value.size()) {
+    case sizeof(WORD): {
+        WORD value = 0;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+    case sizeof(std::int32_t): {
+        std::int32_t value = 0;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+    case sizeof(std::int64_t): {
+        std::int64_t value = 0;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+    }
+    ADD_FAILURE() << "a number of " << attribute.value.size() << " bytes";
+    return 0;
 }
 
 TEST(SetAttributeFromTextTest, StringInCapitalsStoresUnitsAndTerminator) {
@@ -367,43 +375,43 @@ TEST(SetAttributeFromTextTest, EmptyStringIsTheTerminatorAlone) {
     EXPECT_EQ(header.attributes[0].length, 2);
 }
 
-TEST(SetAttributeFromTextTest, DwordParsesLeadingDigits) {
-    RecordingHeaderInfo header;
-    SetAttributeFromText(&header, Record(u"dword", u"12x"));
-    SetAttributeFromText(&header, Record(u"DWord", u"x"));
-    SetAttributeFromText(&header, Record(u"dword", u"  -7"));
-    SetAttributeFromText(&header, Record(u"dword", u"3000000000"));
-    SetAttributeFromText(&header, Record(u"dword", u"-3000000000"));
-    ASSERT_EQ(header.attributes.size(), 5u);
-    EXPECT_EQ(header.attributes[0].type, WMT_TYPE_DWORD);
-    EXPECT_EQ(ValueAs<std::int32_t>(header.attributes[0]), 12);
-    EXPECT_EQ(ValueAs<std::int32_t>(header.attributes[1]), 0);
-    EXPECT_EQ(ValueAs<std::int32_t>(header.attributes[2]), -7);
-    EXPECT_EQ(ValueAs<std::int32_t>(header.attributes[3]), INT32_MAX);
-    EXPECT_EQ(ValueAs<std::int32_t>(header.attributes[4]), INT32_MIN);
-}
+struct NumberCase {
+    const char16_t* type; // any case
+    const char16_t* text;
+    WMT_ATTR_DATATYPE stored;
+    std::size_t bytes;
+    std::int64_t value;
+};
 
-TEST(SetAttributeFromTextTest, QwordHoldsSixtyFourBits) {
-    RecordingHeaderInfo header;
-    SetAttributeFromText(&header, Record(u"qword", u"+123456789012"));
-    SetAttributeFromText(&header, Record(u"QWORD", u"-9223372036854775808"));
-    SetAttributeFromText(&header, Record(u"qword", u"99999999999999999999"));
-    ASSERT_EQ(header.attributes.size(), 3u);
-    EXPECT_EQ(header.attributes[0].type, WMT_TYPE_QWORD);
-    EXPECT_EQ(header.attributes[0].length, 8);
-    EXPECT_EQ(ValueAs<std::int64_t>(header.attributes[0]), 123456789012);
-    EXPECT_EQ(ValueAs<std::int64_t>(header.attributes[1]), INT64_MIN);
-    EXPECT_EQ(ValueAs<std::int64_t>(header.attributes[2]), INT64_MAX);
-}
+// Leading digits are parsed, with a sign and blanks before them; values
+// beyond the type saturate, except WORD, which keeps the low sixteen bits.
+const NumberCase kNumberCases[] = {
+    {u"dword", u"12x", WMT_TYPE_DWORD, 4, 12},
+    {u"DWord", u"x", WMT_TYPE_DWORD, 4, 0},
+    {u"dword", u"  -7", WMT_TYPE_DWORD, 4, -7},
+    {u"dword", u"3000000000", WMT_TYPE_DWORD, 4, INT32_MAX},
+    {u"dword", u"-3000000000", WMT_TYPE_DWORD, 4, INT32_MIN},
+    {u"qword", u"+123456789012", WMT_TYPE_QWORD, 8, 123456789012},
+    {u"QWORD", u"-9223372036854775808", WMT_TYPE_QWORD, 8, INT64_MIN},
+    {u"qword", u"99999999999999999999", WMT_TYPE_QWORD, 8, INT64_MAX},
+    {u"word", u"65537", WMT_TYPE_WORD, 2, 1},
+    {u"word", u"-1", WMT_TYPE_WORD, 2, 0xFFFF},
+    {u"bool", u"FALSE", WMT_TYPE_BOOL, 4, 0},
+    {u"Bool", u"True", WMT_TYPE_BOOL, 4, 1},
+};
 
-TEST(SetAttributeFromTextTest, WordKeepsTheLowSixteenBits) {
-    RecordingHeaderInfo header;
-    SetAttributeFromText(&header, Record(u"word", u"65537"));
-    SetAttributeFromText(&header, Record(u"word", u"-1"));
-    ASSERT_EQ(header.attributes.size(), 2u);
-    EXPECT_EQ(header.attributes[0].type, WMT_TYPE_WORD);
-    EXPECT_EQ(ValueAs<WORD>(header.attributes[0]), 1);
-    EXPECT_EQ(ValueAs<WORD>(header.attributes[1]), 0xFFFF);
+TEST(SetAttributeFromTextTest, NumbersAndBooleansAreStoredInTheirWidth) {
+    for (const NumberCase& number : kNumberCases) {
+        SCOPED_TRACE(::testing::PrintToString(std::u16string(number.text)));
+        RecordingHeaderInfo header;
+        EXPECT_EQ(SetAttributeFromText(&header, Record(number.type, number.text)), S_OK);
+        ASSERT_EQ(header.attributes.size(), 1u);
+        const RecordedAttribute& stored = header.attributes[0];
+        EXPECT_EQ(stored.type, number.stored);
+        EXPECT_EQ(stored.length, number.bytes);
+        ASSERT_EQ(stored.value.size(), number.bytes);
+        EXPECT_EQ(StoredNumber(stored), number.value);
+    }
 }
 
 TEST(SetAttributeFromTextTest, BinaryIsTheNarrowTextWithItsTerminator) {
@@ -413,16 +421,6 @@ TEST(SetAttributeFromTextTest, BinaryIsTheNarrowTextWithItsTerminator) {
     EXPECT_EQ(header.attributes[0].type, WMT_TYPE_BINARY);
     const std::vector<BYTE> expected = {'h', 0xC3, 0xA9, 0};
     EXPECT_EQ(header.attributes[0].value, expected);
-}
-
-TEST(SetAttributeFromTextTest, BoolAcceptsTrueAndFalseInAnyCase) {
-    RecordingHeaderInfo header;
-    SetAttributeFromText(&header, Record(u"bool", u"FALSE"));
-    SetAttributeFromText(&header, Record(u"Bool", u"True"));
-    ASSERT_EQ(header.attributes.size(), 2u);
-    EXPECT_EQ(header.attributes[0].type, WMT_TYPE_BOOL);
-    EXPECT_EQ(ValueAs<std::int32_t>(header.attributes[0]), 0);
-    EXPECT_EQ(ValueAs<std::int32_t>(header.attributes[1]), 1);
 }
 
 void ExpectRaise(const AttributeRecord& record, const std::string& message, HRESULT code,

@@ -215,7 +215,7 @@ TEST(StartFailureTest, AGraphThatFailedToRunTakesNoAudioAndLeavesNoFile) {
         WMAPresetLoader loader;
         ASSERT_EQ(loader.LoadPresetProfile(2, &profile), S_OK);
     }
-    const std::u16string path = folder.WidePath("never.wma");
+    const std::u16string path = folder.WideFile("never.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
     RunBounded([&] {
         DShowWMAEncoder encoder;
@@ -242,8 +242,8 @@ TEST(GraphRegistrationTest, OnlyTheGraphTheEncoderHoldsIsListed) {
     TemporaryFolder folder;
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     WrappedGraph::refuseRun = false;
-    const std::u16string first = folder.WidePath("first.wma");
-    const std::u16string second = folder.WidePath("second.wma");
+    const std::u16string first = folder.WideFile("first.wma");
+    const std::u16string second = folder.WideFile("second.wma");
     const WAVEFORMATEX format = StereoPcmFormat();
     RunBounded([&] {
         DShowWMAEncoder encoder;

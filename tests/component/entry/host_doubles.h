@@ -1,7 +1,9 @@
-// Small stand-ins for the host's services. Each counts the references the
-// code under test holds, so a test can check that every one was given back.
+// Small stand-ins for the host's services, besides the shared ones. Each counts
+// the references the code under test holds, so a test can check that every one
+// was given back.
 #pragma once
 
+#include "host_service_doubles.h"
 #include "vantrel/host_api.h"
 #include "vantrel/string_base.h"
 
@@ -10,29 +12,8 @@
 #include <string>
 #include <vector>
 
-template <class Interface> class CountedDouble : public Interface {
-public:
-    std::int32_t add_ref() override { return ++references; }
-    std::int32_t release() override { return --references; }
-    service_base* query_service(const GUID&) override { return nullptr; }
-
-    std::int32_t references = 0;
-};
-
-struct ConsoleLine {
-    std::int32_t severity;
-    std::string text;
-    std::string source;
-};
-
-class ConsoleDouble : public CountedDouble<console> {
-public:
-    void print(std::int32_t severity, const char* text, const char* source) override {
-        lines.push_back({severity, text, source});
-    }
-
-    std::vector<ConsoleLine> lines;
-};
+using test_support::ConsoleDouble;
+using test_support::CountedDouble;
 
 class FileDouble : public CountedDouble<file_object> {
 public:

@@ -148,25 +148,6 @@ TEST_F(LoadedComponent, LoadSettingsChangesNothing) {
     EXPECT_STREQ(text.text(), "b");
 }
 
-TEST_F(LoadedComponent, DiskWriterInstancesAreDistinctAndCounted) {
-    service_factory_base* factory = client_->get_factory_list()->get_next();
-    ASSERT_NE(factory, nullptr);
-    service_base* first = factory->create_instance();
-    service_base* second = factory->create_instance();
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(first->query_service(componentversion::class_guid), nullptr);
-    EXPECT_EQ(first->query_service(diskwriter::class_guid), first);
-    EXPECT_EQ(first->add_ref(), 3);
-    EXPECT_EQ(first->release(), 2);
-    EXPECT_EQ(first->release(), 1);
-    EXPECT_EQ(first->release(), 0);
-    EXPECT_EQ(second->add_ref(), 2);
-    EXPECT_EQ(second->release(), 1);
-    EXPECT_EQ(second->release(), 0);
-}
-
 TEST_F(LoadedComponent, RegistersItsModuleWithThePlatform) {
     EXPECT_NE(GetModuleHandleA("ostrel"), nullptr);
 }

@@ -177,17 +177,13 @@ TEST_F(ComponentEntry, VersionRecordAnswersItsTexts) {
     EXPECT_EQ(FactoryOf(componentversion::class_guid)->create_instance(), made);
 }
 
-TEST_F(ComponentEntry, ClientStoresThePathsAndTheReadyByte) {
+TEST_F(ComponentEntry, ClientStoresThePaths) {
     component_client* client = EnterComponent(&host, nullptr);
     client->set_paths("/usr/bin/vantrel", "/lib/ostrel.so");
     EXPECT_STREQ(HostPath(), "/usr/bin/vantrel");
     EXPECT_STREQ(ComponentFilePath(), "/lib/ostrel.so");
     client->set_paths(nullptr, nullptr);
     EXPECT_STREQ(ComponentFilePath(), "");
-    client->set_services_ready(1);
-    EXPECT_EQ(ServicesReady(), 1);
-    client->set_services_ready(0);
-    EXPECT_EQ(ServicesReady(), 0);
 }
 
 TEST_F(ComponentEntry, SettingsAtClientLevelAreNeitherWrittenNorRead) {
@@ -235,12 +231,12 @@ TEST_F(ComponentEntry, ConsoleLinesCarryTheComponentPathAndGiveTheConsoleBack) {
     SetPaths("host", "/components/ostrel.so");
     ConsolePrint(console::severity_error, "Encoding failed");
     ConsolePrint(console::severity_information, nullptr);
-    ASSERT_EQ(lines.lines.size(), 2u);
-    EXPECT_EQ(lines.lines[0].severity, 3);
-    EXPECT_EQ(lines.lines[0].text, "Encoding failed");
-    EXPECT_EQ(lines.lines[0].source, "/components/ostrel.so");
-    EXPECT_EQ(lines.lines[1].severity, 1);
-    EXPECT_EQ(lines.lines[1].text, "");
+    ASSERT_EQ(lines.Lines().size(), 2u);
+    EXPECT_EQ(lines.Lines()[0].severity, 3);
+    EXPECT_EQ(lines.Lines()[0].text, "Encoding failed");
+    EXPECT_EQ(lines.Lines()[0].source, "/components/ostrel.so");
+    EXPECT_EQ(lines.Lines()[1].severity, 1);
+    EXPECT_EQ(lines.Lines()[1].text, "");
     EXPECT_EQ(lines.references, 0);
 }
 
@@ -248,16 +244,16 @@ TEST_F(ComponentEntry, SupportLibraryLinesReachTheHostConsole) {
     EnterComponent(&host, nullptr);
     SetPaths("host", "/components/ostrel.so");
     sdk_host::console_print(sdk_host::severity_information, "one or more bad chunks");
-    ASSERT_EQ(lines.lines.size(), 1u);
-    EXPECT_EQ(lines.lines[0].text, "one or more bad chunks");
-    EXPECT_EQ(lines.lines[0].source, "/components/ostrel.so");
+    ASSERT_EQ(lines.Lines().size(), 1u);
+    EXPECT_EQ(lines.Lines()[0].text, "one or more bad chunks");
+    EXPECT_EQ(lines.Lines()[0].source, "/components/ostrel.so");
 }
 
 TEST_F(ComponentEntry, WithoutAHostNothingIsCalled) {
     ConsolePrint(console::severity_error, "lost");
     EXPECT_FALSE(HostFileExists("/a"));
     EXPECT_EQ(HostOpenFileForReading("/a"), nullptr);
-    EXPECT_TRUE(lines.lines.empty());
+    EXPECT_TRUE(lines.Lines().empty());
 }
 
 class HostFiles : public ComponentEntry {

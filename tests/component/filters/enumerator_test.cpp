@@ -6,21 +6,50 @@
 
 namespace {
 
-class PinEnumeratorTest : public ::testing::Test {
+// A filter with one output pin.
+class OnePinFilterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         filter = new TestFilter;
         filter->AddRef();
-        filter->AddPin(new TestOutputPin(filter, u"first"));
+        output = new TestOutputPin(filter, u"first");
+        filter->AddPin(output);
+    }
+    void TearDown() override { EXPECT_EQ(filter->Release(), 0u); }
+
+    TestFilter* filter = nullptr;
+    TestOutputPin* output = nullptr;
+};
+
+class PinEnumeratorTest : public OnePinFilterTest {
+protected:
+    void SetUp() override {
+        OnePinFilterTest::SetUp();
         ASSERT_EQ(filter->EnumPins(&pins), S_OK);
     }
     void TearDown() override {
         pins->Release();
-        EXPECT_EQ(filter->Release(), 0u);
+        OnePinFilterTest::TearDown();
     }
 
-    TestFilter* filter = nullptr;
     IEnumPins* pins = nullptr;
+};
+
+// The pin proposes one PCM type; an enumerator of its types.
+class MediaTypeEnumeratorTest : public OnePinFilterTest {
+protected:
+    void SetUp() override {
+        OnePinFilterTest::SetUp();
+        output->Propose(*NewPcmType(pcm, 2, 44100));
+        ASSERT_EQ(output->EnumMediaTypes(&types), S_OK);
+    }
+    void TearDown() override {
+        types->Release();
+        OnePinFilterTest::TearDown();
+    }
+
+    CMediaDescriptor pcm;
+    IEnumMediaTypes* types = nullptr;
 };
 
 } // namespace
@@ -103,16 +132,7 @@ TEST_F(PinEnumeratorTest, CloneCarriesPositionAndReturnedPins) {
     EXPECT_EQ(pins->QueryInterface(IID_IPin, &unknown), E_NOINTERFACE);
 }
 
-TEST(MediaTypeEnumeratorTest, GivesEachTypeOnceAsTaskMemoryRecords) {
-    auto* filter = new TestFilter;
-    filter->AddRef();
-    auto* pin = new TestOutputPin(filter, u"out");
-    filter->AddPin(pin);
-    CMediaDescriptor pcm;
-    pin->Propose(*NewPcmType(pcm, 2, 44100));
-
-    IEnumMediaTypes* types = nullptr;
-    ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+TEST_F(MediaTypeEnumeratorTest, GivesEachTypeOnceAsTaskMemoryRecords) {
     AM_MEDIA_TYPE* type = nullptr;
     ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
     EXPECT_TRUE(pcm.SameAs(*type));
@@ -134,28 +154,16 @@ TEST(MediaTypeEnumeratorTest, GivesEachTypeOnceAsTaskMemoryRecords) {
     ASSERT_EQ(types->Reset(), S_OK);
     EXPECT_EQ(types->Skip(2), S_FALSE);
     EXPECT_EQ(types->Next(1, &type, nullptr), S_FALSE); // the position stayed advanced
-
-    types->Release();
-    EXPECT_EQ(filter->Release(), 0u);
 }
 
-TEST(MediaTypeEnumeratorTest, AChangedTypeListIsOutOfSyncUntilReset) {
-    auto* filter = new TestFilter;
-    filter->AddRef();
-    auto* pin = new TestOutputPin(filter, u"out");
-    filter->AddPin(pin);
-    CMediaDescriptor pcm;
-    pin->Propose(*NewPcmType(pcm, 1, 8000));
-
-    IEnumMediaTypes* types = nullptr;
-    ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+TEST_F(MediaTypeEnumeratorTest, AChangedTypeListIsOutOfSyncUntilReset) {
     // The enumerator keeps the filter alive through the pin.
     EXPECT_EQ(filter->AddRef(), 3u);
     filter->Release();
 
     IEnumMediaTypes* copy = nullptr;
     ASSERT_EQ(types->Clone(&copy), S_OK);
-    pin->typeVersion = 2;
+    output->typeVersion = 2;
     AM_MEDIA_TYPE* type = nullptr;
     EXPECT_EQ(types->Next(1, &type, nullptr), VFW_E_ENUM_OUT_OF_SYNC);
     EXPECT_EQ(types->Skip(1), VFW_E_ENUM_OUT_OF_SYNC);
@@ -166,13 +174,10 @@ TEST(MediaTypeEnumeratorTest, AChangedTypeListIsOutOfSyncUntilReset) {
     ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
     DeleteMediaRecord(type);
     EXPECT_EQ(copy->Next(1, &type, nullptr), VFW_E_ENUM_OUT_OF_SYNC);
-
     copy->Release();
-    types->Release();
-    EXPECT_EQ(filter->Release(), 0u);
 }
 
-TEST(MediaTypeEnumeratorTest, EnumeratorHoldsTheFilterUntilReleased) {
+TEST(EnumeratorLifetimeTest, EnumeratorsHoldTheFilterUntilReleased) {
     const LONG before = CBaseObject::LiveObjectCount();
     auto* filter = new TestFilter;
     filter->AddRef();

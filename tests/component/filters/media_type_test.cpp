@@ -22,14 +22,24 @@ public:
 
 } // namespace
 
-TEST(MediaTypeTest, EmptyRecordHasFixedSizeSamplesOfOneByteAndNothingElse) {
-    CMediaDescriptor type;
-    EXPECT_EQ(type.majortype, GUID_NULL);
-    EXPECT_EQ(type.subtype, GUID_NULL);
-    EXPECT_EQ(type.formattype, GUID_NULL);
+namespace {
+
+// The type fields of a record of uncompressed samples of a fixed size.
+void ExpectFixedSizeType(const AM_MEDIA_TYPE& type, REFGUID major, REFGUID sub, REFGUID format,
+                         ULONG sampleSize) {
+    EXPECT_EQ(type.majortype, major);
+    EXPECT_EQ(type.subtype, sub);
+    EXPECT_EQ(type.formattype, format);
     EXPECT_EQ(type.bFixedSizeSamples, TRUE);
     EXPECT_EQ(type.bTemporalCompression, FALSE);
-    EXPECT_EQ(type.lSampleSize, 1u);
+    EXPECT_EQ(type.lSampleSize, sampleSize);
+}
+
+} // namespace
+
+TEST(MediaTypeTest, EmptyRecordHasFixedSizeSamplesOfOneByteAndNothingElse) {
+    CMediaDescriptor type;
+    ExpectFixedSizeType(type, GUID_NULL, GUID_NULL, GUID_NULL, 1);
     EXPECT_EQ(type.cbFormat, 0u);
     EXPECT_EQ(type.pbFormat, nullptr);
     EXPECT_EQ(type.pUnk, nullptr);
@@ -41,12 +51,7 @@ TEST(MediaTypeTest, PcmFormatBlockHasZeroExtraSizeWhateverTheCallerHeld) {
     format.cbSize = 0xBEEF; // garbage: PCM carries no extra bytes to copy
     CMediaDescriptor type;
     ASSERT_EQ(BuildAudioMediaType(&format, &type, true), S_OK);
-    EXPECT_EQ(type.majortype, MEDIATYPE_Audio);
-    EXPECT_EQ(type.subtype, MEDIASUBTYPE_PCM);
-    EXPECT_EQ(type.formattype, FORMAT_WaveFormatEx);
-    EXPECT_EQ(type.bFixedSizeSamples, TRUE);
-    EXPECT_EQ(type.bTemporalCompression, FALSE);
-    EXPECT_EQ(type.lSampleSize, 4u);
+    ExpectFixedSizeType(type, MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx, 4);
     ASSERT_EQ(type.cbFormat, 18u);
     WAVEFORMATEX copied;
     std::memcpy(&copied, type.pbFormat, sizeof copied);

@@ -1,45 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "bounded_wait.h"
 #include "test_stream.h"
 
 namespace {
 
-// Runs a call on another thread and waits a bounded time for it; a call that
-// does not return is a deadlock, reported by ending the test program.
-class Watched {
-public:
-    template <typename Call> explicit Watched(Call call) {
-        thread_ = std::thread([this, call] {
-            result_ = call();
-            done_ = true;
-        });
-    }
-    ~Watched() {
-        if (thread_.joinable()) {
-            Wait();
-        }
-    }
-    bool Done() const { return done_; }
-    HRESULT Wait() {
-        if (!WaitUntil([this] { return done_.load(); })) {
-            std::fprintf(stderr, "deadlock: the watched call never returned\n");
-            std::abort();
-        }
-        thread_.join();
-        return result_;
-    }
-
-private:
-    std::thread thread_;
-    std::atomic<bool> done_{false};
-    std::atomic<HRESULT> result_{E_FAIL};
-};
+using test_support::Watched;
 
 class SourceStreamTest : public ::testing::Test {
 protected:
@@ -70,6 +39,13 @@ protected:
     void Connect() { ASSERT_EQ(stream->Connect(&down, nullptr), S_OK); }
     HRESULT StopWatched() {
         return Watched([this] { return source->Stop(); }).Wait();
+    }
+    // Runs until the worker is inside a fill that waits for the gate.
+    void RunWithTheWorkerInsideAFill() {
+        stream->useGate = true;
+        Connect();
+        ASSERT_EQ(source->Run(0), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return stream->inside.load(); }));
     }
 
     LONG liveBefore = 0;
@@ -196,10 +172,7 @@ TEST_F(SourceStreamTest, StopWhileTheWorkerWaitsForABuffer) {
 }
 
 TEST_F(SourceStreamTest, StopWhileTheWorkerIsInsideASlowFill) {
-    stream->useGate = true;
-    Connect();
-    ASSERT_EQ(source->Run(0), S_OK);
-    ASSERT_TRUE(WaitUntil([&] { return stream->inside.load(); }));
+    RunWithTheWorkerInsideAFill();
     Watched stopping([this] { return source->Stop(); });
     // The stop has decommitted and now waits, holding the state lock, for
     // the worker to come out of the fill.
@@ -214,10 +187,7 @@ TEST_F(SourceStreamTest, StopWhileTheWorkerIsInsideASlowFill) {
 }
 
 TEST_F(SourceStreamTest, QueriesAnswerWhileAStopHoldsTheStateLock) {
-    stream->useGate = true;
-    Connect();
-    ASSERT_EQ(source->Run(0), S_OK);
-    ASSERT_TRUE(WaitUntil([&] { return stream->inside.load(); }));
+    RunWithTheWorkerInsideAFill();
     Watched stopping([this] { return source->Stop(); });
     ASSERT_TRUE(WaitUntil([&] { return down.allocator.decommits.load() == 1; }));
     ASSERT_FALSE(stopping.Done());

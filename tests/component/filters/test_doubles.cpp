@@ -6,6 +6,18 @@
 
 namespace {
 
+// A QueryInterface answer: `face` with a reference added when it answers the
+// identifier asked for, otherwise E_NOINTERFACE.
+template <class Face> HRESULT AnswerWith(Face* face, bool answers, void** object) {
+    if (!answers) {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    *object = face;
+    face->AddRef();
+    return S_OK;
+}
+
 // IEnumMediaTypes over a copy of a list of types; deletes itself.
 class TestTypeEnumerator final : public IEnumMediaTypes {
 public:
@@ -58,13 +70,8 @@ private:
 // ---- TestSample ----
 
 HRESULT TestSample::QueryInterface(REFIID iid, void** object) {
-    if (iid == IID_IUnknown || iid == IID_IMediaSample) {
-        *object = static_cast<IMediaSample*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return AnswerWith(static_cast<IMediaSample*>(this),
+                      iid == IID_IUnknown || iid == IID_IMediaSample, object);
 }
 
 ULONG TestSample::Release() {
@@ -126,13 +133,8 @@ TestAllocator::~TestAllocator() {
 }
 
 HRESULT TestAllocator::QueryInterface(REFIID iid, void** object) {
-    if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
-        *object = static_cast<IMemAllocator*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return AnswerWith(static_cast<IMemAllocator*>(this),
+                      iid == IID_IUnknown || iid == IID_IMemAllocator, object);
 }
 
 HRESULT TestAllocator::SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) {
@@ -221,18 +223,10 @@ TestInputPin::~TestInputPin() {
 }
 
 HRESULT TestInputPin::QueryInterface(REFIID iid, void** object) {
-    if (iid == IID_IUnknown || iid == IID_IPin) {
-        *object = static_cast<IPin*>(this);
-        AddRef();
-        return S_OK;
-    }
     if (iid == IID_IMemInputPin && offerMemoryInput) {
-        *object = static_cast<IMemInputPin*>(this);
-        AddRef();
-        return S_OK;
+        return AnswerWith(static_cast<IMemInputPin*>(this), true, object);
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return AnswerWith(static_cast<IPin*>(this), iid == IID_IUnknown || iid == IID_IPin, object);
 }
 
 HRESULT TestInputPin::ReceiveConnection(IPin* from, const AM_MEDIA_TYPE* type) {
@@ -373,13 +367,8 @@ std::vector<ReceivedSample> TestInputPin::Received() {
 // ---- TestEventSink, TestGraph, TestClock ----
 
 HRESULT TestEventSink::QueryInterface(REFIID iid, void** object) {
-    if (iid == IID_IUnknown || iid == IID_IMediaEventSink) {
-        *object = static_cast<IMediaEventSink*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return AnswerWith(static_cast<IMediaEventSink*>(this),
+                      iid == IID_IUnknown || iid == IID_IMediaEventSink, object);
 }
 
 HRESULT TestEventSink::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
@@ -394,18 +383,11 @@ std::vector<GraphEvent> TestEventSink::Events() {
 }
 
 HRESULT TestGraph::QueryInterface(REFIID iid, void** object) {
-    if (iid == IID_IUnknown || iid == IID_IFilterGraph) {
-        *object = static_cast<IFilterGraph*>(this);
-        AddRef();
-        return S_OK;
-    }
     if (iid == IID_IMediaEventSink && offerSink) {
-        *object = static_cast<IMediaEventSink*>(&sink);
-        sink.AddRef();
-        return S_OK;
+        return AnswerWith(static_cast<IMediaEventSink*>(&sink), true, object);
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return AnswerWith(static_cast<IFilterGraph*>(this),
+                      iid == IID_IUnknown || iid == IID_IFilterGraph, object);
 }
 
 HRESULT TestClock::GetTime(REFERENCE_TIME* time) {

@@ -6,25 +6,14 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <vector>
 
+#include "bounded_wait.h"
 #include "platform/dshow.h"
 
-// A bounded wait for a condition another thread makes true; false on timeout.
-template <typename Predicate> bool WaitUntil(Predicate predicate, int seconds = 30) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
+using test_support::WaitUntil;
 
 class TestAllocator;
 

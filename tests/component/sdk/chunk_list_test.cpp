@@ -1,3 +1,4 @@
+#include "console_capture.h"
 #include "failing_heap.h"
 #include "sdk/chunk_list.h"
 #include "sdk/host_hooks.h"
@@ -8,19 +9,6 @@
 #include <vector>
 
 namespace {
-
-struct console_lines {
-    static inline std::vector<std::pair<int, std::string>> lines;
-    static void print(std::int32_t severity, const char* text) {
-        lines.emplace_back(severity, text);
-    }
-    console_lines() {
-        lines.clear();
-        previous = sdk_host::set_console_printer(&print);
-    }
-    ~console_lines() { sdk_host::set_console_printer(previous); }
-    sdk_host::console_printer previous;
-};
 
 // A list whose pool holds chunks of the given capacities, in order.
 void pool_with(chunk_list_i& list, std::vector<std::uint32_t> capacities) {
@@ -113,7 +101,7 @@ TEST(ChunkListBadChunks, InvalidChunksGoWithOneConsoleLine) {
     sample_chunk* short_block = list.add_chunk();
     short_block->set_samples(nullptr, 2, 2, 44100);
     short_block->set_sample_count(3); // claims more than it holds
-    console_lines console;
+    console_capture console;
     EXPECT_EQ(list.remove_bad_chunks(), 3u);
     ASSERT_EQ(list.chunk_count(), 2u);
     EXPECT_EQ(list.chunk_at(0)->channel_count(), 2u);
@@ -122,11 +110,11 @@ TEST(ChunkListBadChunks, InvalidChunksGoWithOneConsoleLine) {
     EXPECT_TRUE(list.pooled_at(2)->is_empty());
     const std::vector<std::pair<int, std::string>> expected = {
         {3, "one or more bad chunks removed from dsp chunk list"}};
-    EXPECT_EQ(console_lines::lines, expected);
+    EXPECT_EQ(console_capture::lines, expected);
 
-    console_lines::lines.clear();
+    console_capture::lines.clear();
     EXPECT_EQ(list.remove_bad_chunks(), 0u);
-    EXPECT_TRUE(console_lines::lines.empty());
+    EXPECT_TRUE(console_capture::lines.empty());
 }
 
 TEST(ChunkListOutOfMemory, FailedInsertChangesNothing) {

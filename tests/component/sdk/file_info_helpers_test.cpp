@@ -1,3 +1,4 @@
+#include "console_capture.h"
 #include "sdk/file_info_i.h"
 #include "sdk/host_hooks.h"
 
@@ -125,19 +126,6 @@ TEST(FileInfoHelpers, ResetInfoKeepsTheLocation) {
     EXPECT_DOUBLE_EQ(info.length_seconds(), 0.0);
     EXPECT_STREQ(info.location().path(), "/a.wav");
 }
-
-struct console_capture {
-    static inline std::vector<std::pair<int, std::string>> lines;
-    static void print(std::int32_t severity, const char* text) {
-        lines.emplace_back(severity, text);
-    }
-    console_capture() {
-        lines.clear();
-        previous = sdk_host::set_console_printer(&print);
-    }
-    ~console_capture() { sdk_host::set_console_printer(previous); }
-    sdk_host::console_printer previous;
-};
 
 TEST(FileInfoHelpers, DumpListsEverySection) {
     file_info_i info;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -15,42 +16,37 @@ TEST(MemBlock, NewBlockIsAllZero) {
     EXPECT_EQ(block.mode, mem_block::mode_exact);
 }
 
-TEST(MemBlock, ExactModeAllocatesWhatIsAsked) {
-    mem_block block;
-    ASSERT_NE(block.resize(10), nullptr);
-    EXPECT_EQ(block.capacity, 10u);
-    EXPECT_EQ(block.size, 10u);
-    block.resize(3);
-    EXPECT_EQ(block.capacity, 3u);
-    EXPECT_EQ(block.resize(0), nullptr);
-    EXPECT_EQ(block.capacity, 0u);
-    EXPECT_EQ(block.size, 0u);
-}
+struct ResizeStep {
+    std::uint32_t size;
+    std::uint32_t capacity; // afterwards
+    bool holdsMemory;       // afterwards
+};
 
-TEST(MemBlock, Pow2ModeDoublesAndHalves) {
-    mem_block block(mem_block::mode_pow2);
-    block.resize(5);
-    EXPECT_EQ(block.capacity, 8u);
-    block.resize(33);
-    EXPECT_EQ(block.capacity, 64u);
-    block.resize(9);
-    EXPECT_EQ(block.capacity, 16u);
-    block.resize(0);
-    EXPECT_EQ(block.data, nullptr);
-    EXPECT_EQ(block.capacity, 0u);
-}
+struct GrowthCase {
+    mem_block::mode_t mode;
+    std::vector<ResizeStep> steps;
+};
 
-TEST(MemBlock, Pow2NoShrinkKeepsItsCapacity) {
-    mem_block block(mem_block::mode_pow2_no_shrink);
-    block.resize(100);
-    EXPECT_EQ(block.capacity, 128u);
-    block.resize(3);
-    EXPECT_EQ(block.capacity, 128u);
-    EXPECT_EQ(block.size, 3u);
-    block.resize(0);
-    EXPECT_NE(block.data, nullptr);
-    EXPECT_EQ(block.capacity, 128u);
-    EXPECT_EQ(block.size, 0u);
+// Exact blocks hold what is asked; power-of-two blocks round up, and give
+// memory back unless told never to shrink.
+const GrowthCase kGrowthCases[] = {
+    {mem_block::mode_exact, {{10, 10, true}, {3, 3, true}, {0, 0, false}}},
+    {mem_block::mode_pow2, {{5, 8, true}, {33, 64, true}, {9, 16, true}, {0, 0, false}}},
+    {mem_block::mode_pow2_no_shrink, {{100, 128, true}, {3, 128, true}, {0, 128, true}}},
+};
+
+TEST(MemBlock, EachModeSizesItsCapacity) {
+    for (const GrowthCase& growth : kGrowthCases) {
+        mem_block block(growth.mode);
+        for (const ResizeStep& step : growth.steps) {
+            SCOPED_TRACE(::testing::Message() << "mode " << growth.mode << ", size " << step.size);
+            void* data = block.resize(step.size);
+            EXPECT_EQ(data, block.data);
+            EXPECT_EQ(block.size, step.size);
+            EXPECT_EQ(block.capacity, step.capacity);
+            EXPECT_EQ(block.data != nullptr, step.holdsMemory);
+        }
+    }
 }
 
 TEST(MemBlock, ReserveActsOnlyWithoutShrinking) {

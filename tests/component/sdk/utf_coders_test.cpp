@@ -13,23 +13,29 @@ std::uint32_t decode(const char* bytes, std::uint32_t* cp, std::uint32_t max = 6
     return utf8_decode_char(bytes, cp, max);
 }
 
+struct Sequence {
+    const char* bytes;
+    std::uint32_t length;
+    std::uint32_t codePoint;
+};
+
+const Sequence kValidSequences[] = {
+    {"A", 1, 0x41},
+    {"\xC3\xA9", 2, 0xE9},
+    {"\xE2\x82\xAC", 3, 0x20AC},
+    {"\xF0\x9F\x98\x80", 4, 0x1F600},
+    {"\xF8\x88\x80\x80\x80", 5, 0x200000},
+    {"\xFD\xBF\xBF\xBF\xBF\xBF", 6, 0x7FFFFFFF},
+    {"\xED\xA0\x80", 3, 0xD800}, // surrogate code points are accepted
+    {"\xE0\xA0\x80", 3, 0x800},  // the shortest form of U+0800
+};
+
 TEST(Utf8Decode, ValidSequencesOfEveryLength) {
-    std::uint32_t cp = 99;
-    EXPECT_EQ(decode("A", &cp), 1u);
-    EXPECT_EQ(cp, 0x41u);
-    EXPECT_EQ(decode("\xC3\xA9", &cp), 2u);
-    EXPECT_EQ(cp, 0xE9u);
-    EXPECT_EQ(decode("\xE2\x82\xAC", &cp), 3u);
-    EXPECT_EQ(cp, 0x20ACu);
-    EXPECT_EQ(decode("\xF0\x9F\x98\x80", &cp), 4u);
-    EXPECT_EQ(cp, 0x1F600u);
-    EXPECT_EQ(decode("\xF8\x88\x80\x80\x80", &cp), 5u);
-    EXPECT_EQ(cp, 0x200000u);
-    EXPECT_EQ(decode("\xFD\xBF\xBF\xBF\xBF\xBF", &cp), 6u);
-    EXPECT_EQ(cp, 0x7FFFFFFFu);
-    // Surrogate code points are accepted.
-    EXPECT_EQ(decode("\xED\xA0\x80", &cp), 3u);
-    EXPECT_EQ(cp, 0xD800u);
+    for (const Sequence& sequence : kValidSequences) {
+        std::uint32_t cp = 99;
+        EXPECT_EQ(decode(sequence.bytes, &cp), sequence.length) << sequence.codePoint;
+        EXPECT_EQ(cp, sequence.codePoint);
+    }
 }
 
 TEST(Utf8Decode, InvalidSequencesAnswerZeroAndClearTheCodePoint) {
@@ -57,8 +63,6 @@ TEST(Utf8Decode, OverlongFormsAreRejected) {
     EXPECT_EQ(decode("\xE0\x9F\xBF", &cp), 0u);         // U+07FF in three bytes
     EXPECT_EQ(decode("\xF0\x8F\xBF\xBF", &cp), 0u);     // U+FFFF in four bytes
     EXPECT_EQ(decode("\xF8\x87\xBF\xBF\xBF", &cp), 0u); // below 0x200000 in five
-    EXPECT_EQ(decode("\xE0\xA0\x80", &cp), 3u);         // U+0800, the shortest form
-    EXPECT_EQ(cp, 0x800u);
 }
 
 TEST(Utf8Encode, LengthsAndBytes) {

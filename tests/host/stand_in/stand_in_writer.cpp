@@ -4,9 +4,11 @@
 // told through VANTREL_STAND_IN_FAIL to fail in each way a real encoder can:
 //   process     process_chunk prints an error and answers false
 //   late        the same from the second chunk on
-//   error-line  an error line at close, the file still written
+//   error-line  an error line at close, the finished file thrown away
 //   no-file     nothing written
-//   half-file   part of the file written, then an error line
+//   half-file   part of the file written, then an error line and thrown away
+// Like the platform's file writer, it writes beside the path and moves the file
+// onto it only when it finished without an error.
 //   throw       process_chunk throws
 #include <cstdio>
 #include <cstdlib>
@@ -117,7 +119,8 @@ public:
         std::string mode = failure_mode();
         if (mode == "no-file")
             return;
-        std::FILE* file = std::fopen(path_.c_str(), "wb");
+        const std::string part = path_ + ".stand-in-part";
+        std::FILE* file = std::fopen(part.c_str(), "wb");
         if (!file) {
             print(console::severity_error, "Encoding failed");
             return;
@@ -137,11 +140,16 @@ public:
         std::size_t size = mode == "half-file" ? pcm_.size() / 2 : pcm_.size();
         std::fwrite(pcm_.data(), 1, size, file);
         std::fclose(file);
-        if (mode == "error-line" || mode == "half-file")
+        if (mode == "error-line" || mode == "half-file") {
+            std::remove(part.c_str());
             print(console::severity_error, "Stand-in could not finish the file.");
-        else
+        } else if (std::rename(part.c_str(), path_.c_str()) != 0) {
+            std::remove(part.c_str());
+            print(console::severity_error, "Encoding failed");
+        } else {
             print(console::severity_information,
                   "Stand-in wrote " + std::to_string(frames_) + " frames");
+        }
     }
     GUID get_guid() override { return writer_guid; }
     bool set_config(const void* data, std::uint32_t size) override {

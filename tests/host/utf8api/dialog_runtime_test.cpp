@@ -1,8 +1,8 @@
 // The dialog runtime driven by the scripted face: messages reach the dialog
 // procedure as a real dialog would send them, and the dialog ends with the
 // value the procedure gives EndDialog.
+#include "services/host_string.h"
 #include "test_dialog.h"
-#include "test_string.h"
 #include "utf8api/dialog_session.h"
 #include "utf8api/scripted_face.h"
 
@@ -224,7 +224,7 @@ TEST_F(DialogRuntime, ACancelledFileRequestChangesNothing) {
         EXPECT_EQ(session.text_of(kCustomText), "");
     });
     EXPECT_EQ(face->file_requests().size(), 1u);
-    test_string out("stale");
+    vantrel::host_string out("stale");
     EXPECT_EQ(uGetOpenFileName(nullptr, "", 0, "", "", "", &out, FALSE), 0);
     EXPECT_EQ(out.str(), "stale");
     EXPECT_EQ(uGetOpenFileName(nullptr, "", 0, "", "", "", nullptr, FALSE), 0);

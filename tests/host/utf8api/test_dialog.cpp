@@ -1,6 +1,6 @@
 #include "test_dialog.h"
 
-#include "test_string.h"
+#include "services/host_string.h"
 #include "vantrel/utf8api.h"
 
 #include <fstream>
@@ -11,27 +11,16 @@ namespace test_dialog {
 
 namespace {
 
-// Usual Win32 style values.
-constexpr DWORD kStaticCentre = 0x1;
-constexpr DWORD kDefaultButton = 0x1;
-constexpr DWORD kGroupBox = 0x7;
-constexpr DWORD kMultiLine = 0x4;
-constexpr DWORD kTabStop = 0x00010000;
-constexpr DWORD kBorder = 0x00800000;
-constexpr DWORD kVerticalScroll = 0x00200000;
-constexpr DWORD kNoTicks = 0x10;
-constexpr WORD kNoId = 0xFFFF;
-
 const DialogControlTemplate kControls[] = {
-    {"STATIC", "Quality:", kNoId, 0, 8, 8, 28, 8},
-    {"msctls_trackbar32", "", kSlider, kNoTicks | kTabStop, 8, 20, 212, 15},
-    {"STATIC", "", kNameLabel, kStaticCentre, 12, 36, 204, 8},
-    {"STATIC", "", kDescriptionLabel, kStaticCentre, 12, 48, 204, 8},
-    {"BUTTON", "OK", IDOK, kDefaultButton | kTabStop, 112, 156, 50, 14},
-    {"BUTTON", "Cancel", IDCANCEL, kTabStop, 168, 156, 50, 14},
-    {"BUTTON", "Custom", kNoId, kGroupBox, 8, 60, 208, 88},
-    {"EDIT", "", kCustomText, kMultiLine | kVerticalScroll | kBorder | kTabStop, 12, 73, 200, 52},
-    {"BUTTON", "Load", kLoad, kTabStop, 160, 129, 50, 14},
+    {"STATIC", "Quality:", IDC_STATIC, 0, 8, 8, 28, 8},
+    {"msctls_trackbar32", "", kSlider, TBS_NOTICKS | WS_TABSTOP, 8, 20, 212, 15},
+    {"STATIC", "", kNameLabel, SS_CENTER, 12, 36, 204, 8},
+    {"STATIC", "", kDescriptionLabel, SS_CENTER, 12, 48, 204, 8},
+    {"BUTTON", "OK", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 112, 156, 50, 14},
+    {"BUTTON", "Cancel", IDCANCEL, WS_TABSTOP, 168, 156, 50, 14},
+    {"BUTTON", "Custom", IDC_STATIC, BS_GROUPBOX, 8, 60, 208, 88},
+    {"EDIT", "", kCustomText, ES_MULTILINE | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 12, 73, 200, 52},
+    {"BUTTON", "Load", kLoad, WS_TABSTOP, 160, 129, 50, 14},
 };
 
 const DialogTemplate kDialogs[] = {
@@ -61,13 +50,13 @@ void refresh_labels(HWND window, const settings& state) {
 }
 
 std::string dialog_text(HWND window, WORD id) {
-    test_string text;
+    vantrel::host_string text;
     uGetDlgItemText(window, id, &text);
     return text.str();
 }
 
 void load_custom(HWND window, settings& state) {
-    test_string path;
+    vantrel::host_string path;
     if (uGetOpenFileName(window, kLoadFilter, 2, "prx", kLoadTitle, "", &path, FALSE) != 1)
         return;
     std::ifstream file(path.str(), std::ios::binary);

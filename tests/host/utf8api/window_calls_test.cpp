@@ -1,8 +1,8 @@
 // The calls a dialog procedure makes on its dialog (trackbar messages, control
 // texts, the user value), how they treat handles that are not live dialogs,
 // and the text calls uPrintfV and stricmp_utf8.
+#include "services/host_string.h"
 #include "test_dialog.h"
-#include "test_string.h"
 #include "utf8api/dialog_session.h"
 #include "utf8api/scripted_face.h"
 
@@ -61,14 +61,14 @@ TEST(TrackbarMessages, RangeAndPositionFollowTheCommonControl) {
 
 TEST(DialogItems, TextsAndTheUserValue) {
     inside_dialog([](HWND dialog) {
-        test_string text;
+        vantrel::host_string text;
         EXPECT_TRUE(uSetDlgItemText(dialog, kNameLabel, "grüße"));
         EXPECT_TRUE(uGetDlgItemText(dialog, kNameLabel, &text));
         EXPECT_EQ(text.str(), "grüße");
         EXPECT_TRUE(uSetDlgItemText(dialog, kNameLabel, nullptr));
         EXPECT_TRUE(uGetDlgItemText(dialog, kNameLabel, &text));
         EXPECT_EQ(text.str(), "");
-        test_string missing("old");
+        vantrel::host_string missing("old");
         EXPECT_FALSE(uGetDlgItemText(dialog, 4242, &missing));
         EXPECT_EQ(missing.str(), "");
         EXPECT_FALSE(uSetDlgItemText(dialog, 4242, "x"));
@@ -98,7 +98,7 @@ TEST(BadHandles, AreAnsweredWithZeroAndNeverFollowed) {
     });
     for (HWND bad : {HWND(nullptr), reinterpret_cast<HWND>(&not_a_dialog), stale, control,
                      reinterpret_cast<HWND>(std::uintptr_t{0x10})}) {
-        test_string text("kept?");
+        vantrel::host_string text("kept?");
         EXPECT_FALSE(uGetDlgItemText(bad, kNameLabel, &text));
         EXPECT_EQ(text.str(), "");
         EXPECT_FALSE(uSetDlgItemText(bad, kNameLabel, "x"));
@@ -111,7 +111,7 @@ TEST(BadHandles, AreAnsweredWithZeroAndNeverFollowed) {
 }
 
 std::string format(const char* pattern, ...) {
-    test_string out("previous content");
+    vantrel::host_string out("previous content");
     va_list arguments;
     va_start(arguments, pattern);
     uPrintfV(&out, pattern, arguments);
@@ -127,37 +127,50 @@ TEST(PrintfV, FormatsIntoTheStringReplacingItsContent) {
     EXPECT_EQ(format("<%s>", long_text.c_str()), "<" + long_text + ">");
     EXPECT_EQ(format("%s", "grüße"), "grüße");
 
-    test_string cleared("same"); // a null format clears it
+    vantrel::host_string cleared("same"); // a null format clears it
     va_list none{};
     uPrintfV(nullptr, "%d", none);
     uPrintfV(&cleared, nullptr, none);
     EXPECT_EQ(cleared.str(), "");
 }
 
-TEST(StricmpUtf8, IgnoresCaseOfAsciiAndCommonAlphabets) {
-    EXPECT_EQ(stricmp_utf8("ARTIST", "artist"), 0);
-    EXPECT_EQ(stricmp_utf8("TrackNumber", "TRACKNUMBER"), 0);
-    EXPECT_EQ(stricmp_utf8("ÉTÉ", "été"), 0);
-    EXPECT_EQ(stricmp_utf8("ПЕСНЯ", "песня"), 0);
-    EXPECT_EQ(stricmp_utf8("ΑΛΦΑ", "αλφα"), 0);
-    EXPECT_EQ(stricmp_utf8("ŁÓDŹ", "łódź"), 0);
-    EXPECT_EQ(stricmp_utf8("Ÿ", "ÿ"), 0);
-    // Letters that only look alike stay different.
-    EXPECT_NE(stricmp_utf8("×", "÷"), 0);
-    EXPECT_NE(stricmp_utf8("ß", "ss"), 0);
-}
+struct Comparison {
+    const char* a;
+    const char* b;
+    int sign; // of stricmp_utf8(a, b)
+};
 
-TEST(StricmpUtf8, OrdersLikeStrcmpOnFoldedText) {
-    EXPECT_LT(stricmp_utf8("album", "ARTIST"), 0);
-    EXPECT_GT(stricmp_utf8("Title", "artist"), 0);
-    EXPECT_LT(stricmp_utf8("art", "ARTIST"), 0);
-    EXPECT_GT(stricmp_utf8("ARTISTS", "artist"), 0);
-    EXPECT_LT(stricmp_utf8("", "a"), 0);
-    EXPECT_EQ(stricmp_utf8("", ""), 0);
-    EXPECT_LT(stricmp_utf8("z", "é"), 0);
-    EXPECT_LT(stricmp_utf8(nullptr, "a"), 0);
-    EXPECT_GT(stricmp_utf8("a", nullptr), 0);
-    EXPECT_EQ(stricmp_utf8(nullptr, nullptr), 0);
+const Comparison kComparisons[] = {
+    // Case of ASCII and of common alphabets is ignored.
+    {"ARTIST", "artist", 0},
+    {"TrackNumber", "TRACKNUMBER", 0},
+    {"ÉTÉ", "été", 0},
+    {"ПЕСНЯ", "песня", 0},
+    {"ΑΛΦΑ", "αλφα", 0},
+    {"ŁÓDŹ", "łódź", 0},
+    {"Ÿ", "ÿ", 0},
+    // Letters that only look alike stay different.
+    {"×", "÷", -1},
+    {"ß", "ss", 1},
+    // Otherwise the folded texts order as strcmp orders them.
+    {"album", "ARTIST", -1},
+    {"Title", "artist", 1},
+    {"art", "ARTIST", -1},
+    {"ARTISTS", "artist", 1},
+    {"", "a", -1},
+    {"", "", 0},
+    {"z", "é", -1},
+    {nullptr, "a", -1},
+    {"a", nullptr, 1},
+    {nullptr, nullptr, 0},
+};
+
+TEST(StricmpUtf8, FoldsCaseThenOrdersLikeStrcmp) {
+    for (const Comparison& c : kComparisons) {
+        const int result = stricmp_utf8(c.a, c.b);
+        EXPECT_EQ((result > 0) - (result < 0), c.sign)
+            << (c.a ? c.a : "null") << " vs " << (c.b ? c.b : "null");
+    }
 }
 
 TEST(StricmpUtf8, MalformedBytesCompareAsThemselves) {

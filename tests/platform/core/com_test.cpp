@@ -252,25 +252,42 @@ IMoniker* Item(const char16_t* item) {
     return moniker;
 }
 
-TEST(RunningObjectTable, IsOneProcessWideTable) {
-    IRunningObjectTable* first = Table();
-    IRunningObjectTable* second = Table();
-    EXPECT_EQ(first, second);
-    first->Release();
-    second->Release();
-}
+// The process's table, an object that counts its references and a name of
+// the test's own.
+class RunningObjectTable : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        nameText = std::u16string(test.begin(), test.end());
+        name = Item(nameText.c_str());
+    }
+    void TearDown() override {
+        if (name != nullptr)
+            name->Release();
+        table->Release();
+    }
 
-TEST(RunningObjectTable, KeepAliveRegistrationHoldsAReferenceUntilRevoked) {
     IRunningObjectTable* table = Table();
     Counted object;
-    IMoniker* name = Item(u"KeptAlive");
+    std::u16string nameText;
+    IMoniker* name = nullptr;
+};
+
+TEST_F(RunningObjectTable, IsOneProcessWideTable) {
+    IRunningObjectTable* again = Table();
+    EXPECT_EQ(again, table);
+    again->Release();
+}
+
+TEST_F(RunningObjectTable, KeepAliveRegistrationHoldsAReferenceUntilRevoked) {
     DWORD token = 0;
     ASSERT_EQ(table->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, &object, name, &token), S_OK);
     EXPECT_NE(token, 0u);
     EXPECT_EQ(object.references, 2u);
     name->Release(); // the table keeps its own reference to the moniker
+    name = nullptr;
 
-    IMoniker* lookup = Item(u"KeptAlive");
+    IMoniker* lookup = Item(nameText.c_str());
     EXPECT_EQ(table->IsRunning(lookup), S_OK);
     IUnknown* found = nullptr;
     ASSERT_EQ(table->GetObject(lookup, &found), S_OK);
@@ -285,13 +302,9 @@ TEST(RunningObjectTable, KeepAliveRegistrationHoldsAReferenceUntilRevoked) {
     EXPECT_EQ(found, nullptr);
     EXPECT_EQ(table->Revoke(token), E_INVALIDARG);
     lookup->Release();
-    table->Release();
 }
 
-TEST(RunningObjectTable, PlainRegistrationKeepsNoReference) {
-    IRunningObjectTable* table = Table();
-    Counted object;
-    IMoniker* name = Item(u"Weak");
+TEST_F(RunningObjectTable, PlainRegistrationKeepsNoReference) {
     DWORD first = 0, second = 0;
     ASSERT_EQ(table->Register(0, &object, name, &first), S_OK);
     EXPECT_EQ(object.references, 1u);
@@ -303,14 +316,9 @@ TEST(RunningObjectTable, PlainRegistrationKeepsNoReference) {
     EXPECT_EQ(table->Revoke(second), S_OK);
     EXPECT_EQ(table->IsRunning(name), S_FALSE);
     EXPECT_EQ(object.references, 1u);
-    name->Release();
-    table->Release();
 }
 
-TEST(RunningObjectTable, RefusesMissingArguments) {
-    IRunningObjectTable* table = Table();
-    Counted object;
-    IMoniker* name = Item(u"Args");
+TEST_F(RunningObjectTable, RefusesMissingArguments) {
     DWORD token = 7;
     EXPECT_EQ(table->Register(0, nullptr, name, &token), E_INVALIDARG);
     EXPECT_EQ(table->Register(0, &object, nullptr, &token), E_INVALIDARG);
@@ -318,8 +326,6 @@ TEST(RunningObjectTable, RefusesMissingArguments) {
     EXPECT_EQ(table->Revoke(0), E_INVALIDARG);
     EXPECT_EQ(table->GetObject(name, nullptr), E_POINTER);
     EXPECT_EQ(GetRunningObjectTable(0, nullptr), E_POINTER);
-    name->Release();
-    table->Release();
 }
 
 DWORD RegisterAndRevokeMany(void* parameter) {
@@ -344,8 +350,7 @@ DWORD RegisterAndRevokeMany(void* parameter) {
     return failures;
 }
 
-TEST(RunningObjectTable, IsSafeToUseFromSeveralThreads) {
-    Counted object;
+TEST_F(RunningObjectTable, IsSafeToUseFromSeveralThreads) {
     HANDLE threads[3];
     for (HANDLE& thread : threads)
         thread = CreateThread(nullptr, 0, &RegisterAndRevokeMany, &object, 0, nullptr);

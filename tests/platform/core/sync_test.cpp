@@ -96,16 +96,29 @@ DWORD WaitOnEvent(void* parameter) {
     return 0;
 }
 
+// Makes the event and answers `count` threads waiting on it, once all started.
+std::vector<HANDLE> StartWaiters(Waiters& waiters, BOOL manualReset, int count) {
+    waiters.event = CreateEventA(nullptr, manualReset, FALSE, nullptr);
+    waiters.started = CreateSemaphoreA(nullptr, 0, count, nullptr);
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < count; ++i)
+        threads.push_back(StartThread(&WaitOnEvent, &waiters));
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(WaitForSingleObject(waiters.started, kBoundedWait), WAIT_OBJECT_0);
+    return threads;
+}
+
+void JoinAndClose(Waiters& waiters, const std::vector<HANDLE>& threads) {
+    for (HANDLE thread : threads)
+        Join(thread);
+    CloseHandle(waiters.event);
+    CloseHandle(waiters.started);
+}
+
 TEST(Event, AutomaticResetWakesExactlyOneWaiterPerSet) {
     constexpr int kThreads = 4;
     Waiters waiters;
-    waiters.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    waiters.started = CreateSemaphoreA(nullptr, 0, kThreads, nullptr);
-    std::vector<HANDLE> threads;
-    for (int i = 0; i < kThreads; ++i)
-        threads.push_back(StartThread(&WaitOnEvent, &waiters));
-    for (int i = 0; i < kThreads; ++i)
-        ASSERT_EQ(WaitForSingleObject(waiters.started, kBoundedWait), WAIT_OBJECT_0);
+    const std::vector<HANDLE> threads = StartWaiters(waiters, FALSE, kThreads);
 
     for (int set = 1; set <= kThreads; ++set) {
         ASSERT_TRUE(SetEvent(waiters.event));
@@ -115,29 +128,17 @@ TEST(Event, AutomaticResetWakesExactlyOneWaiterPerSet) {
         Sleep(5); // room for a wrongly woken second waiter to show up
         EXPECT_EQ(waiters.woken.load(), set);
     }
-    for (HANDLE thread : threads)
-        Join(thread);
+    JoinAndClose(waiters, threads);
     EXPECT_EQ(waiters.woken.load(), kThreads);
-    CloseHandle(waiters.event);
-    CloseHandle(waiters.started);
 }
 
 TEST(Event, ManualResetWakesEveryWaiter) {
     constexpr int kThreads = 4;
     Waiters waiters;
-    waiters.event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    waiters.started = CreateSemaphoreA(nullptr, 0, kThreads, nullptr);
-    std::vector<HANDLE> threads;
-    for (int i = 0; i < kThreads; ++i)
-        threads.push_back(StartThread(&WaitOnEvent, &waiters));
-    for (int i = 0; i < kThreads; ++i)
-        ASSERT_EQ(WaitForSingleObject(waiters.started, kBoundedWait), WAIT_OBJECT_0);
-    ASSERT_TRUE(SetEvent(waiters.event));
-    for (HANDLE thread : threads)
-        Join(thread);
+    const std::vector<HANDLE> threads = StartWaiters(waiters, TRUE, kThreads);
+    EXPECT_TRUE(SetEvent(waiters.event));
+    JoinAndClose(waiters, threads);
     EXPECT_EQ(waiters.woken.load(), kThreads);
-    CloseHandle(waiters.event);
-    CloseHandle(waiters.started);
 }
 
 struct ShortWait {

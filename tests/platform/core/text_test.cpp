@@ -1,5 +1,6 @@
 // Code pages, modules and their resources, window calls, error texts and the tick count.
 #include "platform/dshow.h"
+#include "platform/unicode.h"
 #include "platform/win32_api.h"
 #include "tick_count.h"
 
@@ -285,6 +286,32 @@ TEST(AMGetErrorTextA, CutsTerminatesAndKnowsNothingElse) {
     EXPECT_EQ(AMGetErrorTextA(VFW_E_NOT_CONNECTED, nullptr, 8), 0u);
     EXPECT_EQ(AMGetErrorTextA(E_FAIL, buffer, 8), 0u);
     EXPECT_EQ(AMGetErrorTextA(MakeResult(0xC00D0BC6), buffer, 8), 0u);
+}
+
+// ---- The shared Unicode coder ------------------------------------------------------
+
+TEST(Unicode, ReplacesOrRefusesMalformedTextAndDecodesLatin1) {
+    EXPECT_EQ(unicode::Latin1ToUtf8("Caf\xE9 \xFF"), "Caf\xC3\xA9 \xC3\xBF");
+    EXPECT_EQ(unicode::ValidUtf8("Caf\xE9 del Mar"), "Caf\xEF\xBF\xBD del Mar")
+        << "a bad byte becomes U+FFFD and the text goes on";
+    EXPECT_EQ(unicode::ValidUtf8("\xF0\x9F\x8E"), "\xEF\xBF\xBD") << "a cut sequence is one piece";
+
+    const std::u16string lone{u'a', 0xD800, u'b'};
+    EXPECT_FALSE(unicode::Utf16ToUtf8(lone));
+    EXPECT_EQ(unicode::Utf16ToUtf8(lone, false), "a\xEF\xBF\xBD"
+                                                 "b");
+    EXPECT_EQ(unicode::Utf16ToUtf8(u"\U0001F3B5\u00E9"), "\xF0\x9F\x8E\xB5\xC3\xA9");
+    EXPECT_FALSE(unicode::Utf8ToUtf16("\xED\xA0\x80")) << "an encoded surrogate is malformed";
+    EXPECT_EQ(unicode::Utf8ToUtf16("\xC0\x80", false), u"\uFFFD\uFFFD");
+
+    EXPECT_EQ(unicode::Utf16ToPathBytes(u"caf\u00E9\xDCE9/x"), "caf\xC3\xA9\xE9/x")
+        << "an escaped byte comes back as itself";
+    EXPECT_FALSE(unicode::Utf16ToPathBytes(u"a\xDC10")) << "only bytes 0x80..0xFF are escaped";
+    EXPECT_FALSE(unicode::Utf16ToPathBytes(u"a\xD800"));
+
+    std::string out;
+    unicode::AppendUtf8(out, 0x110000);
+    EXPECT_EQ(out, "\xEF\xBF\xBD");
 }
 
 // ---- Tick count -----------------------------------------------------------------

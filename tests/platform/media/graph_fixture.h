@@ -48,6 +48,22 @@ protected:
         ASSERT_EQ(S_OK, graph_->Connect(source_->Output(), renderer_->Input()));
     }
 
+    // Runs the graph and waits, bounded, for its stream to end; answers the
+    // event that ended it.
+    LONG RunToEnd() {
+        EXPECT_EQ(S_OK, control_->Run());
+        LONG code = 0;
+        EXPECT_EQ(S_OK, events_->WaitForCompletion(kGenerous, &code));
+        return code;
+    }
+    OAFilterState GraphState() {
+        OAFilterState state = -1;
+        EXPECT_EQ(S_OK, control_->GetState(0, &state));
+        return state;
+    }
+
+    static constexpr LONG kGenerous = 10000; // bounds waits that should end much sooner
+
     IGraphBuilder* graph_ = nullptr;
     IMediaControl* control_ = nullptr;
     IMediaEventEx* events_ = nullptr;

@@ -9,8 +9,6 @@
 namespace media_test {
 namespace {
 
-constexpr LONG kGenerous = 10000; // bounds waits that should end much sooner
-
 TEST_F(GraphTest, RunDeliversEverySampleInOrderAndCompletes) {
     SourcePlan plan;
     plan.samples = 40;
@@ -18,10 +16,7 @@ TEST_F(GraphTest, RunDeliversEverySampleInOrderAndCompletes) {
     plan.buffers = 3;
     BuildChain(plan);
 
-    ASSERT_EQ(S_OK, control_->Run());
-    LONG code = 0;
-    ASSERT_EQ(S_OK, events_->WaitForCompletion(kGenerous, &code));
-    EXPECT_EQ(EC_COMPLETE, code);
+    EXPECT_EQ(EC_COMPLETE, RunToEnd());
 
     const std::vector<BYTE> bytes = renderer_->Bytes();
     ASSERT_EQ(4000u, bytes.size());
@@ -32,12 +27,9 @@ TEST_F(GraphTest, RunDeliversEverySampleInOrderAndCompletes) {
         EXPECT_EQ(static_cast<REFERENCE_TIME>(i) * 1000, times[i]);
     EXPECT_EQ(1, renderer_->EndOfStreams());
 
-    OAFilterState state = -1;
-    EXPECT_EQ(S_OK, control_->GetState(0, &state));
-    EXPECT_EQ(State_Running, state);
+    EXPECT_EQ(State_Running, GraphState());
     EXPECT_EQ(S_OK, control_->StopWhenReady());
-    EXPECT_EQ(S_OK, control_->GetState(0, &state));
-    EXPECT_EQ(State_Stopped, state);
+    EXPECT_EQ(State_Stopped, GraphState());
     EXPECT_EQ(1, renderer_->Stops());
 }
 
@@ -47,11 +39,10 @@ TEST_F(GraphTest, CompletionIsQueuedOnceAndSignalsTheEventHandle) {
     ASSERT_EQ(S_OK, events_->GetEventHandle(&handle));
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(reinterpret_cast<HANDLE>(handle), 0));
 
-    ASSERT_EQ(S_OK, control_->Run());
-    LONG code = 0;
-    ASSERT_EQ(S_OK, events_->WaitForCompletion(kGenerous, &code));
+    RunToEnd();
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reinterpret_cast<HANDLE>(handle), 0));
 
+    LONG code = 0;
     LONG_PTR p1 = -1;
     LONG_PTR p2 = -1;
     ASSERT_EQ(S_OK, events_->GetEvent(&code, &p1, &p2, 0));
@@ -75,9 +66,7 @@ TEST_F(GraphTest, StopWhenReadyReturnsWhileTheSourceWaitsForABuffer) {
     EXPECT_EQ(2, renderer_->SamplesReceived());
 
     EXPECT_EQ(S_OK, control_->StopWhenReady());
-    OAFilterState state = -1;
-    EXPECT_EQ(S_OK, control_->GetState(0, &state));
-    EXPECT_EQ(State_Stopped, state);
+    EXPECT_EQ(State_Stopped, GraphState());
     EXPECT_EQ(2, source_->Delivered());
 }
 
@@ -87,12 +76,10 @@ TEST_F(GraphTest, ErrorAbortEndsTheWaitEarlyWithItsCode) {
     plan.abortAfter = 3;
     BuildChain(plan);
 
-    ASSERT_EQ(S_OK, control_->Run());
-    LONG code = 0;
-    ASSERT_EQ(S_OK, events_->WaitForCompletion(kGenerous, &code));
-    EXPECT_EQ(EC_ERRORABORT, code);
+    EXPECT_EQ(EC_ERRORABORT, RunToEnd());
     EXPECT_EQ(3, renderer_->SamplesReceived());
 
+    LONG code = 0;
     LONG_PTR p1 = 0;
     LONG_PTR p2 = 0;
     ASSERT_EQ(S_OK, events_->GetEvent(&code, &p1, &p2, 0));
@@ -142,10 +129,7 @@ TEST_F(GraphTest, ReleasingARunningGraphStopsAndFreesEverything) {
 TEST_F(GraphTest, ANewRunStreamsAgainAndResetsCompletion) {
     BuildChain(SourcePlan{});
     for (int round = 1; round <= 3; ++round) {
-        ASSERT_EQ(S_OK, control_->Run());
-        LONG code = 0;
-        ASSERT_EQ(S_OK, events_->WaitForCompletion(kGenerous, &code)) << "round " << round;
-        EXPECT_EQ(EC_COMPLETE, code);
+        EXPECT_EQ(EC_COMPLETE, RunToEnd()) << "round " << round;
         EXPECT_EQ(8 * round, renderer_->SamplesReceived());
         ASSERT_EQ(S_OK, control_->Stop());
     }
@@ -160,9 +144,7 @@ TEST_F(GraphTest, RunGivesEveryFilterTheGraphClockAndOneStartTime) {
     ASSERT_EQ(S_OK, graphFilter->GetSyncSource(&graphClock));
     ASSERT_NE(nullptr, graphClock);
 
-    ASSERT_EQ(S_OK, control_->Run());
-    LONG code = 0;
-    ASSERT_EQ(S_OK, events_->WaitForCompletion(kGenerous, &code));
+    RunToEnd();
     for (media::FilterBase* filter :
          {static_cast<media::FilterBase*>(source_), static_cast<media::FilterBase*>(renderer_)}) {
         IReferenceClock* clock = nullptr;

@@ -12,13 +12,6 @@ std::atomic<int> liveFilters{0};
 constexpr CLSID kSourceClass = {0x5E1F0001, 0x0000, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 1}};
 constexpr CLSID kRendererClass = {0x5E1F0002, 0x0000, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 2}};
 
-void CopyName(const char16_t* name, WCHAR* target) {
-    std::size_t i = 0;
-    for (; name[i] != u'\0'; ++i)
-        target[i] = name[i];
-    target[i] = u'\0';
-}
-
 } // namespace
 
 int LiveTestFilters() {
@@ -41,179 +34,11 @@ AM_MEDIA_TYPE MakePcmType() {
 
 // ---- Source -------------------------------------------------------------------------
 
-// A minimal output pin: connects with the PCM type, takes the input pin's
-// allocator, and runs the source's worker while the filter is not stopped.
-class TestSource::OutputPin final : public IPin, public media::FilterPin {
-public:
-    explicit OutputPin(TestSource* filter) : filter_(filter) { media::ResetMediaType(&type_); }
-    ~OutputPin() {
-        ReleaseConnection();
-        media::FreeMediaTypeContents(&type_);
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IPin) {
-            AddRef();
-            *object = static_cast<IPin*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return filter_->AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return filter_->Release(); }
-
-    HRESULT STDMETHODCALLTYPE Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override {
-        std::lock_guard guard(filter_->FilterLock());
-        if (peer_ != nullptr)
-            return VFW_E_ALREADY_CONNECTED;
-        if (!filter_->IsStopped())
-            return VFW_E_NOT_STOPPED;
-        AM_MEDIA_TYPE proposed = MakePcmType();
-        if (type != nullptr)
-            media::CopyMediaType(&proposed, type);
-        HRESULT hr = receiver->ReceiveConnection(this, &proposed);
-        if (SUCCEEDED(hr)) {
-            media::CopyMediaType(&type_, &proposed);
-            peer_ = receiver;
-            peer_->AddRef();
-            hr = SetUpAllocator();
-            if (FAILED(hr)) {
-                receiver->Disconnect();
-                ReleaseConnection();
-            }
-        }
-        media::FreeMediaTypeContents(&proposed);
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override {
-        return E_UNEXPECTED;
-    }
-    HRESULT STDMETHODCALLTYPE Disconnect() override {
-        std::lock_guard guard(filter_->FilterLock());
-        if (!filter_->IsStopped())
-            return VFW_E_NOT_STOPPED;
-        if (peer_ == nullptr)
-            return S_FALSE;
-        ReleaseConnection();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override {
-        std::lock_guard guard(filter_->FilterLock());
-        *pin = peer_;
-        if (peer_ == nullptr)
-            return VFW_E_NOT_CONNECTED;
-        peer_->AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override {
-        std::lock_guard guard(filter_->FilterLock());
-        media::ResetMediaType(type);
-        return peer_ == nullptr ? VFW_E_NOT_CONNECTED : media::CopyMediaType(type, &type_);
-    }
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override {
-        info->pFilter = filter_;
-        filter_->AddRef();
-        info->dir = PINDIR_OUTPUT;
-        CopyName(u"Out", info->achName);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
-        *direction = PINDIR_OUTPUT;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override {
-        *id = static_cast<LPWSTR>(CoTaskMemAlloc(4 * sizeof(WCHAR)));
-        CopyName(u"Out", *id);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_UNEXPECTED; }
-    HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_UNEXPECTED; }
-    HRESULT STDMETHODCALLTYPE EndFlush() override { return E_UNEXPECTED; }
-    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override {
-        return S_OK;
-    }
-
-    IPin* AsPin() override { return this; }
-    HRESULT Activate() override {
-        if (peer_ == nullptr)
-            return S_OK;
-        const HRESULT hr = allocator_->Commit();
-        if (FAILED(hr))
-            return hr;
-        stopping_.store(false);
-        worker_ = std::thread([this] { filter_->Work(); });
-        return S_OK;
-    }
-    HRESULT Deactivate() override {
-        if (!worker_.joinable())
-            return S_OK;
-        // Decommitting first wakes a worker that waits for a buffer.
-        allocator_->Decommit();
-        stopping_.store(true);
-        worker_.join();
-        return S_OK;
-    }
-
-    bool Stopping() const { return stopping_.load(); }
-    IPin* Peer() const { return peer_; }
-    IMemInputPin* Input() const { return input_; }
-    IMemAllocator* Allocator() const { return allocator_; }
-
-private:
-    HRESULT SetUpAllocator() {
-        HRESULT hr = peer_->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&input_));
-        if (FAILED(hr))
-            return hr;
-        ALLOCATOR_PROPERTIES requirements{};
-        input_->GetAllocatorRequirements(&requirements);
-        hr = input_->GetAllocator(&allocator_);
-        if (FAILED(hr))
-            return hr;
-        const SourcePlan& plan = filter_->plan_;
-        ALLOCATOR_PROPERTIES wanted{plan.buffers, plan.sampleBytes, 1, 0};
-        ALLOCATOR_PROPERTIES actual{};
-        hr = allocator_->SetProperties(&wanted, &actual);
-        if (SUCCEEDED(hr) &&
-            (actual.cBuffers < wanted.cBuffers || actual.cbBuffer < wanted.cbBuffer))
-            hr = E_FAIL;
-        if (SUCCEEDED(hr))
-            hr = input_->NotifyAllocator(allocator_, FALSE);
-        return hr;
-    }
-    void ReleaseConnection() {
-        if (allocator_ != nullptr)
-            allocator_->Release();
-        if (input_ != nullptr)
-            input_->Release();
-        if (peer_ != nullptr)
-            peer_->Release();
-        allocator_ = nullptr;
-        input_ = nullptr;
-        peer_ = nullptr;
-    }
-
-    TestSource* const filter_;
-    AM_MEDIA_TYPE type_;
-    IPin* peer_ = nullptr;
-    IMemInputPin* input_ = nullptr;
-    IMemAllocator* allocator_ = nullptr;
-    std::thread worker_;
-    std::atomic<bool> stopping_{false};
-};
-
 TestSource* TestSource::Create(const SourcePlan& plan) {
     return new TestSource(plan);
 }
 
-TestSource::TestSource(const SourcePlan& plan)
-    : FilterBase(kSourceClass), plan_(plan), pin_(std::make_unique<OutputPin>(this)) {
-    AddPin(pin_.get());
+TestSource::TestSource(const SourcePlan& plan) : PushSource(kSourceClass), plan_(plan) {
     ++liveFilters;
 }
 
@@ -221,8 +46,13 @@ TestSource::~TestSource() {
     --liveFilters;
 }
 
-IPin* TestSource::Output() {
-    return pin_.get();
+HRESULT TestSource::OutputType(const AM_MEDIA_TYPE* requested, AM_MEDIA_TYPE* type) {
+    *type = MakePcmType();
+    return requested != nullptr ? media::CopyMediaType(type, requested) : S_OK;
+}
+
+ALLOCATOR_PROPERTIES TestSource::Buffers() const {
+    return {plan_.buffers, plan_.sampleBytes, 1, 0};
 }
 
 bool TestSource::WaitForBufferRequests(int count, int milliseconds) {
@@ -232,9 +62,8 @@ bool TestSource::WaitForBufferRequests(int count, int milliseconds) {
 }
 
 void TestSource::Work() {
-    OutputPin& pin = *pin_;
     for (int index = 0; plan_.endless || index < plan_.samples;) {
-        if (pin.Stopping())
+        if (Stopping())
             return;
         {
             std::lock_guard guard(progressLock_);
@@ -242,7 +71,7 @@ void TestSource::Work() {
         }
         progress_.notify_all();
         IMediaSample* sample = nullptr;
-        if (FAILED(pin.Allocator()->GetBuffer(&sample, nullptr, nullptr, 0))) {
+        if (FAILED(Allocator()->GetBuffer(&sample, nullptr, nullptr, 0))) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
@@ -255,7 +84,7 @@ void TestSource::Work() {
         REFERENCE_TIME end = start + 1000;
         sample->SetTime(&start, &end);
         sample->SetSyncPoint(TRUE);
-        const HRESULT hr = pin.Input()->Receive(sample);
+        const HRESULT hr = Downstream()->Receive(sample);
         sample->Release();
         if (hr != S_OK)
             return; // refused downstream: stop quietly
@@ -266,7 +95,7 @@ void TestSource::Work() {
             return;
         }
     }
-    pin.Peer()->EndOfStream();
+    DeliverEndOfStream();
 }
 
 // ---- Renderer -----------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "media/input_filter_base.h"
+#include "push_source.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -29,29 +30,30 @@ struct SourcePlan {
     int abortAfter = 0;
 };
 
-class TestSource final : public media::FilterBase {
+// Offers MakePcmType() (or the type it is asked to connect with).
+class TestSource final : public test_support::PushSource {
 public:
     // One reference, owned by the caller.
     static TestSource* Create(const SourcePlan& plan);
-    IPin* Output();
     int Delivered() const { return delivered_.load(); }
     // Bounded wait until the worker has asked the allocator for a buffer at
     // least `count` times.
     bool WaitForBufferRequests(int count, int milliseconds);
 
+protected:
+    HRESULT OutputType(const AM_MEDIA_TYPE* requested, AM_MEDIA_TYPE* type) override;
+    ALLOCATOR_PROPERTIES Buffers() const override;
+    void Work() override;
+
 private:
-    class OutputPin;
     explicit TestSource(const SourcePlan& plan);
     ~TestSource() override;
-    void Work();
 
     SourcePlan plan_;
-    std::unique_ptr<OutputPin> pin_;
     std::atomic<int> delivered_{0};
     std::mutex progressLock_;
     std::condition_variable progress_;
     int bufferRequests_ = 0;
-    friend class OutputPin;
 };
 
 class TestRenderer final : public media::FilterBase {

@@ -33,6 +33,7 @@ TEST(Wma2Target, ProfilesTheFormatCannotCarryAreRefusedWithTheirLimit) {
     for (const auto& item : refused) {
         SCOPED_TRACE(item.names);
         EXPECT_EQ(CheckEncodable(item.target), NS_E_INVALID_OUTPUT_FORMAT);
+        EXPECT_NE(DescribeUnencodable(item.target).find(item.names), std::string::npos);
         const std::string reason = Wma2TargetProblem(item.target);
         EXPECT_NE(reason.find(item.names), std::string::npos) << reason;
         EXPECT_EQ(reason.find('\n'), std::string::npos);
@@ -67,7 +68,8 @@ TEST(Wma2Target, TheStreamDescriptionAndPacketsFollowTheProfile) {
         pcm[i] = static_cast<std::int16_t>(8000 * std::sin(0.05 * static_cast<double>(i)));
     }
     std::vector<EncodedPacket> packets;
-    ASSERT_EQ(encoder->Encode(pcm.data(), pcm.size(), packets), S_OK);
+    ASSERT_EQ(encoder->Encode(reinterpret_cast<const BYTE*>(pcm.data()), pcm.size(), packets),
+              S_OK);
     ASSERT_EQ(encoder->Finish(packets), S_OK);
     ASSERT_FALSE(packets.empty());
     std::int64_t covered = 0;

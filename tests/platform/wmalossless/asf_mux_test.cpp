@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -15,31 +14,12 @@ extern "C" {
 }
 
 #include "libav_decode.h"
+#include "temporary_folder.h"
 #include "test_signals.h"
 #include "wmal_encoder.h"
 
 namespace wmal_test {
 namespace {
-
-namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        path_ = fs::temp_directory_path() /
-                ("wmal_asf_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    fs::path file(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 // Writes the encoder's packets to an ASF file as a muxer user would.
 void write_asf(const std::string& path, const std::vector<int32_t>& pcm,
@@ -136,8 +116,8 @@ void read_asf(const std::string& path, int bits, DecodedStream& out) {
 }
 
 void expect_file_roundtrip(int rate, int channels, int bits, double seconds) {
-    TempDir dir;
-    const std::string path = dir.file("stream.wma").string();
+    test_support::TemporaryFolder dir;
+    const std::string path = dir.File("stream.wma");
     wmal::EncoderSettings s;
     s.sample_rate = rate;
     s.channels = channels;

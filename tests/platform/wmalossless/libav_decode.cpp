@@ -1,5 +1,8 @@
 #include "libav_decode.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -149,6 +152,33 @@ DecodedStream decode_packets(const EncodedStream& stream, int sample_rate, int c
         return out;
     out.ok = true;
     return out;
+}
+
+EncodedStream encode_pcm(const std::vector<int32_t>& pcm, const wmal::EncoderSettings& s,
+                         size_t chunk) {
+    EncodedStream stream;
+    wmal::Encoder encoder;
+    EXPECT_EQ(encoder.configure(s, collect_into(stream)), wmal::Status::ok);
+    stream.codec_data = encoder.codec_data();
+    stream.packet_size = encoder.packet_size();
+    stream.frame_size = encoder.frame_size();
+    const size_t frames = pcm.size() / static_cast<size_t>(s.channels);
+    for (size_t done = 0; done < frames;) {
+        const size_t n = std::min(chunk, frames - done);
+        if (s.bits_per_sample == 16) {
+            const std::vector<int16_t> part(pcm.begin() + static_cast<long>(done * s.channels),
+                                            pcm.begin() +
+                                                static_cast<long>((done + n) * s.channels));
+            EXPECT_EQ(encoder.push(part.data(), n), wmal::Status::ok);
+        } else {
+            EXPECT_EQ(encoder.push(pcm.data() + done * static_cast<size_t>(s.channels), n),
+                      wmal::Status::ok);
+        }
+        done += n;
+    }
+    EXPECT_EQ(encoder.flush(), wmal::Status::ok);
+    EXPECT_EQ(encoder.samples_pushed(), static_cast<int64_t>(frames));
+    return stream;
 }
 
 wmal::PacketSink collect_into(EncodedStream& stream) {

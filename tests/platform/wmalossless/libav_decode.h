@@ -40,4 +40,9 @@ DecodedStream decode_packets(const EncodedStream& stream, int sample_rate, int c
 // A sink for wmal::Encoder that copies every packet into `stream`.
 wmal::PacketSink collect_into(EncodedStream& stream);
 
+// Encodes interleaved `pcm` with a wmal::Encoder, pushed in chunks of `chunk` sample frames
+// (16-bit streams through the 16-bit input form), and flushes.
+EncodedStream encode_pcm(const std::vector<int32_t>& pcm, const wmal::EncoderSettings& s,
+                         size_t chunk = 1000);
+
 } // namespace wmal_test

@@ -21,34 +21,6 @@ wmal::EncoderSettings settings_for(int rate, int channels, int bits) {
     return s;
 }
 
-// Encodes `pcm` pushed in chunks of `chunk` sample frames.
-EncodedStream encode(const std::vector<int32_t>& pcm, const wmal::EncoderSettings& s,
-                     size_t chunk = 1000) {
-    EncodedStream stream;
-    wmal::Encoder encoder;
-    EXPECT_EQ(encoder.configure(s, collect_into(stream)), wmal::Status::ok);
-    stream.codec_data = encoder.codec_data();
-    stream.packet_size = encoder.packet_size();
-    stream.frame_size = encoder.frame_size();
-    const size_t frames = pcm.size() / static_cast<size_t>(s.channels);
-    for (size_t done = 0; done < frames;) {
-        const size_t n = std::min(chunk, frames - done);
-        if (s.bits_per_sample == 16) {
-            const std::vector<int16_t> part(pcm.begin() + static_cast<long>(done * s.channels),
-                                            pcm.begin() +
-                                                static_cast<long>((done + n) * s.channels));
-            EXPECT_EQ(encoder.push(part.data(), n), wmal::Status::ok);
-        } else {
-            EXPECT_EQ(encoder.push(pcm.data() + done * static_cast<size_t>(s.channels), n),
-                      wmal::Status::ok);
-        }
-        done += n;
-    }
-    EXPECT_EQ(encoder.flush(), wmal::Status::ok);
-    EXPECT_EQ(encoder.samples_pushed(), static_cast<int64_t>(frames));
-    return stream;
-}
-
 // Index of the first differing sample, or -1.
 long first_mismatch(const std::vector<int32_t>& a, const std::vector<int32_t>& b) {
     const size_t n = std::min(a.size(), b.size());
@@ -77,7 +49,7 @@ void expect_exact(const std::vector<int32_t>& pcm, const wmal::EncoderSettings& 
 
 void expect_roundtrip(const std::vector<int32_t>& pcm, const wmal::EncoderSettings& s,
                       size_t chunk = 1000) {
-    expect_exact(pcm, s, encode(pcm, s, chunk));
+    expect_exact(pcm, s, encode_pcm(pcm, s, chunk));
 }
 
 using Format = std::tuple<int, int, int>; // rate, channels, bits
@@ -90,7 +62,7 @@ TEST_P(FormatRoundTrip, TonalSignalIsBitExact) {
     // Long enough for several seekable points and a partial last frame.
     const size_t frames = static_cast<size_t>(rate) * 5 / 2 + 321;
     const auto pcm = tonal(frames, channels, bits, rate, 1);
-    const EncodedStream stream = encode(pcm, s, 777);
+    const EncodedStream stream = encode_pcm(pcm, s, 777);
     expect_exact(pcm, s, stream);
     // Prediction must pay off on a predictable signal (sizes count whole packets).
     const size_t pcm_bytes = pcm.size() * static_cast<size_t>(bits / 8);
@@ -102,7 +74,7 @@ TEST_P(FormatRoundTrip, FullScaleNoiseFallsBackToRawPcm) {
     const auto s = settings_for(rate, channels, bits);
     const size_t frames = static_cast<size_t>(rate) / 2 + 77;
     const auto pcm = white_noise(frames, channels, bits, 3);
-    const EncodedStream stream = encode(pcm, s);
+    const EncodedStream stream = encode_pcm(pcm, s);
     expect_exact(pcm, s, stream);
     // Raw tiles cost next to nothing over PCM; allow for the final padding packet.
     const size_t pcm_bytes = pcm.size() * static_cast<size_t>(bits / 8);
@@ -115,7 +87,7 @@ TEST_P(FormatRoundTrip, DigitalSilenceIsTiny) {
     const auto s = settings_for(rate, channels, bits);
     const std::vector<int32_t> pcm(static_cast<size_t>(rate) * 3 * static_cast<size_t>(channels),
                                    0);
-    const EncodedStream stream = encode(pcm, s);
+    const EncodedStream stream = encode_pcm(pcm, s);
     expect_exact(pcm, s, stream);
     EXPECT_LE(stream.packets.size(), 2u);
 }
@@ -143,7 +115,7 @@ TEST(RoundTrip, EveryLengthAroundFrameBoundaries) {
 
 TEST(RoundTrip, EmptyStreamWritesNothing) {
     const auto s = settings_for(44100, 2, 16);
-    const EncodedStream stream = encode({}, s);
+    const EncodedStream stream = encode_pcm({}, s);
     EXPECT_TRUE(stream.packets.empty());
     const DecodedStream decoded = decode_packets(stream, 44100, 2, 16);
     ASSERT_TRUE(decoded.ok) << decoded.error;
@@ -154,12 +126,12 @@ TEST(RoundTrip, IdenticalChannelsCostLittleMoreThanOne) {
     const size_t frames = 44100 * 3;
     const auto stereo = settings_for(44100, 2, 16);
     const auto pcm = identical_channels(frames, 2, 16, 44100);
-    const EncodedStream both = encode(pcm, stereo);
+    const EncodedStream both = encode_pcm(pcm, stereo);
     expect_exact(pcm, stereo, both);
 
     const auto mono_settings = settings_for(44100, 1, 16);
     const auto mono = identical_channels(frames, 1, 16, 44100);
-    const EncodedStream one = encode(mono, mono_settings);
+    const EncodedStream one = encode_pcm(mono, mono_settings);
     expect_exact(mono, mono_settings, one);
     EXPECT_LT(total_bytes(both),
               total_bytes(one) * 11 / 10 + 2 * static_cast<size_t>(both.packet_size));
@@ -204,9 +176,9 @@ TEST(RoundTrip, SixteenBitAudioInATwentyFourBitStream) {
         pcm24[i] = pcm16[i] * 256;
     // A stretch of silence in the middle must not upset the scale either.
     std::fill(pcm24.begin() + 2 * 44100, pcm24.begin() + 2 * 60000, 0);
-    const EncodedStream as24 = encode(pcm24, settings_for(44100, 2, 24));
+    const EncodedStream as24 = encode_pcm(pcm24, settings_for(44100, 2, 24));
     expect_exact(pcm24, settings_for(44100, 2, 24), as24);
-    const EncodedStream as16 = encode(pcm16, settings_for(44100, 2, 16));
+    const EncodedStream as16 = encode_pcm(pcm16, settings_for(44100, 2, 16));
     EXPECT_LE(total_bytes(as24),
               total_bytes(as16) * 11 / 10 + static_cast<size_t>(as24.packet_size));
 }

@@ -80,4 +80,17 @@ DecodedAudio DecodeFile(const std::string& path) {
     return audio;
 }
 
+::testing::AssertionResult Decoded(const DecodedAudio& audio, const std::string& codec, int rate,
+                                   int channels, long long frames, long long slack) {
+    if (audio.codec == codec && audio.sampleRate == rate && audio.channels == channels &&
+        audio.frames >= frames && audio.frames <= frames + slack) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << audio.codec << " at " << audio.sampleRate << " Hz in " << audio.channels
+           << " channels, " << audio.frames << " frames; expected " << codec << " at " << rate
+           << " Hz in " << channels << " channels, " << frames << " frames and at most " << slack
+           << " more";
+}
+
 } // namespace writer_test

@@ -2,6 +2,8 @@
 // player would.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -20,5 +22,10 @@ struct DecodedAudio {
 };
 
 DecodedAudio DecodeFile(const std::string& path);
+
+// Whether the audio is `codec` at `rate` Hz in `channels`, of `frames` frames
+// and at most `slack` more (an encoder writes its last frame whole).
+::testing::AssertionResult Decoded(const DecodedAudio& audio, const std::string& codec, int rate,
+                                   int channels, long long frames, long long slack = 0);
 
 } // namespace writer_test

@@ -5,6 +5,7 @@
 #include "encoding_session.h"
 #include "pcm_analysis.h"
 #include "profile_targets.h"
+#include "scoped_environment.h"
 #include "test_files.h"
 #include "wma_lossless_encoder.h"
 
@@ -17,6 +18,11 @@ extern "C" {
 #include <filesystem>
 
 namespace {
+
+// The bytes of 16-bit PCM, as the session takes them.
+const BYTE* Bytes(const std::int16_t* samples) {
+    return reinterpret_cast<const BYTE*>(samples);
+}
 
 using namespace writer;
 using namespace writer_test;
@@ -47,7 +53,7 @@ HRESULT Encode(const std::string& path, const EncoderTarget& target, int rate, i
     const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
     const std::size_t chunk = static_cast<std::size_t>(rate) / 10 + 7;
     for (std::size_t at = 0; at < frames; at += chunk) {
-        hr = session->Write(0, pcm.data() + at * static_cast<std::size_t>(channels),
+        hr = session->Write(0, Bytes(pcm.data() + at * static_cast<std::size_t>(channels)),
                             std::min(chunk, frames - at));
         if (FAILED(hr)) {
             return hr;
@@ -74,13 +80,9 @@ TEST(EncodingSession, EveryLossyBuiltInProfileWritesStereo44100AndMono48000) {
                       S_OK);
             const auto audio = DecodeFile(path);
             ASSERT_TRUE(audio.opened);
-            EXPECT_EQ(audio.codec, "wmav2");
-            EXPECT_EQ(audio.sampleRate, 44100);
-            EXPECT_EQ(audio.channels, 2);
+            EXPECT_TRUE(Decoded(audio, "wmav2", 44100, 2, 441000, kFrameSize));
             EXPECT_EQ(audio.bitRate, target.bitrate);
             EXPECT_EQ(audio.decodeErrors, 0);
-            EXPECT_GE(audio.frames, 441000);
-            EXPECT_LE(audio.frames, 441000 + kFrameSize);
             // Ten seconds at the profile's bit rate, with the container's framing.
             const double nominal = target.bitrate / 8.0 * 10.0;
             const auto size = static_cast<double>(std::filesystem::file_size(path));
@@ -122,15 +124,17 @@ TEST(EncodingSession, FileSizeFollowsTheBitRateOverAMinute) {
 }
 
 TEST(EncodingSession, TheSameInputGivesTheSameBytes) {
+    // With the creation date fixed, as reproducible builds fix it.
+    test_support::ScopedEnvironment fixedDate("SOURCE_DATE_EPOCH", "1600000000");
     TemporaryFolder folder;
     const auto target = BuiltInTarget(4);
     const auto pcm = Tone(44100, 2, 2.0);
     const std::vector<HeaderAttribute> attributes = {{u"Title", WMT_TYPE_STRING, {'A', 0, 0, 0}}};
     ASSERT_EQ(Encode(folder.File("a.wma"), target, 44100, 2, pcm, attributes), S_OK);
     ASSERT_EQ(Encode(folder.File("b.wma"), target, 44100, 2, pcm, attributes), S_OK);
-    const auto first = ReadWholeFile(folder.File("a.wma"));
+    const auto first = ReadFile(folder.File("a.wma"));
     EXPECT_FALSE(first.empty());
-    EXPECT_EQ(first, ReadWholeFile(folder.File("b.wma")));
+    EXPECT_EQ(first, ReadFile(folder.File("b.wma")));
     // No tool tag: the muxer's name appears nowhere in the file.
     EXPECT_EQ(first.find("Lavf"), std::string::npos);
 }
@@ -141,11 +145,7 @@ TEST(EncodingSession, WindowsMediaAudio1IsWrittenToo) {
     const auto path = folder.File("v1.wma");
     ASSERT_EQ(Encode(path, target, 44100, 2, Tone(44100, 2, 2.0)), S_OK);
     const auto audio = DecodeFile(path);
-    EXPECT_EQ(audio.codec, "wmav1");
-    EXPECT_EQ(audio.sampleRate, 22050);
-    EXPECT_EQ(audio.channels, 1);
-    EXPECT_GE(audio.frames, 44100);
-    EXPECT_LE(audio.frames, 44100 + 1024);
+    EXPECT_TRUE(Decoded(audio, "wmav1", 22050, 1, 44100, 1024));
 }
 
 TEST(EncodingSession, TargetsNoCodecCanWriteAreRefused) {
@@ -186,8 +186,7 @@ public:
         info_.extradata = {0x10, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x21, 0, 0, 0};
     }
     const EncodedStreamInfo& Info() const override { return info_; }
-    HRESULT Encode(const std::int16_t*, std::size_t frames,
-                   std::vector<EncodedPacket>& out) override {
+    HRESULT Encode(const BYTE*, std::size_t frames, std::vector<EncodedPacket>& out) override {
         pending_ += static_cast<std::int64_t>(frames);
         while (pending_ >= info_.frameSize) {
             out.push_back({std::vector<BYTE>(4096, 0x55), pts_, info_.frameSize});
@@ -244,11 +243,8 @@ TEST(EncodingSession, LosslessKeepsTheInputsRateChannelsAndEverySample) {
         ASSERT_EQ(Encode(path, target, input.rate, input.channels, pcm), S_OK);
         const auto audio = DecodeFile(path);
         ASSERT_TRUE(audio.opened);
-        EXPECT_EQ(audio.codec, "wmalossless");
-        EXPECT_EQ(audio.sampleRate, input.rate);
-        EXPECT_EQ(audio.channels, input.channels);
+        EXPECT_TRUE(Decoded(audio, "wmalossless", input.rate, input.channels, input.rate * 10));
         EXPECT_EQ(audio.decodeErrors, 0);
-        EXPECT_EQ(audio.frames, input.rate * 10);
         EXPECT_EQ(audio.firstChannel, FirstChannel(pcm, input.channels));
     }
 }
@@ -276,12 +272,12 @@ TEST(EncodingSession, AnOlderFileIsReplacedOnlyWhenTheNewOneIsComplete) {
         std::unique_ptr<EncodingSession> session;
         ASSERT_EQ(EncodingSession::Start(path, {{target, {44100, 2}}}, {}, &session), S_OK);
         const auto pcm = Tone(44100, 2, 1.0);
-        ASSERT_EQ(session->Write(0, pcm.data(), 44100), S_OK);
-        EXPECT_EQ(ReadWholeFile(path), "older file");
+        ASSERT_EQ(session->Write(0, Bytes(pcm.data()), 44100), S_OK);
+        EXPECT_EQ(ReadFile(path), "older file");
         EXPECT_EQ(folder.Entries().size(), 2u); // the file and the one being written
         // Dropped unfinished: abandoned.
     }
-    EXPECT_EQ(ReadWholeFile(path), "older file");
+    EXPECT_EQ(ReadFile(path), "older file");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.wma"});
 
     ASSERT_EQ(Encode(path, target, 44100, 2, Tone(44100, 2, 1.0)), S_OK);
@@ -299,7 +295,7 @@ TEST(EncodingSession, WithoutReplacementAnExistingFileIsKept) {
     std::unique_ptr<EncodingSession> session;
     EXPECT_EQ(EncodingSession::Start(path, {{BuiltInTarget(5), {44100, 2}}}, {}, &session, false),
               NS_E_FILE_OPEN_FAILED);
-    EXPECT_EQ(ReadWholeFile(path), "keep me");
+    EXPECT_EQ(ReadFile(path), "keep me");
     ASSERT_EQ(EncodingSession::Start(folder.File("new.wma"), {{BuiltInTarget(5), {44100, 2}}}, {},
                                      &session, false),
               S_OK);

@@ -47,13 +47,13 @@ TEST(FullDisk, AWriteThatRunsOutOfSpaceAbortsAndKeepsTheOlderFile) {
     const auto pcm = Tone(44100, 2, 10.0);
     HRESULT hr = S_OK;
     for (std::size_t at = 0; at < 441000 && SUCCEEDED(hr); at += 4410) {
-        hr = session->Write(0, pcm.data() + at * 2, 4410);
+        hr = session->Write(0, reinterpret_cast<const BYTE*>(pcm.data() + at * 2), 4410);
     }
     EXPECT_EQ(hr, NS_E_FILE_WRITE);
     // The failure sticks: nothing more is written and finishing reports it.
-    EXPECT_EQ(session->Write(0, pcm.data(), 4410), NS_E_FILE_WRITE);
+    EXPECT_EQ(session->Write(0, reinterpret_cast<const BYTE*>(pcm.data()), 4410), NS_E_FILE_WRITE);
     EXPECT_EQ(session->Finish(), NS_E_FILE_WRITE);
-    EXPECT_EQ(ReadWholeFile(path), older);
+    EXPECT_EQ(ReadFile(path), older);
     EXPECT_EQ(disk.Folder().Entries(), std::vector<std::string>{"song.wma"});
 }
 
@@ -67,7 +67,7 @@ TEST(FullDisk, ANewFileThatDoesNotFitLeavesNothing) {
     const EncoderTarget target{WAVE_FORMAT_WMAUDIO2, 44100, 2, 128000, 5945, {}};
     ASSERT_EQ(EncodingSession::Start(path, {{target, {44100, 2}}}, {}, &session), S_OK);
     const auto pcm = Tone(44100, 2, 5.0);
-    HRESULT hr = session->Write(0, pcm.data(), pcm.size() / 2);
+    HRESULT hr = session->Write(0, reinterpret_cast<const BYTE*>(pcm.data()), pcm.size() / 2);
     if (SUCCEEDED(hr)) {
         hr = session->Finish();
     }

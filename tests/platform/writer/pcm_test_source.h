@@ -1,16 +1,14 @@
-// A small push source for graph tests: one output pin that offers a 16-bit PCM
-// type, takes the downstream allocator and, while running, delivers the given
-// PCM from a worker thread in samples with contiguous times, then the end of
-// the stream.
+// A small push source for graph tests: offers a 16-bit PCM type and, while
+// running, delivers the given PCM in samples with contiguous times, then the
+// end of the stream.
 #pragma once
 
-#include "media/input_filter_base.h"
+#include "push_source.h"
 
 #include <atomic>
 #include <condition_variable>
-#include <memory>
+#include <cstdint>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace writer_test {
@@ -23,30 +21,30 @@ struct PcmPlan {
     bool holdEnd = false;
 };
 
-class PcmTestSource final : public media::FilterBase {
+class PcmTestSource final : public test_support::PushSource {
 public:
     // One reference, owned by the caller.
     static PcmTestSource* Create(PcmPlan plan);
-    IPin* Output();
     // The first failure Receive answered (S_OK while none).
     HRESULT ReceiveFailure() const { return receiveFailure_.load(); }
     // Bounded wait until every sample was delivered (or delivery failed).
     bool WaitUntilDelivered(int milliseconds);
 
+protected:
+    HRESULT OutputType(const AM_MEDIA_TYPE* requested, AM_MEDIA_TYPE* type) override;
+    ALLOCATOR_PROPERTIES Buffers() const override;
+    void WorkerStarting() override;
+    void Work() override;
+
 private:
-    class OutputPin;
     explicit PcmTestSource(PcmPlan plan);
-    ~PcmTestSource() override;
-    void Work();
+    ~PcmTestSource() override = default;
 
     PcmPlan plan_;
-    std::unique_ptr<OutputPin> pin_;
     std::atomic<HRESULT> receiveFailure_{S_OK};
     std::mutex lock_;
     std::condition_variable changed_;
     bool delivered_ = false;
-    bool stopping_ = false;
-    friend class OutputPin;
 };
 
 } // namespace writer_test

@@ -1,6 +1,6 @@
 // The writer filter's configuration interfaces, outside a running graph.
 #include "built_in_profiles.h"
-#include "com_ptr.h"
+#include "core/com_ptr.h"
 
 #include "media/media_type_util.h"
 #include "platform/wmsdk.h"
@@ -11,7 +11,6 @@
 
 namespace {
 
-using writer::ComPtr;
 using writer_test::kBuiltInProfiles;
 
 class WriterFilter : public testing::Test {
@@ -19,11 +18,9 @@ protected:
     void SetUp() override {
         CoInitialize(nullptr);
         ASSERT_EQ(CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IBaseFilter, reinterpret_cast<void**>(filter_.Put())),
+                                   IID_IBaseFilter, filter_.PutVoid()),
                   S_OK);
-        ASSERT_EQ(
-            filter_->QueryInterface(IID_IConfigAsfWriter, reinterpret_cast<void**>(config_.Put())),
-            S_OK);
+        ASSERT_EQ(filter_->QueryInterface(IID_IConfigAsfWriter, config_.PutVoid()), S_OK);
         ASSERT_EQ(WMCreateProfileManager(manager_.Put()), S_OK);
     }
     void TearDown() override {
@@ -33,36 +30,33 @@ protected:
         CoUninitialize();
     }
 
-    ComPtr<IWMProfile> Load(std::string_view text) {
+    com::Ptr<IWMProfile> Load(std::string_view text) {
         const std::u16string wide(text.begin(), text.end());
-        ComPtr<IWMProfile> profile;
+        com::Ptr<IWMProfile> profile;
         EXPECT_EQ(manager_->LoadProfileByData(wide.c_str(), profile.Put()), S_OK);
         return profile;
     }
 
-    ComPtr<IWMHeaderInfo> HeaderInfo() {
-        ComPtr<IServiceProvider> provider;
-        EXPECT_EQ(
-            filter_->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(provider.Put())),
-            S_OK);
-        ComPtr<IWMHeaderInfo> info;
-        EXPECT_EQ(provider->QueryService(IID_IWMWriterAdvanced2, IID_IWMHeaderInfo,
-                                         reinterpret_cast<void**>(info.Put())),
+    com::Ptr<IWMHeaderInfo> HeaderInfo() {
+        com::Ptr<IServiceProvider> provider;
+        EXPECT_EQ(filter_->QueryInterface(IID_IServiceProvider, provider.PutVoid()), S_OK);
+        com::Ptr<IWMHeaderInfo> info;
+        EXPECT_EQ(provider->QueryService(IID_IWMWriterAdvanced2, IID_IWMHeaderInfo, info.PutVoid()),
                   S_OK);
         return info;
     }
 
-    ComPtr<IPin> Pin() {
-        ComPtr<IEnumPins> pins;
+    com::Ptr<IPin> Pin() {
+        com::Ptr<IEnumPins> pins;
         EXPECT_EQ(filter_->EnumPins(pins.Put()), S_OK);
-        ComPtr<IPin> pin;
+        com::Ptr<IPin> pin;
         EXPECT_EQ(pins->Next(1, pin.Put(), nullptr), S_OK);
         return pin;
     }
 
-    ComPtr<IBaseFilter> filter_;
-    ComPtr<IConfigAsfWriter> config_;
-    ComPtr<IWMProfileManager> manager_;
+    com::Ptr<IBaseFilter> filter_;
+    com::Ptr<IConfigAsfWriter> config_;
+    com::Ptr<IWMProfileManager> manager_;
 };
 
 TEST_F(WriterFilter, AnswersItsInterfaces) {
@@ -87,7 +81,7 @@ TEST_F(WriterFilter, AnswersItsInterfaces) {
 
 TEST_F(WriterFilter, AcceptsAnySixteenBitPcmAndProposesNothing) {
     auto pin = Pin();
-    ComPtr<IEnumMediaTypes> types;
+    com::Ptr<IEnumMediaTypes> types;
     ASSERT_EQ(pin->EnumMediaTypes(types.Put()), S_OK);
     AM_MEDIA_TYPE* type = nullptr;
     EXPECT_EQ(types->Next(1, &type, nullptr), S_FALSE);
@@ -127,7 +121,7 @@ TEST_F(WriterFilter, AcceptsAnySixteenBitPcmAndProposesNothing) {
 }
 
 TEST_F(WriterFilter, ConfiguresWithProfilesItCanEncodeOnly) {
-    ComPtr<IWMProfile> current;
+    com::Ptr<IWMProfile> current;
     ASSERT_EQ(config_->GetCurrentProfile(current.Put()), S_OK); // the default configuration
     ASSERT_TRUE(current);
 
@@ -156,9 +150,8 @@ TEST_F(WriterFilter, ConfiguresWithProfilesItCanEncodeOnly) {
 }
 
 TEST_F(WriterFilter, KeepsItsFileNameAndMode) {
-    ComPtr<IFileSinkFilter2> sink;
-    ASSERT_EQ(filter_->QueryInterface(IID_IFileSinkFilter2, reinterpret_cast<void**>(sink.Put())),
-              S_OK);
+    com::Ptr<IFileSinkFilter2> sink;
+    ASSERT_EQ(filter_->QueryInterface(IID_IFileSinkFilter2, sink.PutVoid()), S_OK);
     LPOLESTR name = nullptr;
     EXPECT_EQ(sink->GetCurFile(&name, nullptr), E_FAIL);
     EXPECT_EQ(name, nullptr);
@@ -184,10 +177,8 @@ TEST_F(WriterFilter, KeepsItsFileNameAndMode) {
 }
 
 TEST_F(WriterFilter, TheHeaderInfoStoresTypedAttributes) {
-    ComPtr<IServiceProvider> provider;
-    ASSERT_EQ(
-        filter_->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(provider.Put())),
-        S_OK);
+    com::Ptr<IServiceProvider> provider;
+    ASSERT_EQ(filter_->QueryInterface(IID_IServiceProvider, provider.PutVoid()), S_OK);
     void* object = nullptr;
     EXPECT_EQ(provider->QueryService(IID_IWMProfile, IID_IWMHeaderInfo, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
@@ -209,30 +200,31 @@ TEST_F(WriterFilter, TheHeaderInfoStoresTypedAttributes) {
                                  reinterpret_cast<const BYTE*>(later.c_str()), 12),
               S_OK);
 
+    // Each value of a name is an attribute of its own, in the order set.
     WORD count = 0;
     EXPECT_EQ(info->GetAttributeCount(0, &count), S_OK);
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(count, 3);
 
     WORD stream = 0;
     WORD nameLength = 0;
     WORD valueLength = 0;
     WMT_ATTR_DATATYPE type{};
     ASSERT_EQ(
-        info->GetAttributeByIndex(0, &stream, nullptr, &nameLength, &type, nullptr, &valueLength),
+        info->GetAttributeByIndex(2, &stream, nullptr, &nameLength, &type, nullptr, &valueLength),
         S_OK);
     EXPECT_EQ(nameLength, 6);
     EXPECT_EQ(valueLength, 12);
     EXPECT_EQ(type, WMT_TYPE_STRING);
     WCHAR name[6];
-    BYTE data[12];
+    alignas(char16_t) BYTE data[12];
     WORD shortLength = 4;
-    EXPECT_EQ(info->GetAttributeByIndex(0, &stream, name, &nameLength, &type, data, &shortLength),
+    EXPECT_EQ(info->GetAttributeByIndex(2, &stream, name, &nameLength, &type, data, &shortLength),
               ASF_E_BUFFERTOOSMALL);
-    ASSERT_EQ(info->GetAttributeByIndex(0, &stream, name, &nameLength, &type, data, &valueLength),
+    ASSERT_EQ(info->GetAttributeByIndex(2, &stream, name, &nameLength, &type, data, &valueLength),
               S_OK);
     EXPECT_EQ(std::u16string(name), u"Title");
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(data)), u"Later");
-    EXPECT_EQ(info->GetAttributeByIndex(2, &stream, name, &nameLength, &type, data, &valueLength),
+    EXPECT_EQ(info->GetAttributeByIndex(3, &stream, name, &nameLength, &type, data, &valueLength),
               E_INVALIDARG);
 
     DWORD read = 0;
@@ -244,10 +236,15 @@ TEST_F(WriterFilter, TheHeaderInfoStoresTypedAttributes) {
     EXPECT_EQ(read, 42u);
     EXPECT_EQ(info->GetAttributeByName(&stream, u"Missing", &type, nullptr, &readLength),
               ASF_E_NOTFOUND);
+    // A name answers with its first value, found under any spelling of it.
+    alignas(char16_t) BYTE first[16];
+    WORD firstLength = sizeof(first);
+    ASSERT_EQ(info->GetAttributeByName(&stream, u"TITLE", &type, first, &firstLength), S_OK);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(first)), value);
 
     // A second service object shares the same attributes.
     EXPECT_EQ(HeaderInfo()->GetAttributeCount(0, &count), S_OK);
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(count, 3);
 }
 
 TEST_F(WriterFilter, RefusesToLeaveTheStoppedStateWithoutAFileName) {

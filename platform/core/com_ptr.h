@@ -1,46 +1,43 @@
-// An owning interface reference for the writer's own code: one reference held,
-// released on destruction.
+// An owning interface reference: one reference held, released on destruction.
 #pragma once
 
 #include "platform/com.h"
 
+#include <cstddef>
 #include <utility>
 
-namespace writer {
+namespace com {
 
-template <class T> class ComPtr {
+template <class T> class Ptr {
 public:
-    ComPtr() = default;
-    ComPtr(std::nullptr_t) {}
+    Ptr() = default;
+    Ptr(std::nullptr_t) {}
     // Takes over a reference the caller already owns.
-    static ComPtr Adopt(T* object) {
-        ComPtr p;
+    static Ptr Adopt(T* object) {
+        Ptr p;
         p.object_ = object;
         return p;
     }
     // Adds a reference of its own.
-    static ComPtr Share(T* object) {
-        if (object != nullptr) {
+    static Ptr Share(T* object) {
+        if (object != nullptr)
             object->AddRef();
-        }
         return Adopt(object);
     }
-    ComPtr(const ComPtr& other) : object_(other.object_) {
-        if (object_ != nullptr) {
+    Ptr(const Ptr& other) : object_(other.object_) {
+        if (object_ != nullptr)
             object_->AddRef();
-        }
     }
-    ComPtr(ComPtr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-    ComPtr& operator=(ComPtr other) noexcept {
+    Ptr(Ptr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    Ptr& operator=(Ptr other) noexcept {
         std::swap(object_, other.object_);
         return *this;
     }
-    ~ComPtr() { Reset(); }
+    ~Ptr() { Reset(); }
 
     void Reset() {
-        if (auto* old = std::exchange(object_, nullptr)) {
+        if (auto* old = std::exchange(object_, nullptr))
             old->Release();
-        }
     }
     T* Get() const { return object_; }
     T* operator->() const { return object_; }
@@ -50,11 +47,15 @@ public:
         Reset();
         return &object_;
     }
+    // The same, for QueryInterface-style out-parameters.
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
     // Hands the reference to the caller.
     T* Detach() { return std::exchange(object_, nullptr); }
+    // Hands the caller a reference of its own (null when none is held).
+    T* Copy() const { return Ptr(*this).Detach(); }
 
 private:
     T* object_ = nullptr;
 };
 
-} // namespace writer
+} // namespace com

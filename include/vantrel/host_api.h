@@ -41,6 +41,7 @@ public:
         0x056B51C7, 0xE78C, 0x4A4E, {0xB8, 0x4E, 0x6B, 0xFF, 0x3F, 0x8A, 0xB8, 0xF2}};
 
     static constexpr std::int32_t severity_information = 1;
+    static constexpr std::int32_t severity_warning = 2; // something was changed or left out
     static constexpr std::int32_t severity_error = 3;
 
     // Slot 3: one line with its severity and the name of whoever sends it.

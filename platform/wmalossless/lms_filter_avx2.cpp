@@ -1,0 +1,145 @@
+// AVX2 kernels of the LMS cascade. This file alone is compiled for AVX2; the dispatcher in
+// lms_filter.cpp calls it only on processors that have it.
+#include <immintrin.h>
+
+#include "lms_cascade.h"
+#include "mclms_loop.h"
+
+namespace wmal {
+
+namespace {
+
+inline uint32_t sum_lanes(__m256i v) {
+    __m128i x = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0x4E));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0xB1));
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(x));
+}
+
+inline __m256i load(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+
+// 16 taps per step, two sums in flight. madd_epi16 sums two 32-bit products; its one
+// overflowing case (-32768 * -32768 twice) wraps to the same value mod 2^32 as the scalar sum.
+// sign_epi16 applies the residue's sign (-1, 0, +1) to the steps without a branch.
+struct Avx2Ops {
+    static uint32_t dot(const int16_t* c, const int16_t* h, int taps) {
+        __m256i acc = _mm256_setzero_si256();
+        for (int i = 0; i < taps; i += 16)
+            acc = _mm256_add_epi32(acc, _mm256_madd_epi16(load(c + i), load(h + i)));
+        return sum_lanes(acc);
+    }
+    static uint32_t dot(const int16_t* c, const int32_t* h, int taps) {
+        __m256i acc = _mm256_setzero_si256();
+        for (int i = 0; i < taps; i += 8) {
+            const __m256i cw =
+                _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i)));
+            acc = _mm256_add_epi32(acc, _mm256_mullo_epi32(cw, load(h + i)));
+        }
+        return sum_lanes(acc);
+    }
+    // h[0] becomes `newest`. The first block of the history is loaded before that store and
+    // gets the new sample in a register: a wide load that overlaps a narrow store still in
+    // flight waits until the store completes, and this one would, at every sample.
+    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int16_t* h, int taps,
+                              int16_t newest) {
+        const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
+        const __m256i first = load(h);
+        h[0] = newest;
+        const __m256i lane0 = _mm256_setr_epi16(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+        const __m256i h0 = _mm256_blendv_epi8(first, _mm256_set1_epi16(newest), lane0);
+        const __m256i c0 = _mm256_add_epi16(load(c), _mm256_sign_epi16(load(u), s));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(c), c0);
+        __m256i acc0 = _mm256_madd_epi16(c0, h0);
+        __m256i acc1 = _mm256_setzero_si256();
+        int i = 16;
+        for (; i + 32 <= taps; i += 32) {
+            const __m256i ca = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
+            const __m256i cb =
+                _mm256_add_epi16(load(c + i + 16), _mm256_sign_epi16(load(u + i + 16), s));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), ca);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i + 16), cb);
+            acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(ca, load(h + i)));
+            acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(cb, load(h + i + 16)));
+        }
+        if (i < taps) {
+            const __m256i ca = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), ca);
+            acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(ca, load(h + i)));
+        }
+        return sum_lanes(_mm256_add_epi32(acc0, acc1));
+    }
+    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int32_t* h, int taps,
+                              int32_t newest) {
+        const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
+        const __m256i first = load(h);
+        h[0] = newest;
+        const __m256i h0 = _mm256_blend_epi32(first, _mm256_set1_epi32(newest), 1);
+        __m256i acc0 = _mm256_setzero_si256();
+        __m256i acc1 = _mm256_setzero_si256();
+        for (int i = 0; i < taps; i += 16) {
+            const __m256i cv = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), cv);
+            const __m256i lo = _mm256_cvtepi16_epi32(_mm256_castsi256_si128(cv));
+            const __m256i hi = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(cv, 1));
+            acc0 = _mm256_add_epi32(acc0, _mm256_mullo_epi32(lo, i == 0 ? h0 : load(h + i)));
+            acc1 = _mm256_add_epi32(acc1, _mm256_mullo_epi32(hi, load(h + i + 8)));
+        }
+        return sum_lanes(_mm256_add_epi32(acc0, acc1));
+    }
+};
+
+} // namespace
+
+void lms_cascade_encode_avx2(LmsFilter<int16_t>* const* filters, int channels, int count,
+                             int32_t* const* signals, int length, int speed, int bits_per_sample) {
+    lms_detail::encode_cascades<int16_t, Avx2Ops>(filters, channels, count, signals, length, speed,
+                                                  bits_per_sample);
+}
+
+void lms_cascade_encode_avx2(LmsFilter<int32_t>* const* filters, int channels, int count,
+                             int32_t* const* signals, int length, int speed, int bits_per_sample) {
+    lms_detail::encode_cascades<int32_t, Avx2Ops>(filters, channels, count, signals, length, speed,
+                                                  bits_per_sample);
+}
+
+namespace {
+
+// The multichannel stage's sums: 8 weights per step, then the odd rest.
+struct McLmsAvx2Ops {
+    static uint32_t dot(const int32_t* history, const int16_t* weights, int count) {
+        __m256i acc = _mm256_setzero_si256();
+        int k = 0;
+        for (; k + 8 <= count; k += 8) {
+            const __m256i w = _mm256_cvtepi16_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + k)));
+            acc = _mm256_add_epi32(acc, _mm256_mullo_epi32(w, load(history + k)));
+        }
+        uint32_t sum = sum_lanes(acc);
+        for (; k < count; ++k)
+            sum += static_cast<uint32_t>(history[k]) * static_cast<uint32_t>(weights[k]);
+        return sum;
+    }
+    static void adapt(int16_t* weights, const int16_t* steps, int count, bool up) {
+        int k = 0;
+        for (; k + 16 <= count; k += 16) {
+            const __m256i w = load(weights + k);
+            const __m256i s = load(steps + k);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(weights + k),
+                                up ? _mm256_add_epi16(w, s) : _mm256_sub_epi16(w, s));
+        }
+        for (; k < count; ++k)
+            weights[k] = static_cast<int16_t>(up ? weights[k] + steps[k] : weights[k] - steps[k]);
+    }
+};
+
+} // namespace
+
+void mclms_encode_avx2(McLmsFilter& filter, int32_t* const* signals, const bool* coded, int length,
+                       int bits_per_sample, McLmsScratch& scratch) {
+    mclms_detail::mclms_encode<McLmsAvx2Ops>(filter, signals, coded, length, bits_per_sample,
+                                             scratch);
+}
+
+} // namespace wmal
