@@ -102,9 +102,10 @@ TEST_F(Library, AProfileThatCannotEncodeIsRefusedBeforeItIsSaved) {
                           "</wmmediatype></streamconfig></profile>";
     CommandResult r = vantrel({"settings", "--profile", prx});
     EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_TRUE(contains(r.err, "profile " + prx +
-                                    " cannot be used: the WMA 2 encoder cannot write 6 channels"))
+    EXPECT_TRUE(
+        contains(r.err, "profile " + prx + " cannot be used: the WMA 2 encoder cannot write"))
         << r.err;
+    EXPECT_TRUE(contains(r.err, "2 channels, not 6")) << r.err;
     std::ofstream(dir_.File("text.prx")) << "<profile><not closed";
     r = vantrel({"settings", "--profile", dir_.File("text.prx")});
     EXPECT_EQ(r.status, 2) << r.err;
