@@ -16,6 +16,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import nmr_score  # noqa: E402
 
 PRESETS = [(0, 32), (1, 48), (2, 64), (3, 80), (4, 96), (5, 128), (6, 160), (7, 192)]
+# What every preset above writes; the other encoders are asked for the same, so that a mono
+# or 48 kHz source costs them the same work (and gives them the same bits) as it does ours.
+PRESET_RATE, PRESET_CHANNELS = 44100, 2
 ENCODERS = ["ours", "lame", "wmav2"]
 TITLES = {"ours": "vantrel", "lame": "LAME", "wmav2": "wmav2"}
 # Every WMA file without a channel mask (there is none in a WAVEFORMATEX) makes the ffmpeg
@@ -39,7 +42,7 @@ def encode(encoder, preset, kbps, source, out, vantrel):
     else:
         codec = "wmav2" if encoder == "wmav2" else "libmp3lame"
         run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", source, "-c:a", codec,
-             "-b:a", f"{kbps}k", out])
+             "-ar", str(PRESET_RATE), "-ac", str(PRESET_CHANNELS), "-b:a", f"{kbps}k", out])
 
 
 def decode_and_score(job):

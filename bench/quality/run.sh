@@ -5,8 +5,9 @@
 # Makes a corpus of 30-second excerpts (rendered music in two styles, speech, synthetic
 # chords, applause-like noise bursts, castanets-like clicks; 44.1 kHz stereo, plus a 48 kHz
 # file and a mono file), encodes every file with `vantrel convert --preset N`, with
-# `ffmpeg -c:a wmav2` and with `ffmpeg -c:a libmp3lame` at the same bit rates, decodes
-# everything with FFmpeg and scores it with the noise-to-mask measure of nmr_score.py.
+# `ffmpeg -c:a wmav2` and with `ffmpeg -c:a libmp3lame` at the same bit rates (all three writing
+# the presets' 44.1 kHz stereo), decodes everything with FFmpeg and scores it with the
+# noise-to-mask measure of nmr_score.py.
 # Prints a table per material, the means, each encoder's CPU time, and the goals.
 #
 # usage: bench/quality/run.sh [build folder] [--reference NMR.PY]

@@ -19,6 +19,8 @@ constexpr float kDbPerLog2 = 3.0103F;
 // Spread energy below this share of what a partition's mask holds anyway is not followed.
 constexpr float kNegligible = 1e-4F;
 constexpr int kPeakWidth = 8; // coefficients around a partition for its tonality
+// Upward spreading over half-Bark steps is added this many partitions at a time.
+constexpr std::size_t kSpreadRun = 8;
 
 double Bark(double frequency) {
     return 7.0 * std::asinh(frequency / 650.0);
@@ -117,6 +119,10 @@ void HearingModel::BuildLayout(int k) {
         layout.step[p] = dz;
         layout.downward_step[p] = std::pow(10.0F, -kDownwardDbPerBark * dz / 10.0F);
     }
+    layout.even_from = count;
+    while (layout.even_from > 1 && layout.step[layout.even_from - 1] == 0.5F) {
+        --layout.even_from;
+    }
 }
 
 void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out, bool tonality) {
@@ -125,7 +131,7 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
     const auto& partitions = layout.partitions;
     const std::size_t count = partitions.size();
     energy_.resize(count);
-    spread_.assign(count, 0.0F);
+    spread_.assign(count + kSpreadRun, 0.0F); // room for the last run's overhang
     inverse_mask_.resize(count);
     tonality_.resize(count);
 
@@ -191,10 +197,27 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
         const float per_bark_log2 = -upward * kLog2Of10Over10;
         const float per_half_bark = FastExp2(0.5F * per_bark_log2);
         float term = e;
-        for (std::size_t i = j + 1; i < count && term >= floor_above_[i]; ++i) {
-            const float step = layout.step[i];
-            term *= step == 0.5F ? per_half_bark : FastExp2(per_bark_log2 * step);
+        std::size_t i = j + 1;
+        for (; i < std::min(count, layout.even_from) && term >= floor_above_[i]; ++i) {
+            term *= FastExp2(per_bark_log2 * layout.step[i]);
             spread_[i] += term;
+        }
+        if (i >= layout.even_from && i < count && term >= floor_above_[i]) {
+            // From here the contributions form a geometric series: a run at a time, with no
+            // chain of multiplications for the vectoriser to wait on.
+            std::array<float, kSpreadRun> powers{};
+            float power = 1.0F;
+            for (float& p : powers) {
+                power *= per_half_bark;
+                p = power;
+            }
+            for (; i < count && term >= floor_above_[i]; i += kSpreadRun) {
+                float* target = spread_.data() + i;
+                for (std::size_t m = 0; m < kSpreadRun; ++m) {
+                    target[m] += term * powers[m];
+                }
+                term *= powers[kSpreadRun - 1];
+            }
         }
         term = e;
         for (std::size_t i = j; i-- > 0 && term >= floor_below_[i + 1];) {

@@ -70,6 +70,7 @@ private:
         std::vector<double> ear_prefix;   // sums of ear[0 .. i)
         std::vector<float> step;          // Bark from the partition below
         std::vector<float> downward_step; // spreading factor from the partition above
+        std::size_t even_from = 0;        // every partition from here is half a Bark above the last
         float to_model = 0;               // transform energy to model units
     };
 
