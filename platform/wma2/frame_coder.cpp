@@ -427,7 +427,8 @@ float FrameCoder::SetNoiseLevels(BlockWork& block, int ch) {
             continue;
         }
         // The decoder scales noise band j by P_j / (sqrt(P_last) Emax) 10^(level / 20).
-        const float target_db = 10.0F * std::log10(std::max(channel.noise_energy[j], 1e-10F));
+        const float target_db =
+            10.0F * std::log10(std::max(channel.noise_energy[j], 1e-10F)) + tuning_.noise_fill_db;
         const float level_db =
             target_db - 2.0F * power_db[j] + power_db[static_cast<std::size_t>(last)] + top_db;
         int level = static_cast<int>(std::lround(level_db));

@@ -24,6 +24,10 @@ struct EncoderTuning {
     float precision_cost = 0.12F;
     ExponentReuse reuse_exponents = ExponentReuse::kWhenCheaper;
     bool noise_substitution = true;
+    // Level of the substituted noise against the band's own energy. Noise carries none of
+    // the band's fine structure, so at the full level its error stands above that of a
+    // silent band; a quarter of the energy keeps the band's presence at less error.
+    float noise_fill_db = -6.0F;
     // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
     // its halves are considered.
     float split_unevenness = 3.2F;

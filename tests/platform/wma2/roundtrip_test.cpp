@@ -147,19 +147,25 @@ double BandEnergyDb(const std::vector<float>& x, std::size_t from, std::size_t l
 }
 
 TEST(RoundTrip, NoiseSubstitutionKeepsTheHighBandsLevel) {
-    // At 32 kb/s stereo the high bands are sent as noise levels: their energy comes back,
-    // with long blocks and with blocks that grow within a frame (whose exponents may come
-    // from a smaller block before them).
+    // At 32 kb/s stereo the high bands are sent as noise levels: their energy comes back at
+    // the level asked for, with long blocks and with blocks that grow within a frame (whose
+    // exponents may come from a smaller block before them).
     const auto input = Noise(44100, 2, 1.0, 0.3, 5);
-    for (const auto& tiling :
-         {std::vector<int>{}, std::vector<int>{4, 4, 3, 2, 1}, std::vector<int>{3, 3, 1, 2}}) {
-        auto tuning = Blocks(tiling);
-        tuning.reuse_exponents = wma2::ExponentReuse::kAlways;
-        const auto result = RoundTrip({44100, 2, 32000, 0}, input, tuning);
-        for (const auto& [low, high] : {std::pair{11000.0, 13000.0}, std::pair{13000.0, 15000.0}}) {
-            const double in = BandEnergyDb(input[0], 22050, 4096, low, high, 44100);
-            const double out = BandEnergyDb(result.decoded.audio[0], 22050, 4096, low, high, 44100);
-            EXPECT_NEAR(out, in, 3.0) << low << " Hz, " << tiling.size() << " blocks";
+    for (const float fill_db : {0.0F, -6.0F}) {
+        for (const auto& tiling :
+             {std::vector<int>{}, std::vector<int>{4, 4, 3, 2, 1}, std::vector<int>{3, 3, 1, 2}}) {
+            auto tuning = Blocks(tiling);
+            tuning.reuse_exponents = wma2::ExponentReuse::kAlways;
+            tuning.noise_fill_db = fill_db;
+            const auto result = RoundTrip({44100, 2, 32000, 0}, input, tuning);
+            for (const auto& [low, high] :
+                 {std::pair{11000.0, 13000.0}, std::pair{13000.0, 15000.0}}) {
+                const double in = BandEnergyDb(input[0], 22050, 4096, low, high, 44100);
+                const double out =
+                    BandEnergyDb(result.decoded.audio[0], 22050, 4096, low, high, 44100);
+                EXPECT_NEAR(out, in + fill_db, 3.0)
+                    << low << " Hz, " << tiling.size() << " blocks, " << fill_db << " dB";
+            }
         }
     }
 }
