@@ -126,12 +126,15 @@ struct Encoder::Impl {
             packetizer.Finish(packets);
         }
         const Status status = Deliver(packets, last);
-        // Samples before the next frame are no longer needed.
+        // Samples before the next frame are no longer needed. They go once they are half of
+        // the buffer, so that a long push is not moved along once per frame.
         const std::int64_t drop = next_frame * frame_len - buffer_start;
-        for (int ch = 0; ch < params.channels; ++ch) {
-            signal[ch].erase(signal[ch].begin(), signal[ch].begin() + drop);
+        if (2 * drop >= static_cast<std::int64_t>(signal[0].size())) {
+            for (int ch = 0; ch < params.channels; ++ch) {
+                signal[ch].erase(signal[ch].begin(), signal[ch].begin() + drop);
+            }
+            buffer_start += drop;
         }
-        buffer_start += drop;
         return status;
     }
 

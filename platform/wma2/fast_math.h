@@ -1,5 +1,6 @@
-// Logarithms and powers of two precise to about 1e-4, for the hearing model's many
-// per-coefficient evaluations where the library functions would dominate the run time.
+// Logarithms and powers of two precise to about 1e-4, and sums over runs of coefficients,
+// for the hearing model's many evaluations where the library functions and a single chain
+// of additions would dominate the run time.
 #pragma once
 
 #include <bit>
@@ -33,6 +34,39 @@ inline float FastExp2(float x) {
         1.0F + f * (0.69314718F + f * (0.24022652F + f * (0.05550411F + f * 0.00961813F)));
     const auto bits = static_cast<std::uint32_t>(static_cast<int>(floor_x) + 127) << 23;
     return p * std::bit_cast<float>(bits);
+}
+
+// x[0] + ... + x[count - 1], in eight independent partial sums that the vectoriser can keep
+// in one register (the order of additions differs from a plain loop's).
+inline float Sum(const float* x, int count) {
+    float partial[8] = {};
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        for (int m = 0; m < 8; ++m) {
+            partial[m] += x[i + m];
+        }
+    }
+    for (; i < count; ++i) {
+        partial[0] += x[i];
+    }
+    return ((partial[0] + partial[1]) + (partial[2] + partial[3])) +
+           ((partial[4] + partial[5]) + (partial[6] + partial[7]));
+}
+
+// x[0] y[0] + ... + x[count - 1] y[count - 1], summed as Sum does.
+inline float SumOfProducts(const float* x, const float* y, int count) {
+    float partial[8] = {};
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        for (int m = 0; m < 8; ++m) {
+            partial[m] += x[i + m] * y[i + m];
+        }
+    }
+    for (; i < count; ++i) {
+        partial[0] += x[i] * y[i];
+    }
+    return ((partial[0] + partial[1]) + (partial[2] + partial[3])) +
+           ((partial[4] + partial[5]) + (partial[6] + partial[7]));
 }
 
 } // namespace wma2

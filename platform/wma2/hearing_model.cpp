@@ -141,10 +141,9 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
     }
     for (std::size_t p = 0; p < count; ++p) {
         const Partition& partition = partitions[p];
-        float weighted = 0;
-        for (int i = partition.start; i < partition.end; ++i) {
-            weighted += power[i] * layout.ear[static_cast<std::size_t>(i)];
-        }
+        const float weighted =
+            SumOfProducts(power + partition.start, layout.ear.data() + partition.start,
+                          partition.end - partition.start);
         energy_[p] = weighted * layout.to_model;
         if (!tonality) {
             tonality_[p] = 0;
@@ -205,12 +204,12 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
         if (i >= layout.even_from && i < count && term >= floor_above_[i]) {
             // From here the contributions form a geometric series: a run at a time, with no
             // chain of multiplications for the vectoriser to wait on.
-            std::array<float, kSpreadRun> powers{};
-            float power = 1.0F;
-            for (float& p : powers) {
-                power *= per_half_bark;
-                p = power;
-            }
+            static_assert(kSpreadRun == 8);
+            const float r = per_half_bark;
+            const float r2 = r * r;
+            const float r4 = r2 * r2;
+            const std::array<float, kSpreadRun> powers{r,      r2,      r2 * r,      r4,
+                                                       r4 * r, r4 * r2, r4 * r2 * r, r4 * r4};
             for (; i < count && term >= floor_above_[i]; i += kSpreadRun) {
                 float* target = spread_.data() + i;
                 for (std::size_t m = 0; m < kSpreadRun; ++m) {
@@ -266,10 +265,7 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
         // Energy and bits of the coded part (all of the band when none of it is coded).
         const int coded_to = std::min(to, end);
         const int energy_to = coded_to > from ? coded_to : to;
-        float signal = 0;
-        for (int i = from; i < energy_to; ++i) {
-            signal += power[i];
-        }
+        const float signal = Sum(power + from, energy_to - from);
         out.energy[b] = signal / static_cast<float>(energy_to - from);
         if (coded_to > from) {
             out.perceptual_entropy += 0.5F * static_cast<float>(coded_to - from) *
