@@ -1,5 +1,5 @@
-// The parameters the decoder derives from rate, channels and bit rate, checked against the
-// values the format study lists for libavcodec 5.1.9, and the targets the encoder refuses.
+// The parameters the decoder derives from rate, channels and bit rate, checked against what
+// libavcodec 5.1.9's decoder derives, and the targets the encoder refuses.
 #include "stream_params.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ std::vector<int> HighWidths(const StreamParams& p, int k) {
     return widths;
 }
 
-TEST(StreamParams, TheStudysTableAt44100And48000) {
+TEST(StreamParams, WhatTheDecoderDerivesAt44100And48000) {
     struct Row {
         int rate, channels, kbps;
         bool noise;
