@@ -1,6 +1,7 @@
 #include "wma2_packet_encoder.h"
 
 #include "encoder.h"
+#include "packet_collector.h"
 
 #include "platform/wmsdk.h"
 
@@ -35,7 +36,7 @@ public:
             return NS_E_INVALID_OUTPUT_FORMAT;
         }
         if (encoder_.Configure(SettingsFor(target), [this](const wma2::Packet& packet) {
-                return Take(packet);
+                return packets_.Take(packet);
             }) != wma2::Status::kOk) {
             return NS_E_INVALID_OUTPUT_FORMAT;
         }
@@ -86,10 +87,7 @@ public:
         if (FAILED(hr)) {
             return hr;
         }
-        out_ = &out;
-        const auto status = encoder_.Finish();
-        out_ = nullptr;
-        return Result(status);
+        return Result(packets_.Into(out, [&] { return encoder_.Finish(); }));
     }
 
 private:
@@ -115,22 +113,8 @@ private:
         for (const auto& plane : planes_) {
             planes.push_back(plane.data());
         }
-        out_ = &out;
-        const auto status = encoder_.Push(planes.data(), static_cast<std::size_t>(made));
-        out_ = nullptr;
-        return Result(status);
-    }
-
-    bool Take(const wma2::Packet& packet) {
-        if (out_ == nullptr) {
-            return false;
-        }
-        EncodedPacket encoded;
-        encoded.data.assign(packet.data, packet.data + packet.size);
-        encoded.pts = packet.timestamp;
-        encoded.duration = packet.duration;
-        out_->push_back(std::move(encoded));
-        return true;
+        return Result(packets_.Into(
+            out, [&] { return encoder_.Push(planes.data(), static_cast<std::size_t>(made)); }));
     }
 
     static HRESULT Result(wma2::Status status) {
@@ -148,7 +132,7 @@ private:
     SwrContext* resampler_ = nullptr;
     EncodedStreamInfo info_;
     std::vector<std::vector<float>> planes_;
-    std::vector<EncodedPacket>* out_ = nullptr;
+    PacketCollector packets_;
 };
 
 } // namespace

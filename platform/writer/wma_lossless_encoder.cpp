@@ -1,5 +1,6 @@
 #include "wma_lossless_encoder.h"
 #include "core/error_description.h"
+#include "packet_collector.h"
 
 #include "platform/wmsdk.h"
 #include "wmal_encoder.h"
@@ -29,7 +30,7 @@ public:
                 ? 0
                 : std::clamp<int>(target.blockAlign, kMinPacketBytes, kMaxPacketBytes);
         const auto status = encoder_.configure(
-            settings, [this](const wmal::Packet& packet) { return Take(packet); });
+            settings, [this](const wmal::Packet& packet) { return packets_.Take(packet); });
         if (status != wmal::Status::ok) {
             platform_core::SetErrorDescription(
                 "WMA Lossless takes 1 to 8 channels of 16 or 24 bits at 8000 to 96000 Hz; the "
@@ -61,32 +62,15 @@ public:
         if (frames == 0) {
             return S_OK;
         }
-        out_ = &out;
-        const auto status = encoder_.push_bytes(pcm, frames * blockAlign_);
-        out_ = nullptr;
-        return Result(status);
+        return Result(
+            packets_.Into(out, [&] { return encoder_.push_bytes(pcm, frames * blockAlign_); }));
     }
 
     HRESULT Finish(std::vector<EncodedPacket>& out) override {
-        out_ = &out;
-        const auto status = encoder_.flush();
-        out_ = nullptr;
-        return Result(status);
+        return Result(packets_.Into(out, [&] { return encoder_.flush(); }));
     }
 
 private:
-    bool Take(const wmal::Packet& packet) {
-        if (out_ == nullptr) {
-            return false;
-        }
-        EncodedPacket encoded;
-        encoded.data.assign(packet.data, packet.data + packet.size);
-        encoded.pts = packet.timestamp;
-        encoded.duration = packet.duration;
-        out_->push_back(std::move(encoded));
-        return true;
-    }
-
     static HRESULT Result(wmal::Status status) {
         switch (status) {
         case wmal::Status::ok:
@@ -101,7 +85,7 @@ private:
     wmal::Encoder encoder_;
     EncodedStreamInfo info_;
     std::size_t blockAlign_ = 0; // bytes per frame of the input
-    std::vector<EncodedPacket>* out_ = nullptr;
+    PacketCollector packets_;
 };
 
 } // namespace
