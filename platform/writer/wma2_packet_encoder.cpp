@@ -2,16 +2,14 @@
 
 #include "encoder.h"
 #include "packet_collector.h"
+#include "pcm_resampler.h"
 
 #include "platform/wmsdk.h"
 
 extern "C" {
 #include <libavcodec/codec_id.h>
-#include <libavutil/channel_layout.h>
 #include <libswresample/swresample.h>
 }
-
-#include <climits>
 
 namespace writer {
 namespace {
@@ -52,16 +50,8 @@ public:
         info_.packetBytes = encoder_.PacketBytes();
         info_.extradata.assign(codecData.begin(), codecData.end());
 
-        AVChannelLayout inputLayout{};
-        AVChannelLayout outputLayout{};
-        av_channel_layout_default(&inputLayout, input.channels);
-        av_channel_layout_default(&outputLayout, target.channels);
-        const int made =
-            swr_alloc_set_opts2(&resampler_, &outputLayout, AV_SAMPLE_FMT_FLTP, target.sampleRate,
-                                &inputLayout, AV_SAMPLE_FMT_S16, input.sampleRate, 0, nullptr);
-        av_channel_layout_uninit(&inputLayout);
-        av_channel_layout_uninit(&outputLayout);
-        if (made < 0 || swr_init(resampler_) < 0) {
+        resampler_ = OpenPcmResampler(input, target.sampleRate, target.channels);
+        if (resampler_ == nullptr) {
             return NS_E_INVALID_OUTPUT_FORMAT;
         }
         planes_.resize(static_cast<std::size_t>(target.channels));
@@ -74,8 +64,8 @@ public:
         if (frames == 0) {
             return S_OK;
         }
-        if (pcm == nullptr || frames > static_cast<std::size_t>(INT32_MAX / 2)) {
-            return E_INVALIDARG;
+        if (const HRESULT hr = CheckResamplerInput(pcm, frames); FAILED(hr)) {
+            return hr;
         }
         // The resampler reads packed 16-bit samples byte-wise, so any alignment will do.
         const std::uint8_t* input = pcm;

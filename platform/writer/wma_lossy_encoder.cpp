@@ -6,6 +6,7 @@
 // profile's block alignment (a group of frames) says; each frame keeps the
 // codec's own block alignment, which is what decoders step by.
 #include "wma_lossy_encoder.h"
+#include "pcm_resampler.h"
 
 #include "platform/wmsdk.h"
 
@@ -75,13 +76,8 @@ public:
                        1, kMaxFramesPerPacket);
         info_.packetBytes = framesPerPacket_ * info_.blockAlign;
 
-        AVChannelLayout inputLayout{};
-        av_channel_layout_default(&inputLayout, input.channels);
-        const int made = swr_alloc_set_opts2(&resampler_, &codec_->ch_layout, AV_SAMPLE_FMT_FLTP,
-                                             target.sampleRate, &inputLayout, AV_SAMPLE_FMT_S16,
-                                             input.sampleRate, 0, nullptr);
-        av_channel_layout_uninit(&inputLayout);
-        if (made < 0 || swr_init(resampler_) < 0) {
+        resampler_ = OpenPcmResampler(input, target.sampleRate, target.channels);
+        if (resampler_ == nullptr) {
             return NS_E_INVALID_OUTPUT_FORMAT;
         }
 
@@ -99,8 +95,8 @@ public:
         if (frames == 0) {
             return S_OK;
         }
-        if (pcm == nullptr || frames > static_cast<std::size_t>(INT32_MAX / 2)) {
-            return E_INVALIDARG;
+        if (const HRESULT hr = CheckResamplerInput(pcm, frames); FAILED(hr)) {
+            return hr;
         }
         const std::uint8_t* input = pcm;
         const HRESULT hr = Resample(&input, static_cast<int>(frames));
