@@ -102,8 +102,8 @@ float BlockPlanner::Unevenness(int k, int start) const {
 }
 
 void BlockPlanner::AnalyseAncestor(const float* signal, int k, int start) {
-    // The model runs on blocks down to a quarter of the frame; smaller blocks borrow the
-    // mask of the quarter they lie in, scaled to their own level.
+    // The model runs on blocks down to half the frame; smaller blocks borrow the
+    // mask of the half they lie in, scaled to their own level.
     Ancestor& ancestor = ancestors_[k];
     if (ancestor.start == start) {
         return;

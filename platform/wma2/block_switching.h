@@ -6,8 +6,8 @@
 // fast, it compares the perceptual entropy of a block (raised by how unevenly the energy is
 // spread in it, the noise a long block cannot hide) with that of its two halves, down to
 // the smallest size the stream allows, and keeps the cheaper cut. The cuts are weighed on
-// the channels' mean; blocks smaller than a quarter of the frame take the mask of the
-// quarter they lie in, scaled to their own level, rather than running the model again.
+// the channels' mean; blocks smaller than half the frame take the mask of the
+// half they lie in, scaled to their own level, rather than running the model again.
 #pragma once
 
 #include "aligned_buffer.h"
@@ -53,8 +53,9 @@ private:
     std::vector<float> mix_; // the channels' mean over the analysed 2F samples
     AlignedBuffer coefs_;
     BandMasking masking_;
-    // The smallest blocks the model runs on (a quarter of the frame), per size index.
-    static constexpr int kDeepestModel = 2;
+    // The smallest blocks the model runs on (half the frame): a quarter cost 8% more CPU on
+    // speech for 0.2 dB of short-window noise-to-mask ratio.
+    static constexpr int kDeepestModel = 1;
     struct Ancestor {
         int start = -1;
         AlignedBuffer coefs;
