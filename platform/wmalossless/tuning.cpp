@@ -18,6 +18,15 @@ TileParams make(bool pre_emphasis, int channels, int mclms_order, int mclms_scal
     return p;
 }
 
+// Tools whose pre-filter of up to `order` taps is fitted to the sound at each seekable point.
+TileParams fitted(TileParams p, int order) {
+    p.ac_fitted = true;
+    p.ac_order = order;
+    p.ac_scaling = 15; // the widest coefficients a fit may need, for the size bounds
+    p.ac_coefs.fill(1);
+    return p;
+}
+
 } // namespace
 
 // Tuned on the benchmark corpus (bench/wmalossless). The first candidate suits most music and
@@ -51,6 +60,7 @@ std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
         make(true, ch, 2, 9, {16, 256, 16}, {10, 12, 10}, 4),
         make(false, ch, 2, 8, {8, 8, 8, 16}, {9, 11, 13, 15}, 3),
         make(true, ch, 2, 10, {8, 8}, {10, 12}, 1),
+        fitted(make(false, ch, 2, 10, {8, 8, 16}, {11, 13, 15}, 3), 16),
     };
 }
 
