@@ -11,13 +11,13 @@ namespace {
 constexpr int kMaxAcCoef = 32767;
 constexpr int kMaxAcScaling = 15;
 
-// Sums of x[n] x[n-k] over all channels, k = 0..order.
-void autocorrelation(const int32_t* const* channels, int channel_count, int length, int order,
-                     double* r) {
-    std::fill(r, r + order + 1, 0.0);
+// Sums of x[n] x[n-k] over all channels, k = first..last.
+void autocorrelation(const int32_t* const* channels, int channel_count, int length, int first,
+                     int last, double* r) {
+    std::fill(r + first, r + last + 1, 0.0);
     for (int c = 0; c < channel_count; ++c) {
         const int32_t* x = channels[c];
-        for (int k = 0; k <= order; ++k) {
+        for (int k = first; k <= last; ++k) {
             double sum = 0;
             for (int n = k; n < length; ++n)
                 sum += static_cast<double>(x[n]) * static_cast<double>(x[n - k]);
@@ -27,19 +27,26 @@ void autocorrelation(const int32_t* const* channels, int channel_count, int leng
 }
 
 // Minimises the residual energy sum_ij c_i c_j r|i-j| - 2 sum_i c_i r(i+1) with every c_i in
-// [0, 1], one coefficient at a time; the energy falls with every step.
+// [0, 1], one coefficient at a time; the energy falls with every step. Stops when a sweep
+// no longer moves any coefficient by a noticeable amount.
 void fit_bounded(const double* r, int order, double* c) {
     constexpr int kSweeps = 400;
+    constexpr double kSettled = 1e-7;
     std::fill(c, c + order, 0.0);
     const double diagonal = r[0] * (1 + 1e-9) + 1e-9;
     for (int sweep = 0; sweep < kSweeps; ++sweep) {
+        double moved = 0;
         for (int i = 0; i < order; ++i) {
             double g = r[i + 1];
             for (int j = 0; j < order; ++j)
                 if (j != i)
                     g -= r[std::abs(i - j)] * c[j];
-            c[i] = std::clamp(g / diagonal, 0.0, 1.0);
+            const double next = std::clamp(g / diagonal, 0.0, 1.0);
+            moved = std::max(moved, std::abs(next - c[i]));
+            c[i] = next;
         }
+        if (moved < kSettled)
+            break;
     }
 }
 
@@ -81,13 +88,25 @@ bool fit_prefilter(const int32_t* const* channels, int channel_count, int length
     if (length <= 2 * order)
         return false;
     double r[kMaxAcOrder + 1];
-    autocorrelation(channels, channel_count, length, order, r);
+    autocorrelation(channels, channel_count, length, 0, 2, r);
     if (r[0] <= 0)
         return false;
-    double c[kMaxAcOrder];
-    fit_bounded(r, order, c);
     constexpr double a = 31.0 / 32;
     const double pre_emphasis_left = (1 + a * a) * r[0] - 2 * a * r[1];
+    // Sound that even the best two-tap predictor, signs unrestricted, leaves about as loud
+    // as the pre-emphasis does is no tone: the bounded fit cannot do much better there.
+    const double det = r[0] * r[0] - r[1] * r[1];
+    if (det > 0) {
+        const double c1 = (r[1] * r[0] - r[2] * r[1]) / det;
+        const double c2 = (r[2] * r[0] - r[1] * r[1]) / det;
+        const double two_tap_left = r[0] - c1 * r[1] - c2 * r[2];
+        if (two_tap_left * least_gain > pre_emphasis_left)
+            return false;
+    }
+    if (order > 2)
+        autocorrelation(channels, channel_count, length, 3, order, r);
+    double c[kMaxAcOrder];
+    fit_bounded(r, order, c);
     if (energy_left(r, c, order, 1.0) * least_gain > pre_emphasis_left)
         return false;
     // The finest scaling whose sums fit, first from the exact coefficients, then checked

@@ -24,16 +24,27 @@ void ac_forward(int32_t* x, int length, const TileParams& p, int32_t* history) {
         before[j] = history[j];
     for (int j = order - 1; j >= 0; --j)
         history[j] = length <= j ? history[j - length] : x[length - 1 - j];
-    for (int i = length - 1; i >= 0; --i) {
+    auto filter = [&](int i, uint32_t pred) {
+        x[i] =
+            static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
+                                 static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
+    };
+    // Samples whose taps all lie in this tile, then the first few, which reach back into
+    // the history.
+    for (int i = length - 1; i >= order; --i) {
+        uint32_t pred = 0;
+        for (int j = 0; j < order; ++j)
+            pred += static_cast<uint32_t>(x[i - 1 - j]) * static_cast<uint32_t>(p.ac_coefs[j]);
+        filter(i, pred);
+    }
+    for (int i = std::min(order, length) - 1; i >= 0; --i) {
         uint32_t pred = 0;
         for (int j = 0; j < order; ++j) {
             const int back = i - 1 - j;
             const int32_t v = back >= 0 ? x[back] : before[-back - 1];
             pred += static_cast<uint32_t>(v) * static_cast<uint32_t>(p.ac_coefs[j]);
         }
-        x[i] =
-            static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
-                                 static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
+        filter(i, pred);
     }
 }
 

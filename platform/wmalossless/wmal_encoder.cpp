@@ -148,7 +148,8 @@ void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
 // best by more than 3% after three frames: that far behind it has not been seen to catch up.
 // A candidate that keeps losing sits out more and more choices, up to three in a row: on
 // steady material the same tools keep winning, and trying the others every time cost a
-// fifth of the encoder's time.
+// fifth of the encoder's time. When the sound has changed between seekable points, every
+// candidate gets its trial: what lost on the earlier sound says little about the new one.
 bool Encoder::Impl::choose_tools(int count, bool restart_due) {
     constexpr int kLongestRest = 3;
     const int spf = format.samples_per_frame;
@@ -173,7 +174,7 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
         const bool restarts = n >= 0;
         const size_t k =
             restarts ? (current + static_cast<size_t>(n)) % candidates.size() : current;
-        if (n > 0 && resting[k] > 0) {
+        if (n > 0 && restart_due && resting[k] > 0) {
             --resting[k];
             continue;
         }
