@@ -115,6 +115,36 @@ void expect_decodes_to(const EncodedStream& stream, const wmal::StreamFormat& f,
         << "first difference at sample " << (diff.first - decoded.samples.begin()) / f.channels;
 }
 
+// Decodes `stream` from each seekable packet after the first, as a player that seeks there
+// would, and checks that what comes out is the end of `pcm`, from a frame boundary on.
+// Returns how many packets it started at.
+int expect_resumes_at_seekable_packets(const EncodedStream& stream, const wmal::StreamFormat& f,
+                                       const std::vector<int32_t>& pcm) {
+    const size_t per_frame =
+        static_cast<size_t>(f.channels) * static_cast<size_t>(stream.frame_size);
+    int resumed = 0;
+    for (size_t start = 1; start < stream.packets.size(); ++start) {
+        if (!stream.info[start].seekable)
+            continue;
+        EncodedStream tail = stream;
+        tail.packets.erase(tail.packets.begin(), tail.packets.begin() + static_cast<long>(start));
+        const DecodedStream decoded =
+            decode_packets(tail, f.sample_rate, f.channels, f.bits_per_sample, true);
+        EXPECT_TRUE(decoded.ok) << decoded.error;
+        if (!decoded.ok || decoded.samples.size() > pcm.size()) {
+            ADD_FAILURE() << "resumed at packet " << start << ": too many samples";
+            continue;
+        }
+        const size_t offset = pcm.size() - decoded.samples.size();
+        EXPECT_EQ(offset % per_frame, 0u);
+        EXPECT_TRUE(std::equal(decoded.samples.begin(), decoded.samples.end(),
+                               pcm.begin() + static_cast<long>(offset)))
+            << "resumed at packet " << start;
+        ++resumed;
+    }
+    return resumed;
+}
+
 size_t total_bytes(const EncodedStream& stream) {
     size_t n = 0;
     for (const auto& p : stream.packets)
@@ -322,26 +352,11 @@ TEST(ToolChoice, ChoicesBetweenSeekablePointsDecodeExactly) {
             const EncodedStream stream = encode_pcm(pcm, s);
             const wmal::StreamFormat f = format_for(channels, bits);
             expect_decodes_to(stream, f, pcm);
-            const size_t per_frame = static_cast<size_t>(channels) * static_cast<size_t>(spf);
             // Only the first seekable point is due; the others are restarts.
             EXPECT_GE(std::count_if(stream.info.begin(), stream.info.end(),
                                     [](const wmal::Packet& p) { return p.seekable; }),
                       2);
-            for (size_t start = 1; start < stream.packets.size(); ++start) {
-                if (!stream.info[start].seekable)
-                    continue;
-                EncodedStream tail = stream;
-                tail.packets.erase(tail.packets.begin(),
-                                   tail.packets.begin() + static_cast<long>(start));
-                const DecodedStream decoded = decode_packets(tail, 44100, channels, bits, true);
-                ASSERT_TRUE(decoded.ok) << decoded.error;
-                ASSERT_LE(decoded.samples.size(), pcm.size());
-                const size_t offset = pcm.size() - decoded.samples.size();
-                EXPECT_EQ(offset % per_frame, 0u);
-                EXPECT_TRUE(std::equal(decoded.samples.begin(), decoded.samples.end(),
-                                       pcm.begin() + static_cast<long>(offset)))
-                    << "resumed at packet " << start;
-            }
+            expect_resumes_at_seekable_packets(stream, f, pcm);
         }
 }
 
@@ -461,23 +476,7 @@ TEST(CarriedCoefficients, DecodingFromAnySeekablePacketResumesExactly) {
             const EncodedStream stream = encode_pcm(pcm, s);
             const wmal::StreamFormat f = format_for(channels, bits, 4096);
             expect_decodes_to(stream, f, pcm);
-            int resumed = 0;
-            for (size_t start = 1; start < stream.packets.size(); ++start) {
-                if (!stream.info[start].seekable)
-                    continue;
-                EncodedStream tail = stream;
-                tail.packets.erase(tail.packets.begin(),
-                                   tail.packets.begin() + static_cast<long>(start));
-                const DecodedStream decoded = decode_packets(tail, 44100, channels, bits, true);
-                ASSERT_TRUE(decoded.ok) << decoded.error;
-                ASSERT_LE(decoded.samples.size(), pcm.size());
-                const size_t offset = pcm.size() - decoded.samples.size();
-                EXPECT_TRUE(std::equal(decoded.samples.begin(), decoded.samples.end(),
-                                       pcm.begin() + static_cast<long>(offset)))
-                    << "resumed at packet " << start;
-                ++resumed;
-            }
-            EXPECT_GE(resumed, 3);
+            EXPECT_GE(expect_resumes_at_seekable_packets(stream, f, pcm), 3);
         }
 }
 
