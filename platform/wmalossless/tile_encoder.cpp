@@ -343,7 +343,7 @@ bool TileEncoder<Hist>::encode(const int32_t* const* channels, int length, bool 
             trial_.shift = padding;
         return try_compressed(channels, length, seekable, limit, into);
     };
-    bool compressed = attempt(true, raw, out);
+    bool compressed = attempt(carry_allowed_, raw, out);
     if (seekable && (trial_.coefs_sent || trial_.mclms_sent)) {
         // Coefficients carried over suit sound that goes on as before; after a change,
         // starting afresh may code smaller.

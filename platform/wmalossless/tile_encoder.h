@@ -23,6 +23,13 @@ public:
                         const TileParams& params, BitWriter& out) = 0;
     // A copy with the same adaptive state, to try coding choices on.
     virtual std::unique_ptr<TileEncoderBase> clone() const = 0;
+
+    // Whether seekable tiles may carry coefficients over (the default). Without, they start
+    // every filter afresh, which spares the second try that carrying takes.
+    void allow_carry(bool allowed) { carry_allowed_ = allowed; }
+
+protected:
+    bool carry_allowed_ = true;
 };
 
 template <typename Hist> class TileEncoder final : public TileEncoderBase {

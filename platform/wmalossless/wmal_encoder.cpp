@@ -149,7 +149,8 @@ void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
 // A candidate that keeps losing sits out more and more choices, up to three in a row: on
 // steady material the same tools keep winning, and trying the others every time cost a
 // fifth of the encoder's time. When the sound has changed between seekable points, every
-// candidate gets its trial: what lost on the earlier sound says little about the new one.
+// candidate gets a trial, if a shorter one: what lost on the earlier sound says little about
+// the new one.
 bool Encoder::Impl::choose_tools(int count, bool restart_due) {
     constexpr int kLongestRest = 3;
     const int spf = format.samples_per_frame;
@@ -178,10 +179,14 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             --resting[k];
             continue;
         }
+        // A candidate that would have sat out gets a shorter chance.
+        const bool woken = n > 0 && resting[k] > 0;
         TileParams tools = restarts ? candidates[k] : params;
         if (restarts && tools.ac_fitted && !fit_tools(tools, count))
             continue;
         std::unique_ptr<TileEncoderBase> trial = tiles->clone();
+        // After a change of sound the weights reached before it are of little use.
+        trial->allow_carry(restart_due);
         uint64_t so_far[kTrialFrames] = {};
         uint64_t cost[kTrialFrames] = {};
         uint64_t total = UINT64_MAX;
@@ -193,7 +198,8 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             cost[i] = projected(so_far, i);
             if (so_far[i] >= best)
                 break;
-            if (best_tiles && i >= 2 && cost[i] > best_projected[i] + best_projected[i] / 32)
+            if (best_tiles && i >= (woken ? 1 : 2) &&
+                cost[i] > best_projected[i] + best_projected[i] / 32)
                 break;
             if (i == count - 1)
                 total = cost[i];
@@ -241,7 +247,7 @@ bool Encoder::Impl::fit_tools(TileParams& tools, int count) const {
 // frame costs a quarter more or a fifth less than the tools settled at when last chosen,
 // and not too often.
 bool Encoder::Impl::choice_may_pay(uint64_t last_bits) const {
-    constexpr int64_t kFewestFramesBetween = 8;
+    constexpr int64_t kFewestFramesBetween = 16;
     return frames_since_choice >= kFewestFramesBetween &&
            (4 * last_bits > 5 * settled_bits || 5 * last_bits < 4 * settled_bits);
 }
