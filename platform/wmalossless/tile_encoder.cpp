@@ -1,5 +1,7 @@
 #include "tile_encoder.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "residue_coder.h"
@@ -12,34 +14,6 @@ bool uses_inter_channel(const TileParams& params, int channels) {
     return params.inter_channel && channels == 2;
 }
 
-void write_seekable_header(BitWriter& out, const TileParams& params, int channels) {
-    out.put(0, 1); // no arithmetic coding
-    out.put(params.ac_order > 0 ? 1 : 0, 1);
-    out.put(uses_inter_channel(params, channels) ? 1 : 0, 1);
-    out.put(params.mclms_order > 0 ? 1 : 0, 1);
-    if (params.ac_order > 0) {
-        out.put(static_cast<uint32_t>(params.ac_order - 1), 4);
-        out.put(static_cast<uint32_t>(params.ac_scaling), 4);
-        for (int j = 0; j < params.ac_order; ++j)
-            out.put(static_cast<uint32_t>(params.ac_coefs[j] - 1), params.ac_scaling);
-    }
-    if (params.mclms_order > 0) {
-        out.put(static_cast<uint32_t>(params.mclms_order / 2 - 1), 4);
-        out.put(static_cast<uint32_t>(params.mclms_scaling), 4);
-        out.put(0, 1); // its coefficients start from zero
-    }
-    out.put(0, 1); // LMS coefficients start from zero, none are sent
-    for (int c = 0; c < channels; ++c) {
-        out.put(static_cast<uint32_t>(params.lms_count - 1), 3);
-        for (int f = 0; f < params.lms_count; ++f)
-            out.put(static_cast<uint32_t>(params.lms_order[f] / 8 - 1), 7);
-        for (int f = 0; f < params.lms_count; ++f)
-            out.put(static_cast<uint32_t>(params.lms_scaling[f]), 4);
-    }
-    out.put(static_cast<uint32_t>(params.movave_scaling), 3);
-    out.put(0, 8); // quantisation step 1
-}
-
 // Forward pre-filter, in place: e[i] = x[i] - (sum c_j x[i-1-j]) >> s, with the decoder's
 // 32-bit wrap. `history` holds the previous outputs, most recent first, and is advanced past
 // this tile. Runs backwards so that every x it reads is still unfiltered.
@@ -50,17 +24,58 @@ void ac_forward(int32_t* x, int length, const TileParams& p, int32_t* history) {
         before[j] = history[j];
     for (int j = order - 1; j >= 0; --j)
         history[j] = length <= j ? history[j - length] : x[length - 1 - j];
-    for (int i = length - 1; i >= 0; --i) {
+    auto filter = [&](int i, uint32_t pred) {
+        x[i] =
+            static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
+                                 static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
+    };
+    // Samples whose taps all lie in this tile, then the first few, which reach back into
+    // the history.
+    for (int i = length - 1; i >= order; --i) {
+        uint32_t pred = 0;
+        for (int j = 0; j < order; ++j)
+            pred += static_cast<uint32_t>(x[i - 1 - j]) * static_cast<uint32_t>(p.ac_coefs[j]);
+        filter(i, pred);
+    }
+    for (int i = std::min(order, length) - 1; i >= 0; --i) {
         uint32_t pred = 0;
         for (int j = 0; j < order; ++j) {
             const int back = i - 1 - j;
             const int32_t v = back >= 0 ? x[back] : before[-back - 1];
             pred += static_cast<uint32_t>(v) * static_cast<uint32_t>(p.ac_coefs[j]);
         }
-        x[i] =
-            static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
-                                 static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
+        filter(i, pred);
     }
+}
+
+// Whether a cascade filter of this scaling keeps its coefficients over a seekable tile that
+// keeps the cascade's shape.
+bool carried(int scaling) {
+    return scaling >= kLeastCarriedScaling;
+}
+
+// Whether every coded channel's first residue after a seekable tile fits the `bits` of its
+// raw field when the multichannel stage starts with the weights it carried over. Its
+// history is empty then, so only the weights of the lower channels' current samples count.
+// A residue that does not fit would arrive cut to `bits` bits; the sample the decoder puts
+// out would still be right (it keeps only the stream's depth), but not the history it keeps.
+bool first_residues_fit(const McLmsFilter& m, int32_t* const* signals, const bool* coded,
+                        int channels, int bits) {
+    const int64_t lo = -(int64_t{1} << (bits - 1));
+    const int64_t hi = (int64_t{1} << (bits - 1)) - 1;
+    const uint32_t rounding = (uint32_t{1} << m.scaling) >> 1;
+    for (int c = 0; c < channels; ++c) {
+        if (!coded[c])
+            continue;
+        uint32_t sum = rounding;
+        for (int j = 0; j < c; ++j)
+            sum += static_cast<uint32_t>(signals[j][0]) * static_cast<uint32_t>(m.cross[c][j]);
+        const int32_t prediction = static_cast<int32_t>(sum) >> m.scaling;
+        const int64_t residue = int64_t{signals[c][0]} - prediction;
+        if (residue < lo || residue > hi)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -85,20 +100,101 @@ TileEncoder<Hist>::TileEncoder(int channels, int bits_per_sample, int max_length
 }
 
 template <typename Hist>
-void TileEncoder<Hist>::restart(State& state, const TileParams& params) const {
+void TileEncoder<Hist>::write_seekable_header(BitWriter& out, const State& state) const {
+    const TileParams& params = state.params;
+    out.put(0, 1); // no arithmetic coding
+    out.put(params.ac_order > 0 ? 1 : 0, 1);
+    out.put(uses_inter_channel(params, channels_) ? 1 : 0, 1);
+    out.put(params.mclms_order > 0 ? 1 : 0, 1);
+    if (params.ac_order > 0) {
+        out.put(static_cast<uint32_t>(params.ac_order - 1), 4);
+        out.put(static_cast<uint32_t>(params.ac_scaling), 4);
+        for (int j = 0; j < params.ac_order; ++j)
+            out.put(static_cast<uint32_t>(params.ac_coefs[j] - 1), params.ac_scaling);
+    }
+    if (params.mclms_order > 0) {
+        out.put(static_cast<uint32_t>(params.mclms_order / 2 - 1), 4);
+        out.put(static_cast<uint32_t>(params.mclms_scaling), 4);
+        out.put(state.mclms_sent ? 1 : 0, 1);
+        if (state.mclms_sent) {
+            // Width - 2, then the weights of the history and those of the lower channels'
+            // current samples, channel by channel.
+            const McLmsFilter& m = state.mclms;
+            out.put(16 - 2, ceil_log2(static_cast<uint32_t>(params.mclms_scaling + 1)));
+            for (int c = 0; c < channels_; ++c)
+                for (int k = 0; k < m.order * channels_; ++k)
+                    out.put_signed(m.coefs[c][k], 16);
+            for (int c = 0; c < channels_; ++c)
+                for (int j = 0; j < c; ++j)
+                    out.put_signed(m.cross[c][j], 16);
+        }
+    }
+    out.put(state.coefs_sent ? 1 : 0, 1);
+    for (int c = 0; c < channels_; ++c) {
+        out.put(static_cast<uint32_t>(params.lms_count - 1), 3);
+        for (int f = 0; f < params.lms_count; ++f)
+            out.put(static_cast<uint32_t>(params.lms_order[f] / 8 - 1), 7);
+        for (int f = 0; f < params.lms_count; ++f)
+            out.put(static_cast<uint32_t>(params.lms_scaling[f]), 4);
+        if (!state.coefs_sent)
+            continue;
+        // Count - 1, width - 2, then the coefficients, newest tap first, at full precision.
+        // A filter that starts afresh sends one zero; the decoder has cleared the rest.
+        for (const LmsFilter<Hist>& filter : state.channel[c].lms) {
+            const int count = carried(filter.scaling) ? filter.order : 1;
+            out.put(static_cast<uint32_t>(count - 1),
+                    ceil_log2(static_cast<uint32_t>(filter.order)));
+            out.put(static_cast<uint32_t>(filter.scaling),
+                    ceil_log2(static_cast<uint32_t>(filter.scaling + 1)));
+            for (int j = 0; j < count; ++j)
+                out.put_signed(filter.coefs[j], filter.scaling + 2);
+        }
+    }
+    out.put(static_cast<uint32_t>(params.movave_scaling), 3);
+    out.put(0, 8); // quantisation step 1
+}
+
+template <typename Hist>
+void TileEncoder<Hist>::restart(State& state, const TileParams& params, bool carry) const {
+    const TileParams& before = state.params;
+    bool keep = carry && !state.channel.empty() &&
+                state.channel[0].lms.size() == static_cast<size_t>(params.lms_count);
+    bool any = false;
+    for (int f = 0; keep && f < params.lms_count; ++f) {
+        keep = before.lms_order[f] == params.lms_order[f] &&
+               before.lms_scaling[f] == params.lms_scaling[f];
+        any = any || carried(params.lms_scaling[f]);
+    }
+    const bool keep_mclms =
+        carry && params.mclms_order > 0 && params.mclms_scaling >= kLeastCarriedMclmsScaling &&
+        state.mclms.order == params.mclms_order && state.mclms.scaling == params.mclms_scaling &&
+        state.mclms.channels == channels_;
     state.params = params;
+    state.coefs_sent = keep && any;
+    state.mclms_sent = keep_mclms;
+
     for (ChannelState& ch : state.channel) {
         ch.lms.resize(static_cast<size_t>(params.lms_count));
         for (int f = 0; f < params.lms_count; ++f) {
-            ch.lms[f].order = params.lms_order[f];
-            ch.lms[f].scaling = params.lms_scaling[f];
-            ch.lms[f].clear();
+            LmsFilter<Hist>& filter = ch.lms[f];
+            int16_t kept[kMaxLmsOrder];
+            const bool keeps = state.coefs_sent && carried(filter.scaling);
+            if (keeps)
+                std::copy(filter.coefs, filter.coefs + filter.order, kept);
+            filter.order = params.lms_order[f];
+            filter.scaling = params.lms_scaling[f];
+            filter.clear();
+            if (keeps)
+                std::copy(kept, kept + filter.order, filter.coefs);
         }
         for (int32_t& v : ch.ac_history)
             v = 0;
         ch.ave_sum = 0;
     }
-    state.mclms.clear(params.mclms_order, params.mclms_scaling, channels_);
+    if (keep_mclms)
+        std::memset(state.mclms.window, 0, sizeof state.mclms.window);
+    else
+        state.mclms.clear(params.mclms_order, params.mclms_scaling, channels_);
 }
 
 template <typename Hist>
@@ -127,8 +223,11 @@ void TileEncoder<Hist>::write_raw(const int32_t* const* channels, int length, bo
     raw_bits(channels, length, seekable, params, &p);
     out.reset();
     out.put(seekable ? 1 : 0, 1);
-    if (seekable)
-        write_seekable_header(out, params, channels_);
+    if (seekable) {
+        State announced;
+        announced.params = params;
+        write_seekable_header(out, announced);
+    }
     out.put(1, 1); // raw PCM
     if (p > 0) {
         out.put(1, 1);
@@ -176,13 +275,17 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
             coded[c] = w[i] != 0;
         signals[c] = work_[c].data();
     }
-    if (p.mclms_order > 0)
-        trial_.mclms.encode(signals, coded, length, bits_per_sample_, mclms_scratch_);
+    const int first_bits = bits_per_sample_ + (inter_channel ? 1 : 0);
+    if (seekable && trial_.mclms_sent &&
+        !first_residues_fit(trial_.mclms, signals, coded, channels_, first_bits)) {
+        trial_.mclms.clear(p.mclms_order, p.mclms_scaling, channels_);
+        trial_.mclms_sent = false;
+    }
 
     out.reset();
     out.put(seekable ? 1 : 0, 1);
     if (seekable)
-        write_seekable_header(out, p, channels_);
+        write_seekable_header(out, trial_);
     out.put(0, 1); // not raw
     for (int c = 0; c < channels_; ++c)
         out.put(coded[c] ? 1 : 0, 1);
@@ -193,7 +296,10 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
         out.put(0, 1);
     }
 
-    const int first_bits = bits_per_sample_ + (inter_channel ? 1 : 0);
+    // After the header, which sends the multichannel stage's coefficients as they start.
+    if (p.mclms_order > 0)
+        trial_.mclms.encode(signals, coded, length, bits_per_sample_, mclms_scratch_);
+
     const int speed = seekable ? 16 : 8;
     LmsFilter<Hist>* filters[kMaxChannels];
     int32_t* coded_signals[kMaxChannels];
@@ -228,19 +334,39 @@ bool TileEncoder<Hist>::encode(const int32_t* const* channels, int length, bool 
                                const TileParams& params, BitWriter& out) {
     int padding = 0;
     const uint64_t raw = raw_bits(channels, length, seekable, params, &padding);
-    trial_ = state_;
-    if (seekable)
-        restart(trial_, params);
-    // A silent tile keeps the previous shift so that the filters' history keeps its scale.
-    if (padding < bits_per_sample_ - 1)
-        trial_.shift = padding;
-    if (try_compressed(channels, length, seekable, raw, out)) {
+    auto attempt = [&](bool carry, uint64_t limit, BitWriter& into) {
+        trial_ = state_;
+        if (seekable)
+            restart(trial_, params, carry);
+        // A silent tile keeps the previous shift so that the filters' history keeps its scale.
+        if (padding < bits_per_sample_ - 1)
+            trial_.shift = padding;
+        return try_compressed(channels, length, seekable, limit, into);
+    };
+    bool compressed = attempt(carry_allowed_, raw, out);
+    if (seekable && (trial_.coefs_sent || trial_.mclms_sent)) {
+        // Coefficients carried over suit sound that goes on as before; after a change,
+        // starting afresh may code smaller.
+        State carried = std::move(trial_);
+        if (spare_bits_ < out.capacity_bits()) {
+            spare_bits_ = out.capacity_bits();
+            spare_.reserve_bits(spare_bits_);
+        }
+        const uint64_t limit = compressed ? out.bit_count() : raw;
+        if (attempt(false, limit, spare_)) {
+            std::swap(out, spare_);
+            compressed = true;
+        } else {
+            trial_ = std::move(carried);
+        }
+    }
+    if (compressed) {
         std::swap(state_, trial_);
         return true;
     }
     // A raw tile leaves the adaptive state alone, but a seekable one still restarts it.
     if (seekable)
-        restart(state_, params);
+        restart(state_, params, false);
     write_raw(channels, length, seekable, params, out);
     return false;
 }

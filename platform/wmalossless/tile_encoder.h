@@ -23,6 +23,13 @@ public:
                         const TileParams& params, BitWriter& out) = 0;
     // A copy with the same adaptive state, to try coding choices on.
     virtual std::unique_ptr<TileEncoderBase> clone() const = 0;
+
+    // Whether seekable tiles may carry coefficients over (the default). Without, they start
+    // every filter afresh, which spares the second try that carrying takes.
+    void allow_carry(bool allowed) { carry_allowed_ = allowed; }
+
+protected:
+    bool carry_allowed_ = true;
 };
 
 template <typename Hist> class TileEncoder final : public TileEncoderBase {
@@ -46,9 +53,16 @@ private:
         std::vector<ChannelState> channel;
         McLmsFilter mclms;
         int shift = 0; // low zero bits left out of coded tiles
+        // The last seekable tile sent the coefficients of the cascade filters that it
+        // carried over from before it, and those of the multichannel stage.
+        bool coefs_sent = false;
+        bool mclms_sent = false;
     };
 
-    void restart(State& state, const TileParams& params) const;
+    // Clears the adaptive state as a seekable tile does. With `carry`, a multichannel stage
+    // or cascade that keeps its shape keeps the coefficients that can be sent.
+    void restart(State& state, const TileParams& params, bool carry) const;
+    void write_seekable_header(BitWriter& out, const State& state) const;
     bool try_compressed(const int32_t* const* channels, int length, bool seekable,
                         uint64_t limit_bits, BitWriter& out);
     void write_raw(const int32_t* const* channels, int length, bool seekable,
@@ -61,10 +75,21 @@ private:
     State state_;
     State trial_;
     std::vector<std::vector<int32_t>> work_;
+    BitWriter spare_; // a second try at a seekable tile
+    uint64_t spare_bits_ = 0;
     McLmsScratch mclms_scratch_;
 };
 
-// Bits of the parameter block of a seekable tile (after the seekable flag).
+// Bits of the parameter block of a seekable tile (after the seekable flag), when it sends no
+// coefficients.
 int seekable_header_bits(const TileParams& params, int channels);
+
+// A seekable tile sends a coefficient in scaling + 2 bits. Decoders differ in how they widen
+// such a field to the filter's 16 bits (FFmpeg's does not sign-extend it), and agree for
+// every 16-bit value only when the field is at least 16 bits wide.
+constexpr int kLeastCarriedScaling = 14;
+// The multichannel stage's coefficients are sent unscaled, in 16 bits; the width field
+// allows that from this scaling on.
+constexpr int kLeastCarriedMclmsScaling = 8;
 
 } // namespace wmal

@@ -16,6 +16,9 @@ struct TileParams {
     int ac_order = 0; // 0 = off, else 1..16
     int ac_scaling = 0;
     std::array<int, kMaxAcOrder> ac_coefs{}; // each 1..2^ac_scaling
+    // Refit the pre-filter to the sound at every seekable point that announces these tools
+    // (up to `ac_order` taps); the fit replaces the three fields above.
+    bool ac_fitted = false;
 
     // Mid/side on stereo streams.
     bool inter_channel = false;

@@ -18,6 +18,15 @@ TileParams make(bool pre_emphasis, int channels, int mclms_order, int mclms_scal
     return p;
 }
 
+// Tools whose pre-filter of up to `order` taps is fitted to the sound at each seekable point.
+TileParams fitted(TileParams p, int order) {
+    p.ac_fitted = true;
+    p.ac_order = order;
+    p.ac_scaling = 15; // the widest coefficients a fit may need, for the size bounds
+    p.ac_coefs.fill(1);
+    return p;
+}
+
 } // namespace
 
 // Tuned on the benchmark corpus (bench/wmalossless). The first candidate suits most music and
@@ -35,8 +44,10 @@ TileParams make(bool pre_emphasis, int channels, int mclms_order, int mclms_scal
 // later stages cannot remove. The first stage to see the loud signal is therefore the
 // multichannel one at its shortest order: it moves each of its few weights by one unit,
 // where a cascade filter moves its newest taps by eight. Cascades of finer filters follow;
-// louder material wants a coarser start, loud pure tones short filters of rising
-// precision, and synthetic chords again short filters with the fastest Rice adaptation.
+// louder material wants a coarser start, quieter material (speech) a finer one, loud pure
+// tones short filters of rising precision, and synthetic chords again short filters with
+// the fastest Rice adaptation. Tones and sweeps also get a pre-filter fitted to them at each
+// seekable point, which lowers the level that the adaptive stages see.
 std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
     const int ch = f.channels;
     if (f.bits_per_sample == 16)
@@ -51,6 +62,8 @@ std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
         make(true, ch, 2, 9, {16, 256, 16}, {10, 12, 10}, 4),
         make(false, ch, 2, 8, {8, 8, 8, 16}, {9, 11, 13, 15}, 3),
         make(true, ch, 2, 10, {8, 8}, {10, 12}, 1),
+        fitted(make(false, ch, 2, 10, {8, 8, 16}, {11, 13, 15}, 3), 16),
+        make(true, ch, 2, 12, {16, 64, 16, 16}, {12, 14, 11, 11}, 3),
     };
 }
 
