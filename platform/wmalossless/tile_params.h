@@ -19,6 +19,8 @@ struct TileParams {
     // Refit the pre-filter to the sound at every seekable point that announces these tools
     // (up to `ac_order` taps); the fit replaces the three fields above.
     bool ac_fitted = false;
+    // Chosen over other tools only by a clear lead (see the encoder's choice).
+    bool needs_clear_lead = false;
 
     // Mid/side on stereo streams.
     bool inter_channel = false;

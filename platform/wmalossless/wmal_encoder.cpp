@@ -208,7 +208,10 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             losses[k] = total < best ? 0 : losses[k] + 1;
             resting[k] = std::clamp(losses[k] - 1, 0, kLongestRest);
         }
-        if (total < best) {
+        // Tools that adapt fast win short trials on sound they do not suit; they must win
+        // by a thirty-second. (A trial cut short has no total.)
+        const uint64_t lead = tools.needs_clear_lead && best != UINT64_MAX ? best / 32 : 0;
+        if (total < best && total + lead < best) {
             best = total;
             std::copy(cost, cost + kTrialFrames, best_projected);
             best_last = so_far[count - 1] - (count > 1 ? so_far[count - 2] : 0);

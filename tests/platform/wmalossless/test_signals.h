@@ -45,6 +45,21 @@ inline std::vector<int32_t> tonal(size_t frames, int channels, int bits, int rat
     return out;
 }
 
+// One loud sine (0.7 of full scale) at 1234.5 Hz in every channel, with TPDF dither.
+inline std::vector<int32_t> pure_tone(size_t frames, int channels, int bits, uint32_t seed) {
+    std::vector<int32_t> out;
+    out.reserve(frames * static_cast<size_t>(channels));
+    Lcg dither(seed);
+    for (size_t i = 0; i < frames; ++i) {
+        const double v = std::sin(2 * M_PI * 1234.5 * static_cast<double>(i) / 44100);
+        for (int c = 0; c < channels; ++c) {
+            const double tpdf = static_cast<double>(dither.next() >> 24) / 128.0 - 1.0;
+            out.push_back(clamp_to(v * std::ldexp(0.7, bits - 1) + tpdf, bits));
+        }
+    }
+    return out;
+}
+
 inline std::vector<int32_t> white_noise(size_t frames, int channels, int bits, uint32_t seed) {
     std::vector<int32_t> out(frames * static_cast<size_t>(channels));
     Lcg rng(seed);
