@@ -248,10 +248,11 @@ bool Encoder::Impl::fit_tools(TileParams& tools, int count) const {
 // Between seekable points the signal may change so much that other tools, or the same ones
 // adapted afresh, would do better. Trying them costs time, so the encoder tries only when a
 // frame costs a quarter more or a fifth less than the tools settled at when last chosen,
-// and not too often.
+// and not too often: 24-bit frames, whose tools lose more by lagging behind the sound,
+// every 8 frames at most, 16-bit ones every 16.
 bool Encoder::Impl::choice_may_pay(uint64_t last_bits) const {
-    constexpr int64_t kFewestFramesBetween = 16;
-    return frames_since_choice >= kFewestFramesBetween &&
+    const int64_t fewest_frames_between = format.bits_per_sample > 16 ? 8 : 16;
+    return frames_since_choice >= fewest_frames_between &&
            (4 * last_bits > 5 * settled_bits || 5 * last_bits < 4 * settled_bits);
 }
 
