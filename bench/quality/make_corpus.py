@@ -13,7 +13,7 @@ usage: make_corpus.py OUTPUT_FOLDER SOUNDFONT
 Everything is 44.1 kHz stereo unless its name says otherwise. The same call writes the
 same files.
 """
-import importlib.util
+import importlib
 import os
 import subprocess
 import sys
@@ -45,11 +45,8 @@ SONGS = {
 
 def midi_helpers():
     """The MIDI writer of the lossless benchmark's corpus."""
-    spec = importlib.util.spec_from_file_location(
-        "make_midi", os.path.join(HERE, "..", "wmalossless", "make_midi.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    sys.path.insert(0, os.path.join(HERE, "..", "wmalossless"))
+    return importlib.import_module("make_midi")
 
 
 def harpsichord_midi(midi):
