@@ -3,8 +3,11 @@
 #include "encoder.h"
 #include "packet_collector.h"
 #include "pcm_resampler.h"
+#include "stream_params.h"
 
 #include "platform/wmsdk.h"
+
+#include <array>
 
 extern "C" {
 #include <libavcodec/codec_id.h>
@@ -90,18 +93,17 @@ private:
         if (room == 0) {
             return S_OK;
         }
-        std::vector<std::uint8_t*> pointers;
-        for (auto& plane : planes_) {
-            plane.resize(static_cast<std::size_t>(room));
-            pointers.push_back(reinterpret_cast<std::uint8_t*>(plane.data()));
+        // At most two channels: the pointers live on the stack, not in a fresh vector per call.
+        std::array<std::uint8_t*, wma2::kMaxChannels> pointers{};
+        std::array<const float*, wma2::kMaxChannels> planes{};
+        for (std::size_t ch = 0; ch < planes_.size(); ++ch) {
+            planes_[ch].resize(static_cast<std::size_t>(room));
+            pointers[ch] = reinterpret_cast<std::uint8_t*>(planes_[ch].data());
+            planes[ch] = planes_[ch].data();
         }
         const int made = swr_convert(resampler_, pointers.data(), room, input, frames);
         if (made < 0) {
             return E_FAIL;
-        }
-        std::vector<const float*> planes;
-        for (const auto& plane : planes_) {
-            planes.push_back(plane.data());
         }
         return Result(packets_.Into(
             out, [&] { return encoder_.Push(planes.data(), static_cast<std::size_t>(made)); }));
