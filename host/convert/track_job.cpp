@@ -105,7 +105,9 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
     host_chunk chunk;
     std::size_t frames = 0;
     try {
-        decoder = std::make_unique<AudioDecoder>(plan.input);
+        InputOptions reading;
+        reading.stop = &stop;
+        decoder = std::make_unique<AudioDecoder>(plan.input, reading);
         track = describe_track(plan.input, *decoder, overrides);
         const StreamFacts& facts = decoder->facts();
         if (!chunk.resize_data(static_cast<std::uint32_t>(kChunkFrames * facts.channels))) {
