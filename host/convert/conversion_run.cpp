@@ -119,7 +119,9 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
             }
             TrackOutcome outcome;
             if (plan.action == Action::copy) {
+                const int slot = output.track_started(plan.input, 0);
                 outcome = copy_track(plan);
+                output.track_finished(slot, 0);
             } else {
                 if (!ready_writer())
                     break;
