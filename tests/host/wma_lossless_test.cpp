@@ -1,6 +1,7 @@
-// The lossless preset end to end: a 16- or 24-bit FLAC track becomes WMA
-// Lossless at its own rate, channels and depth, and decodes to exactly the
-// FLAC's samples; rates the format cannot take are refused with the reason.
+// The lossless preset end to end: a 16- or 24-bit FLAC track of 1 to 8
+// channels becomes WMA Lossless at its own rate, channels and depth, and
+// decodes to exactly the FLAC's samples; rates the format cannot take are
+// refused with the reason.
 #include <gtest/gtest.h>
 #include <string>
 
@@ -25,10 +26,12 @@ TEST_P(Lossless, FlacDecodesToTheSameSamples) {
     // Tones, noise and a near full-scale stretch, so the predictor and the
     // residual coder both work; an odd length leaves a partial last frame.
     // Commas inside a filter's arguments are escaped for the filter graph.
-    std::string left = "0.3*sin(2*PI*440*t)+0.2*(random(0)-0.5)+0.45*gt(t\\,1)*lt(t\\,1.2)";
-    std::string right = "0.25*sin(2*PI*659*t+1)+0.15*(random(1)-0.5)-0.45*gt(t\\,1.5)*lt(t\\,1.6)";
-    std::string source = "aevalsrc=" + (c.channels == 1 ? left : left + "|" + right) +
-                         ":s=" + std::to_string(c.rate) + ":d=" + std::to_string(c.seconds);
+    std::string channels = "0.3*sin(2*PI*440*t)+0.2*(random(0)-0.5)+0.45*gt(t\\,1)*lt(t\\,1.2)";
+    for (int i = 1; i < c.channels; ++i)
+        channels += "|0.25*sin(2*PI*" + std::to_string(500 + 159 * i) + "*t+" + std::to_string(i) +
+                    ")+0.15*(random(" + std::to_string(i) + ")-0.5)-0.45*gt(t\\,1.5)*lt(t\\,1.6)";
+    std::string source =
+        "aevalsrc=" + channels + ":s=" + std::to_string(c.rate) + ":d=" + std::to_string(c.seconds);
     CommandResult made = RunCommand(
         "ffmpeg -nostdin -v error -y -f lavfi -i " + ShellQuote(source) +
         (c.bits == 16 ? " -sample_fmt s16" : " -sample_fmt s32 -bits_per_raw_sample 24") +
@@ -61,7 +64,13 @@ TEST_P(Lossless, FlacDecodesToTheSameSamples) {
 INSTANTIATE_TEST_SUITE_P(Inputs, Lossless,
                          ::testing::Values(LosslessCase{"stereo44100", 44100, 2, 2.3456, 16},
                                            LosslessCase{"mono48000", 48000, 1, 1.7777, 16},
-                                           LosslessCase{"stereo96000deep", 96000, 2, 1.2345, 24}),
+                                           LosslessCase{"stereo96000deep", 96000, 2, 1.2345, 24},
+                                           // Frames too large for the built-in profile's
+                                           // packets: the encoder's own packets take them.
+                                           LosslessCase{"six64000deep", 64000, 6, 0.4321, 24},
+                                           LosslessCase{"six96000deep", 96000, 6, 0.4321, 24},
+                                           LosslessCase{"eight96000", 96000, 8, 0.4321, 16},
+                                           LosslessCase{"eight96000deep", 96000, 8, 0.4321, 24}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RealWma, LosslessRefusesRatesTheFormatCannotTakeAndSaysWhich) {

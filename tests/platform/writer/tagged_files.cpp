@@ -32,6 +32,27 @@ bool MutagenAvailable() {
            std::system("/usr/bin/python3 -c 'import mutagen' 2>/dev/null") == 0;
 }
 
+bool TaglibAvailable() {
+    return std::filesystem::exists("/usr/bin/python3") &&
+           std::system("/usr/bin/python3 -c 'import taglib' 2>/dev/null") == 0;
+}
+
+std::multimap<std::string, std::string> TaglibTags(const std::string& path) {
+    const auto [status, output, errors] = RunCommand(
+        "/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_taglib.py " + ShellQuote(path));
+    EXPECT_EQ(status, 0) << errors;
+    std::multimap<std::string, std::string> tags;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto tab = line.find('\t');
+        if (tab != std::string::npos) {
+            tags.emplace(line.substr(0, tab), line.substr(tab + 1));
+        }
+    }
+    return tags;
+}
+
 std::multimap<std::string, std::string> MutagenTags(const std::string& path, std::string* info) {
     const auto [status, output, errors] =
         RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py " + ShellQuote(path));
