@@ -101,6 +101,49 @@ std::string RealWma::mutagen_pictures(const std::string& path, const std::string
                       "          'same' if data == source else 'different', sep='\\t')\n");
 }
 
+std::string RealWma::taglib_missing() {
+    if (RunCommand("/usr/bin/python3 -c 'import taglib' 2>&1").status != 0)
+        return "python3-taglib is not installed (scripts/setup.sh installs it)";
+    if (RunCommand("command -v kid3-cli").status != 0)
+        return "kid3-cli is not installed (scripts/setup.sh installs it)";
+    return "";
+}
+
+TagMap RealWma::taglib_tags(const std::string& path) {
+    std::string out = run_python("import taglib\n"
+                                 "for name, values in taglib.File(" +
+                                 ShellQuote(path) +
+                                 ").tags.items():\n"
+                                 "    for v in values:\n"
+                                 "        print('tag\\t' + name + '\\t' + v)\n");
+    return parse_lines(out, "tag\t", '\t');
+}
+
+TagMap RealWma::kid3_tags(const std::string& path) {
+    CommandResult r = RunCommand("kid3-cli -c get " + ShellQuote(path));
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Rows of a tag: two blanks, the name (single blanks inside), two or more
+    // blanks, the value.
+    static const std::regex row("  (\\S+(?: \\S+)*)(?:  +(.*))?");
+    TagMap tags;
+    std::istringstream lines(r.out);
+    std::string line;
+    bool in_tag = false;
+    std::smatch match;
+    while (std::getline(lines, line)) {
+        if (!line.starts_with("  ")) {
+            in_tag = line.starts_with("Tag ");
+            continue;
+        }
+        if (!in_tag || !std::regex_match(line, match, row) ||
+            (match[2].str().empty() && !match[1].str().starts_with("Picture")))
+            continue; // kid3 lists the usual fields even when they are empty
+        std::string& value = tags[match[1]];
+        value += (value.empty() ? "" : "|") + match[2].str();
+    }
+    return tags;
+}
+
 std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
     std::string out = run_python("import mutagen.asf\nf = mutagen.asf.ASF(" + ShellQuote(path) +
                                  ")\nprint(f.info.length, f.info.bitrate)\n");

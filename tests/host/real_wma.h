@@ -1,5 +1,6 @@
 // The fixture of the tests that convert through the real component ostrel and
-// read the .wma files back with independent readers: ffprobe, ffmpeg and mutagen.
+// read the .wma files back with independent readers: ffprobe, ffmpeg, mutagen
+// and TagLib (through python3-taglib and kid3-cli).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,6 +41,15 @@ public:
     // description, the data's length, and "same" when the data is byte for
     // byte the file `source`, else "different".
     static std::string mutagen_pictures(const std::string& path, const std::string& source);
+    // TagLib's properties of the file (python3-taglib), values in TagLib's
+    // order; nothing when TagLib is not installed (see taglib_missing).
+    static TagMap taglib_tags(const std::string& path);
+    // The fields of the file's tag as kid3-cli (TagLib with its own names)
+    // lists them: "Genre", "Picture: Cover (front)" (the description as the
+    // value), "replaygain_track_gain", ...
+    static TagMap kid3_tags(const std::string& path);
+    // Why a reader cannot run: "" when python3-taglib and kid3-cli are there.
+    static std::string taglib_missing();
     // mutagen's length in seconds and bit rate in bits per second.
     static std::pair<double, int> mutagen_info(const std::string& path);
 

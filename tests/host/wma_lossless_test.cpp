@@ -1,9 +1,14 @@
 // The lossless preset end to end: a 16- or 24-bit FLAC track of 1 to 8
 // channels becomes WMA Lossless at its own rate, channels and depth, and
 // decodes to exactly the FLAC's samples; rates the format cannot take are
-// refused with the reason.
+// refused with the reason; deeper sources are stored as 24 bits with a warning.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 #include "real_wma.h"
 
@@ -87,6 +92,50 @@ TEST_F(RealWma, LosslessRefusesRatesTheFormatCannotTakeAndSaysWhich) {
                                         std::to_string(rate) + " Hz"))
             << r.err;
     }
+}
+
+// A source deeper than the 24 bits the format holds is stored as 24 bits, with
+// a warning that says what was lost; the samples are the source's, rounded.
+TEST_F(RealWma, LosslessWarnsOfTheBitsASourceDeeperThan24BitsLoses) {
+    const std::string in = dir_.File("deep.wav");
+    make_tone(in, 0.5, 48000, 2, "-c:a pcm_s32le");
+    CommandResult r = vantrel({"convert", "--preset", "8", in});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: warning: " + in +
+                                    ": its 32-bit samples were stored as 24-bit, the most the "
+                                    "encoder holds: the lowest 8 bits of each sample were lost"))
+        << r.err;
+    const std::string out = dir_.File("deep.wma");
+    EXPECT_EQ(probe(out, "stream=codec_name"), "wmalossless\n");
+    EXPECT_EQ(probe(out, "stream=bits_per_raw_sample"), "24\n");
+    EXPECT_NEAR(mutagen_info(out).first, 0.5, 0.05);
+    auto samples = [](const std::string& path) {
+        CommandResult d =
+            RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f s32le -");
+        EXPECT_EQ(d.status, 0) << d.err;
+        std::vector<std::int32_t> values(d.out.size() / 4);
+        std::memcpy(values.data(), d.out.data(), values.size() * 4);
+        return values;
+    };
+    const auto source = samples(in);
+    const auto stored = samples(out);
+    ASSERT_EQ(stored.size(), source.size());
+    std::int64_t largest = 0;
+    for (std::size_t i = 0; i < source.size(); ++i)
+        largest = std::max<std::int64_t>(largest, std::abs(std::int64_t{stored[i]} - source[i]));
+    EXPECT_LE(largest, 128) << "within half a step of 24 bits";
+    EXPECT_TRUE(std::any_of(source.begin(), source.end(), [](std::int32_t v) { return v & 0xFF; }))
+        << "the source has bits below the 24";
+
+    make_tone(dir_.File("float.wav"), 0.3, 48000, 2, "-c:a pcm_f32le");
+    r = vantrel({"convert", "--preset", "8", dir_.File("float.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, ": its 32-bit floating-point samples were stored as 24-bit "
+                                "integers, the most the encoder holds (rounded, and clipped "
+                                "beyond full scale)"))
+        << r.err;
+    r = vantrel({"convert", dir_.File("float.wav")});
+    EXPECT_FALSE(contains(r.err, "warning")) << "a lossy preset stores no depth\n" << r.err;
 }
 
 } // namespace
