@@ -29,6 +29,15 @@ TagMap parse_lines(const std::string& text, const std::string& prefix, char sepa
     return tags;
 }
 
+// Every value of a Python mapping of names to lists of values, as text.
+TagMap python_tags(const std::string& import, const std::string& mapping) {
+    std::string out = run_python("import " + import + "\nfor name, values in " + mapping +
+                                 ".items():\n"
+                                 "    for v in values:\n"
+                                 "        print('tag\\t' + name + '\\t' + str(v))\n");
+    return parse_lines(out, "tag\t", '\t');
+}
+
 } // namespace
 
 void RealWma::SetUp() {
@@ -71,15 +80,7 @@ TagMap RealWma::probe_tags(const std::string& path) {
 }
 
 TagMap RealWma::mutagen_tags(const std::string& path) {
-    std::string out = run_python("import mutagen.asf\n"
-                                 "f = mutagen.asf.ASF(" +
-                                 ShellQuote(path) +
-                                 ")\n"
-                                 "for name, values in f.tags.items():\n"
-                                 "    for v in values:\n"
-                                 "        print('tag\\t' + name + '\\t' + str(v))\n");
-    TagMap raw = parse_lines(out, "tag\t", '\t');
-    return raw;
+    return python_tags("mutagen.asf", "mutagen.asf.ASF(" + ShellQuote(path) + ").tags");
 }
 
 std::string RealWma::mutagen_pictures(const std::string& path, const std::string& source) {
@@ -110,13 +111,7 @@ std::string RealWma::taglib_missing() {
 }
 
 TagMap RealWma::taglib_tags(const std::string& path) {
-    std::string out = run_python("import taglib\n"
-                                 "for name, values in taglib.File(" +
-                                 ShellQuote(path) +
-                                 ").tags.items():\n"
-                                 "    for v in values:\n"
-                                 "        print('tag\\t' + name + '\\t' + v)\n");
-    return parse_lines(out, "tag\t", '\t');
+    return python_tags("taglib", "taglib.File(" + ShellQuote(path) + ").tags");
 }
 
 TagMap RealWma::kid3_tags(const std::string& path) {

@@ -37,25 +37,14 @@ bool TaglibAvailable() {
            std::system("/usr/bin/python3 -c 'import taglib' 2>/dev/null") == 0;
 }
 
-std::multimap<std::string, std::string> TaglibTags(const std::string& path) {
-    const auto [status, output, errors] = RunCommand(
-        "/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_taglib.py " + ShellQuote(path));
-    EXPECT_EQ(status, 0) << errors;
-    std::multimap<std::string, std::string> tags;
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const auto tab = line.find('\t');
-        if (tab != std::string::npos) {
-            tags.emplace(line.substr(0, tab), line.substr(tab + 1));
-        }
-    }
-    return tags;
-}
+namespace {
 
-std::multimap<std::string, std::string> MutagenTags(const std::string& path, std::string* info) {
+// Runs a reader script on `path`: its lines "name<tab>value" into a map, a
+// line "#info<tab>..." into `info`.
+std::multimap<std::string, std::string> ReadTagLines(const std::string& script,
+                                                     const std::string& path, std::string* info) {
     const auto [status, output, errors] =
-        RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py " + ShellQuote(path));
+        RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/" + script + " " + ShellQuote(path));
     EXPECT_EQ(status, 0) << errors;
     std::multimap<std::string, std::string> tags;
     std::istringstream lines(output);
@@ -71,6 +60,16 @@ std::multimap<std::string, std::string> MutagenTags(const std::string& path, std
         }
     }
     return tags;
+}
+
+} // namespace
+
+std::multimap<std::string, std::string> TaglibTags(const std::string& path) {
+    return ReadTagLines("read_asf_taglib.py", path, nullptr);
+}
+
+std::multimap<std::string, std::string> MutagenTags(const std::string& path, std::string* info) {
+    return ReadTagLines("read_asf_tags.py", path, info);
 }
 
 } // namespace writer_test
