@@ -112,7 +112,7 @@ void finish_file(const std::vector<AttachedPicture>& pictures, const TagList& lo
         what += (what.empty() ? "" : " and ") + std::string("the long values of \"") +
                 long_fields.front().name + "\"";
     warn(output, output_path,
-         what + (pictures.size() + long_fields.size() == 1 ? " was" : " were") +
+         what + (pictures.size() == 1 && long_fields.empty() ? " was" : " were") +
              " not added: " + reason);
 }
 
