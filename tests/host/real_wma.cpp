@@ -102,7 +102,9 @@ std::string RealWma::mutagen_pictures(const std::string& path, const std::string
                       "          'same' if data == source else 'different', sep='\\t')\n");
 }
 
-std::string RealWma::taglib_missing() {
+std::string RealWma::readers_missing() {
+    if (RunCommand("/usr/bin/python3 -c 'import mutagen' 2>&1").status != 0)
+        return "python3-mutagen is not installed (scripts/setup.sh installs it)";
     if (RunCommand("/usr/bin/python3 -c 'import taglib' 2>&1").status != 0)
         return "python3-taglib is not installed (scripts/setup.sh installs it)";
     if (RunCommand("command -v kid3-cli").status != 0)
@@ -147,6 +149,18 @@ std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
     int bitrate = -1;
     in >> length >> bitrate;
     return {length, bitrate};
+}
+
+std::string RealWma::layouts_read(const std::string& path) {
+    return run_python("import mutagen.asf, taglib\n"
+                      "m = mutagen.asf.ASF(" +
+                      ShellQuote(path) +
+                      ").info\n"
+                      "t = taglib.File(" +
+                      ShellQuote(path) +
+                      ")\n"
+                      "print('mutagen', m.sample_rate, 'Hz', m.channels, 'channels')\n"
+                      "print('taglib', t.sampleRate, 'Hz', t.channels, 'channels')\n");
 }
 
 std::string RealWma::decoded_pcm(const std::string& path) {

@@ -23,7 +23,7 @@ protected:
         RealWma::SetUp();
         if (IsSkipped())
             return;
-        if (const std::string missing = taglib_missing(); !missing.empty())
+        if (const std::string missing = readers_missing(); !missing.empty())
             GTEST_SKIP() << missing;
     }
 
