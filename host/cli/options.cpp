@@ -266,6 +266,10 @@ Options parse_options(int argc, const char* const* argv) {
     } else if (command == "components") {
         options.command = Command::components;
         parse_components(scanner, options);
+    } else if (command == "tags") {
+        options.command = Command::tags;
+        if (first + 1 < argc)
+            throw UsageError("tags takes no arguments ('" + std::string(argv[first + 1]) + "')");
     } else if (command == "settings") {
         options.command = Command::settings;
         parse_settings(scanner, options);

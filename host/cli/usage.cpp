@@ -25,6 +25,7 @@ Commands:
   settings --preset N         save preset N (0 to 8) as the setting
   settings --profile FILE     save a custom profile (.prx) as the setting
   settings --reset            go back to the encoder's default setting
+  tags                        list the tag fields and the attributes they become
   --help, --version
 
 Options of convert:
@@ -38,11 +39,14 @@ Options of convert:
   --dry-run               show each input and its output; write nothing
   --preset N              encode with preset N (0 to 8) in this run only
   --profile FILE          encode with a custom profile (.prx) in this run only
-  -t, --tag NAME=VALUE    set a tag field, replacing the track's own; repeat for
-                          several values; an empty VALUE removes the field
+  -t, --tag NAME=VALUE    set a tag field, replacing the track's own under any
+                          of its names (year, date); repeat for several values;
+                          an empty VALUE removes the field; 'vantrel tags'
+                          lists the fields
   -j, --jobs N            convert N tracks at once (default: number of cores)
   -q, --quiet             print errors only
-  --no-cover              leave out the cover picture
+  --no-cover              leave out the pictures, the track's own and the
+                          folder's (cover.jpg, folder.jpg, front.jpg, ...)
 
 Presets:
 )" + preset_list("  ") +

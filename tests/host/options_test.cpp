@@ -110,6 +110,12 @@ TEST(Options, HelpAndVersion) {
     EXPECT_NE(usage_text().find("convert [OPTIONS] INPUT..."), std::string::npos);
 }
 
+TEST(Options, TagsListsTheFieldsAndTakesNothingElse) {
+    EXPECT_EQ(parse({"tags"}).command, Command::tags);
+    EXPECT_EQ(usage_error({"tags", "x"}), "tags takes no arguments ('x')");
+    EXPECT_NE(usage_text().find("'vantrel tags'"), std::string::npos);
+}
+
 TEST(Options, ComponentsFolderBeforeOrAfterTheCommand) {
     EXPECT_EQ(parse({"--components", "/c", "components"}).components_dir, "/c");
     EXPECT_EQ(parse({"components", "--components=/d"}).components_dir, "/d");
