@@ -564,7 +564,7 @@ void FrameCoder::Quantise(BlockWork& block, int offset_db, std::array<StoredExpo
         ChannelWork& channel = block.channels[ch];
         ChannelCoding& out = coding.channels[ch];
         out.values.assign(static_cast<std::size_t>(end_all), 0);
-        out.stuffing = 0;
+        out.filler = 0;
         bool any = false;
         if (channel.content) {
             channel.inverse_step.resize(static_cast<std::size_t>(block.end));
@@ -663,13 +663,8 @@ std::uint64_t FrameCoder::CountBlocks() {
                 values = scratch_.data();
                 count = static_cast<int>(scratch_.size());
             }
-            if (channel.stuffing == 0) {
-                counter.bits += static_cast<std::uint64_t>(
-                    CoefficientBits(code, values, count, escape_bits, params_.frame_bits));
-            } else {
-                PutCoefficients(counter, code, values, count, escape_bits, params_.frame_bits,
-                                channel.stuffing);
-            }
+            PutCoefficients(counter, code, values, count, escape_bits, params_.frame_bits,
+                            channel.filler);
         }
     }
     return counter.bits;
@@ -708,8 +703,7 @@ std::uint64_t FrameCoder::Write(int offset_db, std::uint64_t min_bits, std::uint
         RecomputeStored();
     }
     if (bits < min_bits) {
-        AddStuffing(min_bits - bits, max_bits - bits);
-        bits = CountBlocks();
+        bits = AddFiller(bits, min_bits, max_bits);
         RecomputeStored();
     }
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
@@ -754,62 +748,90 @@ void FrameCoder::Store(int k, const Exponents& exponents, int offset, StoredExpo
     s.offset = offset;
 }
 
-void FrameCoder::AddStuffing(std::uint64_t bits, std::uint64_t room_bits) {
-    // Zero-level escapes in coded channels, after their last non-zero value; at least
-    // `bits` of them where the room allows, never more than `room_bits`.
-    std::uint64_t left = bits;
-    for (auto& block : blocks_) {
-        for (int ch = 0; ch < params_.channels && left > 0; ++ch) {
-            ChannelCoding& channel = block.coding.channels[ch];
-            if (!channel.coded) {
-                continue;
+std::uint64_t FrameCoder::AddFiller(std::uint64_t bits, std::uint64_t min_bits,
+                                    std::uint64_t max_bits) {
+    // Zero-level escapes in the coded channels first; then channels that carried nothing
+    // are coded, all zeros, to hold more.
+    for (const bool start_channels : {false, true}) {
+        for (std::size_t b = 0; b < blocks_.size() && bits < min_bits; ++b) {
+            BlockCoding& coding = blocks_[b].coding;
+            for (int ch = 0; ch < params_.channels && bits < min_bits; ++ch) {
+                ChannelCoding& channel = coding.channels[ch];
+                if (channel.coded == start_channels) {
+                    continue;
+                }
+                if (start_channels) {
+                    if (!MayStartCoding(b, ch)) {
+                        continue;
+                    }
+                    const bool sent_exponents = coding.new_exponents;
+                    channel.coded = true;
+                    coding.new_exponents = true;
+                    const std::uint64_t with = CountBlocks();
+                    if (with > max_bits) {
+                        channel.coded = false;
+                        coding.new_exponents = sent_exponents;
+                        continue;
+                    }
+                    bits = with;
+                }
+                bits = FillChannel(coding, ch, bits, min_bits, max_bits);
             }
-            PackCodedValues(params_, block.k, channel, scratch_);
-            int last = static_cast<int>(scratch_.size()) - 1;
-            while (last >= 0 && scratch_[static_cast<std::size_t>(last)] == 0) {
-                --last;
-            }
-            const int room = static_cast<int>(scratch_.size()) - 1 - last;
-            const CoefficientCode& code =
-                CoefficientCodeTable(CoefficientTable(params_, block.coding, ch));
-            const auto each = static_cast<std::uint64_t>(
-                StuffingBits(code, EscapeLevelBits(block.coding.gain), params_.frame_bits));
-            auto count =
-                std::min<std::uint64_t>(static_cast<std::uint64_t>(room), (left + each - 1) / each);
-            if (count * each > room_bits) {
-                count = room_bits / each;
-            }
-            channel.stuffing = static_cast<int>(count);
-            left -= std::min(left, count * each);
-            room_bits -= count * each;
-        }
-        if (left == 0) {
-            return;
         }
     }
-    // Still short, or nothing coded: code the first channel of the first block, all zeros,
-    // if its gain, exponents and end of block fit. (Not in a block whose coded channels
-    // keep the decoder's exponents: it would have to send new ones.)
-    BlockWork& block = blocks_.front();
-    ChannelCoding& channel = block.coding.channels[0];
-    bool others_reuse = false;
-    for (int ch = 1; ch < params_.channels; ++ch) {
-        others_reuse =
-            others_reuse || (block.coding.channels[ch].coded && !block.coding.new_exponents);
+    return bits;
+}
+
+bool FrameCoder::MayStartCoding(std::size_t b, int ch) const {
+    // The channel's exponents go out with it: only in a block that sends exponents anyway
+    // (or sends none because nothing in it is coded), and only when no later block of the
+    // frame codes the channel with the exponents the decoder holds now.
+    const BlockCoding& coding = blocks_[b].coding;
+    bool any_coded = false;
+    for (int c = 0; c < params_.channels; ++c) {
+        any_coded = any_coded || coding.channels[c].coded;
     }
-    if (!channel.coded && left > 0 && !others_reuse) {
-        const std::uint64_t before = CountBlocks();
-        const bool sends_exponents = block.coding.new_exponents;
-        channel.coded = true;
-        block.coding.new_exponents = true;
-        const std::uint64_t cost = CountBlocks() - before;
-        if (cost > room_bits) {
-            channel.coded = false;
-            block.coding.new_exponents = sends_exponents;
-            return;
+    if (any_coded && !coding.new_exponents && coding.k != 0) {
+        return false;
+    }
+    for (std::size_t later = b + 1; later < blocks_.size(); ++later) {
+        const BlockCoding& next = blocks_[later].coding;
+        if (next.channels[ch].coded) {
+            return next.new_exponents || next.k == 0;
         }
-        AddStuffing(left - std::min(left, cost), room_bits - cost);
     }
+    return true;
+}
+
+std::uint64_t FrameCoder::FillChannel(BlockCoding& coding, int ch, std::uint64_t bits,
+                                      std::uint64_t min_bits, std::uint64_t max_bits) {
+    ChannelCoding& channel = coding.channels[ch];
+    PackCodedValues(params_, coding.k, channel, scratch_);
+    const auto zeros = static_cast<int>(std::count(scratch_.begin(), scratch_.end(), 0));
+    const auto each = static_cast<std::uint64_t>(
+        FillerBits(CoefficientCodeTable(CoefficientTable(params_, coding, ch)),
+                   EscapeLevelBits(coding.gain), params_.frame_bits));
+    // Escapes placed among zeros shorten the runs of the values after them, so the count
+    // is not quite additive: a few rounds settle it.
+    for (int round = 0; round < 6; ++round) {
+        int filler = channel.filler;
+        if (bits < min_bits) {
+            filler += static_cast<int>((min_bits - bits + each - 1) / each);
+        } else if (bits > max_bits) {
+            filler -= static_cast<int>((bits - max_bits + each - 1) / each);
+        }
+        filler = std::clamp(filler, 0, zeros);
+        if (filler == channel.filler) {
+            break;
+        }
+        channel.filler = filler;
+        bits = CountBlocks();
+    }
+    while (bits > max_bits && channel.filler > 0) {
+        --channel.filler;
+        bits = CountBlocks();
+    }
+    return bits;
 }
 
 } // namespace wma2

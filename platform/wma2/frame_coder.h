@@ -98,7 +98,12 @@ private:
     void MapStoredExponents(int k, const StoredExponents& stored,
                             std::vector<int>& exponent_of) const;
     std::uint64_t CountBlocks();
-    void AddStuffing(std::uint64_t bits, std::uint64_t room_bits);
+    // Fills a frame of `bits` up to at least `min_bits` where the room up to `max_bits`
+    // allows; answers its new size.
+    std::uint64_t AddFiller(std::uint64_t bits, std::uint64_t min_bits, std::uint64_t max_bits);
+    bool MayStartCoding(std::size_t block, int ch) const;
+    std::uint64_t FillChannel(BlockCoding& coding, int ch, std::uint64_t bits,
+                              std::uint64_t min_bits, std::uint64_t max_bits);
     void RecomputeStored();
     void Store(int k, const Exponents& exponents, int offset, StoredExponents& stored) const;
     bool HasNoiseBand(const BlockWork& block, int ch, int band) const;
