@@ -316,9 +316,12 @@ Status Encoder::Finish() {
     }
     s.finished = true;
     const std::int64_t frame_len = s.params.frame_len;
-    // Two frames more than the whole frames of audio: the last one's overlap tail is what
-    // the decoder's final flush returns.
-    const std::int64_t frames = s.pushed / frame_len + 2;
+    // Two frames more than the whole frames of audio: the decoder's final flush returns the
+    // overlap of the last one, exact as far as its last block's window is flat (that block
+    // announces the smallest size next). When the audio reaches further into that overlap,
+    // one frame more carries it completely.
+    const std::int64_t exact_flush = (frame_len - s.params.block_len(s.params.block_sizes - 1)) / 2;
+    const std::int64_t frames = s.pushed / frame_len + (s.pushed % frame_len > exact_flush ? 3 : 2);
     const auto needed = static_cast<std::size_t>((frames + 2) * frame_len - s.buffer_start);
     for (int ch = 0; ch < s.params.channels; ++ch) {
         if (s.signal[ch].size() < needed) {

@@ -14,15 +14,14 @@
 // through the bit reservoir.
 //
 // Timing: a decoder that drops the first 2 frames of output (as libavcodec's does) returns
-// the pushed samples from its first output sample on, then at most one frame more. The
+// the pushed samples from its first output sample on, then less than two frames more. The
 // end comes from the decoder's last output, the overlap of the last frame without a
 // partner: it is exact for the first 960 samples of a 2048-sample frame (15/32 of a frame
-// at any rate). A track whose length leaves more than that in its last frame loses its
-// last samples (at most 1087 at 2048) to a fade; carrying them exactly would take a frame
-// more than the decoded-length limit allows. Packet::timestamp is the position (samples
-// per channel) of the first sample that decoding the packet yields, counted from the
-// first pushed sample (the first packets begin two frames early, with the lead-in the
-// decoder drops), Packet::duration how many it yields up to the end of the pushed audio.
+// at any rate); a track that leaves more than that in its last frame gets one frame more.
+// Packet::timestamp is the position (samples per channel) of the first sample that
+// decoding the packet yields, counted from the first pushed sample (the first packets
+// begin two frames early, with the lead-in the decoder drops), Packet::duration how many
+// it yields up to the end of the pushed audio.
 //
 // Single-threaded: one encoder must not be used from two threads at once.
 #pragma once
