@@ -242,4 +242,8 @@ void PutBlock(Sink& sink, const StreamParams& params, const BlockCoding& block,
     }
 }
 
+// Bits of a frame's blocks as PutBlock writes them. `scratch` is working space only.
+std::uint64_t FrameBits(const StreamParams& params, const std::vector<BlockCoding>& blocks,
+                        std::vector<std::int32_t>& scratch);
+
 } // namespace wma2

@@ -148,8 +148,8 @@ struct Encoder::Impl {
         coder.Analyse(request, static_cast<float>(rate.reference_offset()));
         const FrameBounds packet_bounds = GoalBounds(slot, goal);
         const FrameBounds bounds = rate.Bounds(packet_bounds, frames_left);
-        const int gain_offset =
-            rate.ChooseOffset([this](int o) { return coder.Bits(o); }, bounds, coder.silent());
+        const int gain_offset = rate.ChooseOffset(
+            [this](int o) { return coder.Bits(coder.Quantise(o)); }, bounds, coder.silent());
         BitWriter frame;
         const std::uint64_t bits =
             coder.Write(gain_offset, bounds.min_bits, bounds.max_bits, frame);

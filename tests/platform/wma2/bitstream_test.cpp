@@ -111,8 +111,9 @@ TEST(RunLevelCode, EscapesCarryLargeLevelsAndLongRunsAndCountsMatchTheBits) {
         values[460] = 511; // past every table's largest level: an escape
         BitWriter bits;
         PutCoefficients(bits, code, values.data(), 466, 9, 11);
-        EXPECT_EQ(static_cast<std::uint64_t>(CoefficientBits(code, values.data(), 466, 9, 11)),
-                  bits.size());
+        BitCounter counter;
+        PutCoefficients(counter, code, values.data(), 466, 9, 11);
+        EXPECT_EQ(counter.bits, bits.size());
         std::uint64_t used = 0;
         EXPECT_EQ(ReadCoefficients(bits, code, 466, 9, 11, &used),
                   std::vector<int>(values.begin(), values.end()))
