@@ -3,7 +3,7 @@
 // and at the smallest, the profile's and the largest packet size the encoder accepts. Each
 // encodes without failing, decodes through libavcodec with nothing logged, covers exactly
 // its length and keeps the declared bit rate.
-#include "libav_decoder.h"
+#include "stream_round_trip.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>

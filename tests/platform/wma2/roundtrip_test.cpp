@@ -1,7 +1,7 @@
 // Streams from the encoder decoded by libavcodec's wmav2 decoder: nothing logged, every
 // sample in its place, and a sound close to the input, for every block size, transition,
 // stereo mode and the rates the format serves.
-#include "libav_decoder.h"
+#include "stream_round_trip.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>
