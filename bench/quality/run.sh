@@ -2,8 +2,9 @@
 # Sound quality of the WMA 2 encoder against LAME (MP3), Opus (CBR) and libavcodec's wmav2
 # encoder, side by side on one corpus at the bit rates of presets 0 to 7.
 #
-# Makes a corpus of 30-second excerpts (make_corpus.py: rendered music in two styles, speech,
-# synthetic chords, applause-like noise bursts, castanets-like clicks), encodes every file with
+# Makes a corpus (make_corpus.py: rendered music, speech of several voices and languages,
+# solo deep bass, a dry drum loop, dry guitar and piano, synthetic chords, applause- and
+# castanets-like noise, and short probes for the ends of tracks), encodes every file with
 # `vantrel convert --preset N`, `ffmpeg -c:a libmp3lame`, `ffmpeg -c:a libopus -vbr off` and
 # `ffmpeg -c:a wmav2` at the same bit rates, decodes everything with FFmpeg and measures it:
 #   PEAQ  objective difference grades (basic and advanced version) from an external `peaq`
@@ -16,7 +17,7 @@
 # goals.
 #
 # usage: bench/quality/run.sh [build folder] [--quick] [--reference NMR.PY]
-#   --quick:     a few files at presets 2, 5 and 7, for trying a change (the full run measures
+#   --quick:     six files at presets 2, 5 and 7, for trying a change (the full run measures
 #                every file at every preset)
 #   --reference: also score a few files with another implementation of the NMR measure and
 #                show the differences.
@@ -61,7 +62,8 @@ fi
 
 # The corpus is made again whenever the scripts that make it change.
 corpus="$build/bench-corpus/quality"
-version=$(cat "$here/make_corpus.py" "$root/bench/wmalossless/make_midi.py" | sha1sum | cut -c1-12)
+version=$(cat "$here/make_corpus.py" "$here/materials.py" "$root/bench/wmalossless/make_midi.py" |
+    sha1sum | cut -c1-12)
 if [ "$(cat "$corpus/.complete" 2>/dev/null)" != "$version" ]; then
     echo "making the corpus in $corpus ..."
     rm -rf "$corpus"
