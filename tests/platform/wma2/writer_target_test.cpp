@@ -26,9 +26,14 @@ TEST(Wma2Target, ProfilesTheFormatCannotCarryAreRefusedWithTheirLimit) {
         EncoderTarget target;
         const char* names;
     } refused[] = {
-        {Target(44100, 6, 128000), "channels"},  {Target(96000, 2, 128000), "96000 Hz"},
-        {Target(4000, 1, 16000), "4000 Hz"},     {Target(44100, 2, 8000), "too low"},
+        {Target(44100, 6, 128000), "channels"},
+        {Target(96000, 2, 128000), "96000 Hz"},
+        {Target(4000, 1, 16000), "4000 Hz"},
+        {Target(44100, 2, 8000), "too low"},
         {Target(44100, 2, 9000000), "too high"},
+        // Packets of more frames than the format lets a packet hold cannot be filled.
+        {Target(44100, 2, 32000, 3000), "at most 2600 bytes per packet"},
+        {Target(44100, 2, 128016, 12000), "at most 10403 bytes per packet"},
     };
     for (const auto& item : refused) {
         SCOPED_TRACE(item.names);
