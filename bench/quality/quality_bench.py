@@ -132,12 +132,18 @@ def report_and_check(info, presets, results, cpu, cpu_of, with_peaq, with_refere
     print("\nall goals met" if met else "\nsome goals missed (see above)")
 
 
+def load_results(path):
+    with open(path) as f:
+        saved = json.load(f)
+    return {(n, int(k), e): r for key, r in saved["results"].items()
+            for n, k, e in [key.split("|")]}
+
+
 def report_saved(path):
     """Prints the tables and goals of a run saved with --json."""
     with open(path) as f:
         saved = json.load(f)
-    results = {(n, int(k), e): r for key, r in saved["results"].items()
-               for n, k, e in [key.split("|")]}
+    results = load_results(path)
     cpu_of = {tuple(key.split("|")): s for key, s in saved["cpu_of"].items()}
     with_peaq = any("odg_basic" in r for r in results.values())
     with_reference = any("reference" in r for r in results.values())
@@ -155,6 +161,10 @@ def main():
     parser.add_argument("--reference", help="another nmr implementation to compare with")
     parser.add_argument("--quick", action="store_true",
                         help=f"only {', '.join(QUICK_FILES)} at presets 2, 5 and 7")
+    parser.add_argument("--presets", help="only these presets, by number (e.g. 2,5,7)")
+    parser.add_argument("--files", help="only these files of the corpus (e.g. band.wav,bass.wav)")
+    parser.add_argument("--rivals-from", help="take the other encoders' measures from this saved "
+                        "run where it has them (they are still encoded, for the times)")
     parser.add_argument("--json", help="also write every figure to this file")
     args = parser.parse_args()
     if args.saved:
@@ -163,10 +173,15 @@ def main():
     if not (args.vantrel and args.corpus and args.work):
         parser.error("--vantrel, --corpus and --work are needed to measure")
     presets = QUICK_PRESETS if args.quick else PRESETS
+    if args.presets:
+        chosen = {int(p) for p in args.presets.split(",")}
+        presets = [(p, kbps) for p, kbps in PRESETS if p in chosen]
 
     files = sorted(f for f in os.listdir(args.corpus) if f.endswith(".wav"))
     if args.quick:
         files = [f for f in files if f in QUICK_FILES]
+    if args.files:
+        files = [f for f in files if f in args.files.split(",")]
     info = {}
     for name in files:
         rate, data = wavfile.read(os.path.join(args.corpus, name))
@@ -177,6 +192,7 @@ def main():
           "PEAQ: ABSENT, no objective difference grades (set PEAQ=/path/to/peaq or put peaq on "
           "PATH); the other measures follow")
 
+    saved = load_results(args.rivals_from) if args.rivals_from else {}
     # Encoding, one process at a time, each encoder right after the others on the same file
     # and rate, so that the machine's load falls on all of them alike.
     cpu = {e: 0.0 for e in report.ENCODERS}
@@ -196,10 +212,13 @@ def main():
                 cpu_of[(name, encoder)] = cpu_of.get((name, encoder), 0.0) + spent
                 # The reference scorer is slow: a few files are enough to compare.
                 check = args.reference if encoder == "ours" and kbps in (64, 128) else None
-                jobs.append(((name, kbps, encoder), (source, out, check, peaq)))
+                if encoder == "ours" or (name, kbps, encoder) not in saved:
+                    jobs.append(((name, kbps, encoder), (source, out, check, peaq)))
 
     print("decoding and measuring ...", flush=True)
     results = score_all(jobs, os.cpu_count() or 2)
+    for key in {(n, k, e) for n in files for _, k in presets for e in report.ENCODERS} - set(results):
+        results[key] = saved[key]
     if args.json:
         with open(args.json, "w") as f:
             json.dump({"presets": presets, "files": info, "cpu": cpu,

@@ -16,9 +16,16 @@
 # Prints tables per material and rate, the means per preset, each encoder's CPU time and the
 # goals.
 #
-# usage: bench/quality/run.sh [build folder] [--quick] [--reference NMR.PY]
+# usage: bench/quality/run.sh [build folder] [--quick] [--presets 2,5] [--files a.wav,b.wav]
+#                             [--reference NMR.PY]
 #   --quick:     six files at presets 2, 5 and 7, for trying a change (the full run measures
-#                every file at every preset)
+#                every file at every preset; with PEAQ that takes hours on two cores)
+#   --presets, --files: only these presets and corpus files
+#   --rivals-from SAVED.json: the other encoders' measures from an earlier run (saved by
+#                every run in the build folder; copy it first), so that trying a change
+#                measures only ours
+# The means are also shown apart for the materials the encoder is tuned on and for a few held
+# out from tuning (report.HELD_OUT).
 #   --reference: also score a few files with another implementation of the NMR measure and
 #                show the differences.
 #   PEAQ=/path/to/peaq bench/quality/run.sh  uses that program as the judge.
@@ -36,6 +43,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --reference) options+=(--reference "$2"); shift 2 ;;
     --quick) options+=(--quick); shift ;;
+    --presets | --files | --rivals-from) options+=("$1" "$2"); shift 2 ;;
     *) build="$1"; shift ;;
     esac
 done
