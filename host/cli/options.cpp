@@ -157,9 +157,18 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "-q" || option == "--quiet") {
             scanner.no_value(option);
             c.quiet = true;
-        } else if (option == "-n" || option == "--skip-existing") {
+        } else if (option == "-n" || option == "--skip-existing" || option == "-u" ||
+                   option == "--update") {
             scanner.no_value(option);
-            c.skip_existing = true;
+            const bool keep = option == "-n" || option == "--skip-existing";
+            const ExistingOutput rule = keep ? ExistingOutput::keep : ExistingOutput::update;
+            if (c.existing != ExistingOutput::replace && c.existing != rule)
+                throw UsageError("-n (keep existing outputs) and -u (update them) cannot be used "
+                                 "together");
+            c.existing = rule;
+        } else if (option == "--reencode-wma") {
+            scanner.no_value(option);
+            c.reencode_wma = true;
         } else if (option == "--dry-run") {
             scanner.no_value(option);
             c.dry_run = true;
