@@ -1,10 +1,12 @@
 #include "hearing_model.h"
 
 #include "fast_math.h"
+#include "shared_tables.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace wma2 {
 namespace {
@@ -56,18 +58,23 @@ HearingModel::HearingModel(const StreamParams& params, HearingModelTuning tuning
       deep_bass_noise_(tuning.deep_bass_snr_db > 0 && !params.noise_coding
                            ? std::pow(10.0F, -tuning.deep_bass_snr_db / 10.0F)
                            : std::numeric_limits<float>::infinity()) {
-    for (int k = 0; k < params_.block_sizes; ++k) {
-        BuildLayout(k);
-    }
+    const auto shape = std::tuple{params_.sample_rate, params_.frame_len, params_.block_sizes};
+    layouts_ = SharedTable<Layouts>(shape, [](const auto& key) {
+        const auto [sample_rate, frame_len, block_sizes] = key;
+        Layouts layouts;
+        for (int k = 0; k < block_sizes; ++k) {
+            layouts[static_cast<std::size_t>(k)] = BuildLayout(sample_rate, frame_len >> k);
+        }
+        return layouts;
+    });
     const auto n = static_cast<std::size_t>(params_.frame_len);
     power_.resize(n);
 }
 
-void HearingModel::BuildLayout(int k) {
-    Layout& layout = layouts_[k];
-    const int n = params_.block_len(k);
+HearingModel::Layout HearingModel::BuildLayout(int sample_rate, int n) {
+    Layout layout;
     const auto size = static_cast<std::size_t>(n);
-    const double bin = params_.sample_rate / (2.0 * n);
+    const double bin = sample_rate / (2.0 * n);
     layout.ear.resize(size);
     layout.ear_prefix.assign(size + 1, 0.0);
     layout.partition_of.resize(size);
@@ -132,10 +139,11 @@ void HearingModel::BuildLayout(int k) {
     while (layout.even_from > 1 && layout.step[layout.even_from - 1] == 0.5F) {
         --layout.even_from;
     }
+    return layout;
 }
 
 void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out, bool tonality) {
-    const Layout& layout = layouts_[k];
+    const Layout& layout = (*layouts_)[static_cast<std::size_t>(k)];
     const int n = params_.block_len(k);
     const auto& partitions = layout.partitions;
     const std::size_t count = partitions.size();

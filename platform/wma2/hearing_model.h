@@ -14,6 +14,7 @@
 #include "stream_params.h"
 
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace wma2 {
@@ -81,12 +82,13 @@ private:
         float to_model = 0;               // transform energy to model units
     };
 
-    void BuildLayout(int k);
+    using Layouts = std::array<Layout, kMaxBlockSizes>;
+    static Layout BuildLayout(int sample_rate, int n);
 
     const StreamParams& params_;
     HearingModelTuning tuning_;
-    float deep_bass_noise_ = 0; // noise-to-signal ratio that deep_bass_snr_db allows
-    std::array<Layout, kMaxBlockSizes> layouts_;
+    float deep_bass_noise_ = 0;              // noise-to-signal ratio that deep_bass_snr_db allows
+    std::shared_ptr<const Layouts> layouts_; // shared by every model of the same stream shape
     std::vector<float> power_;
     std::vector<float> energy_;
     std::vector<float> spread_;
