@@ -94,6 +94,7 @@ struct Encoder::Impl {
     std::vector<int> losses;  // ... and how often in a row it has lost
     TileParams params;        // announced by the last seekable tile
     PacketSink sink;
+    FrameObserver observer;
     Status sticky = Status::not_configured; // the error that stops the stream, if any
     bool configured = false;
     bool finished = false;
@@ -302,6 +303,8 @@ Status Encoder::Impl::send_frame(BitWriter& tile, int samples, bool seekable) {
     if (packetizer.ends_on_later_boundary(bits))
         bits = assemble_frame(frame_bits, format, tile.data(), tile_length, samples, true);
     frame_bits.finish();
+    if (observer)
+        observer(frame_index * format.samples_per_frame, samples, bits);
     ++frame_index;
     if (!packetizer.add_frame(frame_bits.data(), bits, samples, seekable))
         return sticky = Status::sink_failed;
@@ -342,6 +345,7 @@ Encoder::~Encoder() = default;
 
 Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
     auto impl = std::make_unique<Impl>();
+    impl->observer = std::move(impl_->observer);
     if (!sink || !settings_valid(settings) || !choose_format(settings, impl->format)) {
         impl_ = std::move(impl);
         return Status::invalid_settings;
@@ -389,6 +393,10 @@ Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
     m.sticky = Status::ok;
     impl_ = std::move(impl);
     return Status::ok;
+}
+
+void Encoder::observe_frames(FrameObserver observer) {
+    impl_->observer = std::move(observer);
 }
 
 Status Encoder::push(const int16_t* interleaved, size_t frames) {

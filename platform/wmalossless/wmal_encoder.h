@@ -75,6 +75,10 @@ const char* status_text(Status status);
 
 using PacketSink = std::function<bool(const Packet&)>;
 
+// Told of every frame as it is sent: the position (samples per channel) of its first sample,
+// the samples it yields and its size in bits (packet headers and padding not counted).
+using FrameObserver = std::function<void(int64_t position, int samples, uint64_t bits)>;
+
 class Encoder {
 public:
     Encoder();
@@ -84,6 +88,9 @@ public:
 
     // Starts a new stream; may be called again to start over.
     Status configure(const EncoderSettings& settings, PacketSink sink);
+    // For measurements: reports each frame of the stream configured next (or now) to
+    // `observer`.
+    void observe_frames(FrameObserver observer);
 
     // Interleaved samples, `frames` samples per channel. The 16-bit form needs a 16-bit
     // stream. The 32-bit form takes right-aligned values that must fit the stream's depth
