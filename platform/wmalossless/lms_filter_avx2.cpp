@@ -127,6 +127,13 @@ struct McLmsAvx2Ops {
             sum += static_cast<uint32_t>(history[k]) * static_cast<uint32_t>(weights[k]);
         return sum;
     }
+    // 16 weights a step; those past `count` are zero, so whole blocks are summed.
+    static uint32_t dot16(const int16_t* history, const int16_t* weights, int count) {
+        __m256i acc = _mm256_setzero_si256();
+        for (int k = 0; k < count; k += 16)
+            acc = _mm256_add_epi32(acc, _mm256_madd_epi16(load(history + k), load(weights + k)));
+        return sum_lanes(acc);
+    }
     static void adapt(int16_t* weights, const int16_t* steps, int count, bool up) {
         int k = 0;
         for (; k + 16 <= count; k += 16) {

@@ -19,9 +19,10 @@
 // The encoder holds back up to four frames (frame_size() samples each): at every seekable
 // point it codes them with a few sets of coding tools and keeps the smallest. When the sound
 // changes markedly between seekable points it tries again, and restarts with other tools
-// where that pays; such a restart is a seekable point too, so seekable points come at least
-// every seek_interval_ms, sometimes sooner. Memory use does not grow with the length of the
-// stream.
+// where that pays; each frame may also restart with a fixed predictor or one fitted to it,
+// as a block coder would code it, where that is smaller. A restart at the first frame of a
+// packet is a seekable point too, so seekable points come at least every seek_interval_ms,
+// sometimes sooner. Memory use does not grow with the length of the stream.
 //
 // Timing for a muxer: Packet::timestamp is the position (samples per channel) of the first
 // sample that decoding the packet yields, Packet::duration the number of samples it yields.
