@@ -31,15 +31,7 @@ done
 
 # cpu <command...>: the CPU seconds (user + system) of the command and its children.
 cpu() {
-    python3 - "$@" <<'PY'
-import resource, subprocess, sys
-def spent():
-    r = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return r.ru_utime + r.ru_stime
-before = spent()
-subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-print(f"{spent() - before:.4f}")
-PY
+    python3 "$here/cpu_time.py" "$@" 2>/dev/null
 }
 
 : >"$work/times.txt"

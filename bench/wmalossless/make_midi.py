@@ -64,20 +64,32 @@ MAJOR = [0, 2, 4, 5, 7, 9, 11]
 PROGRESSIONS = [[0, 5, 3, 4], [0, 3, 4, 4], [5, 3, 0, 4], [0, 4, 5, 3]]
 
 
-def song(name, tempo, bars, programs, drums, key, seed):
-    rng = random.Random(seed)
+def opening(tempo, programs, reverb):
+    """The tempo track's events, and the song's first: each channel's program and reverb."""
     meta = [(0, b"\xff\x51\x03" + struct.pack(">I", 60000000 // tempo)[1:])]
     events = []
     for channel, program in enumerate(programs):
         events.append((0, bytes([0xC0 | channel, program])))
-        events.append((0, bytes([0xB0 | channel, 91, 50])))  # some reverb
+        events.append((0, bytes([0xB0 | channel, 91, reverb])))
+    return meta, events
+
+
+def triad(progression, b, key):
+    """The root and the three notes of bar b's chord."""
+    degree = progression[b % len(progression)]
+    root = key + MAJOR[degree]
+    chord = [root + MAJOR[(degree + i) % 7] - MAJOR[degree] + (12 if degree + i >= 7 else 0)
+             for i in (0, 2, 4)]
+    return root, chord
+
+
+def song(name, tempo, bars, programs, drums, key, seed):
+    rng = random.Random(seed)
+    meta, events = opening(tempo, programs, 50)  # some reverb
     progression = rng.choice(PROGRESSIONS)
     bar = 4 * TICKS
     for b in range(bars):
-        degree = progression[b % len(progression)]
-        root = key + MAJOR[degree]
-        chord = [root + MAJOR[(degree + i) % 7] - MAJOR[degree] + (12 if degree + i >= 7 else 0)
-                 for i in (0, 2, 4)]
+        root, chord = triad(progression, b, key)
         start = b * bar
         for pitch in chord:  # sustained chord
             note(events, 1, start, bar - 10, pitch, 60)
@@ -111,18 +123,11 @@ def slow_song(tempo, bars, programs, key, seed):
     """Soft arpeggios under a sparse melody, the sustain pedal held through each bar, and a
     last chord that rings for four bars."""
     rng = random.Random(seed)
-    meta = [(0, b"\xff\x51\x03" + struct.pack(">I", 60000000 // tempo)[1:])]
-    events = []
-    for channel, program in enumerate(programs):
-        events.append((0, bytes([0xC0 | channel, program])))
-        events.append((0, bytes([0xB0 | channel, 91, 100])))  # a large hall
+    meta, events = opening(tempo, programs, 100)  # a large hall
     progression = rng.choice(PROGRESSIONS)
     bar = 4 * TICKS
     for b in range(bars):
-        degree = progression[b % len(progression)]
-        root = key + MAJOR[degree]
-        chord = [root + MAJOR[(degree + i) % 7] - MAJOR[degree] + (12 if degree + i >= 7 else 0)
-                 for i in (0, 2, 4)]
+        root, chord = triad(progression, b, key)
         start = b * bar
         for channel in range(3):
             events.append((start, bytes([0xB0 | channel, 64, 127])))  # pedal down

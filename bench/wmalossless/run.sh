@@ -41,18 +41,8 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 # Runs a command and prints the CPU seconds (user + system) of the processes it started.
-# Only what the command itself used counts: a launcher in front of the interpreter (a
-# version-manager shim, say) runs helper processes whose time the interpreter inherits.
 cpu_of() {
-    python3 - "$@" <<'PY'
-import resource, subprocess, sys
-def spent():
-    r = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return r.ru_utime + r.ru_stime
-before = spent()
-subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
-print(f"{spent() - before:.6f}")
-PY
+    python3 "$here/cpu_time.py" "$@"
 }
 
 status=0
