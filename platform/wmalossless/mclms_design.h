@@ -25,8 +25,8 @@ struct McLmsStart {
 // Fits weights of `order` samples per channel (2..32, even) to `length` samples of each of
 // `channel_count` channels, the signals as the stage sees them. Picks the finest scaling at
 // which every weight fits 16 bits and the stage's sums on these samples stay below 2^31 with
-// `headroom_bits` to spare (checked on a sample in four, with an eighth more). Returns false when the signal is silent or too loud for any
-// scaling to keep its sums in range.
+// `headroom_bits` to spare (checked on a sample in four, with an eighth more). Returns false when
+// the signal is silent or too loud for any scaling to keep its sums in range.
 bool fit_mclms(const int32_t* const* channels, int channel_count, int length, int order,
                int headroom_bits, McLmsStart& out);
 

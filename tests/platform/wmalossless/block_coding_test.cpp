@@ -21,8 +21,8 @@ std::vector<std::vector<int32_t>> planar(const std::vector<int32_t>& pcm, int ch
                                           std::vector<int32_t>(length));
     for (size_t i = 0; i < length; ++i)
         for (int c = 0; c < channels; ++c)
-            out[static_cast<size_t>(c)][i] = pcm[i * static_cast<size_t>(channels) +
-                                                 static_cast<size_t>(c)];
+            out[static_cast<size_t>(c)][i] =
+                pcm[i * static_cast<size_t>(channels) + static_cast<size_t>(c)];
     return out;
 }
 
@@ -118,7 +118,8 @@ TEST(FittedMultichannelStage, PredictsResonancesAndOneChannelFromAnother) {
         double least = 0;
         const auto drive = white_noise(length, 1, bits, 3);
         for (size_t i = 0; i < length; ++i)
-            least += static_cast<double>(drive[i]) * drive[i] + static_cast<double>(own[i]) * own[i];
+            least +=
+                static_cast<double>(drive[i]) * drive[i] + static_cast<double>(own[i]) * own[i];
         double raw = 0;
         for (const auto& channel : x)
             for (int32_t v : channel)
