@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Writes standard MIDI files for the benchmark corpus: a rock band, a harpsichord piece, a pop song.
+"""Writes standard MIDI files for the benchmark corpus.
 
 Each song has a tempo, a chord progression, a melody, a bass line and, for most, drums, each
-on its own instrument, so that the rendered audio resembles ordinary music.
-usage: make_midi.py <output folder>
+on its own instrument, so that the rendered audio resembles ordinary music. A slow song is
+played softly on sustained instruments with the pedal down, so that its notes ring out.
+The tuning set is what the encoder's choices were tuned on; the held-out set has other
+instruments, tempos, keys and seeds, to check that those choices carry over.
+
+usage: make_midi.py <output folder> [tuning|heldout]      (default: tuning)
 """
 import random
 import struct
@@ -43,25 +47,49 @@ SONGS = [
     ("harpsichord", 100, 13, (6, 6, 6), False, 62, 4),
     ("pop", 112, 15, (0, 89, 38), True, 60, 1),
 ]
+# Slow and soft, with the pedal down: name, tempo, bars, programs, key, seed.
+SLOW_SONGS = [
+    ("nocturne", 66, 9, (0, 0, 0), 63, 5),
+]
+HELDOUT_SONGS = [
+    ("band2", 140, 18, (27, 17, 34), True, 52, 8),
+    ("harpsichord2", 88, 12, (6, 6, 6), False, 55, 9),
+    ("pop2", 96, 13, (4, 50, 39), True, 65, 10),
+]
+HELDOUT_SLOW_SONGS = [
+    ("strings", 58, 8, (40, 48, 42), 58, 11),
+]
 
 MAJOR = [0, 2, 4, 5, 7, 9, 11]
 PROGRESSIONS = [[0, 5, 3, 4], [0, 3, 4, 4], [5, 3, 0, 4], [0, 4, 5, 3]]
 
 
-def song(name, tempo, bars, programs, drums, key, seed):
-    rng = random.Random(seed)
+def opening(tempo, programs, reverb):
+    """The tempo track's events, and the song's first: each channel's program and reverb."""
     meta = [(0, b"\xff\x51\x03" + struct.pack(">I", 60000000 // tempo)[1:])]
     events = []
     for channel, program in enumerate(programs):
         events.append((0, bytes([0xC0 | channel, program])))
-        events.append((0, bytes([0xB0 | channel, 91, 50])))  # some reverb
+        events.append((0, bytes([0xB0 | channel, 91, reverb])))
+    return meta, events
+
+
+def triad(progression, b, key):
+    """The root and the three notes of bar b's chord."""
+    degree = progression[b % len(progression)]
+    root = key + MAJOR[degree]
+    chord = [root + MAJOR[(degree + i) % 7] - MAJOR[degree] + (12 if degree + i >= 7 else 0)
+             for i in (0, 2, 4)]
+    return root, chord
+
+
+def song(name, tempo, bars, programs, drums, key, seed):
+    rng = random.Random(seed)
+    meta, events = opening(tempo, programs, 50)  # some reverb
     progression = rng.choice(PROGRESSIONS)
     bar = 4 * TICKS
     for b in range(bars):
-        degree = progression[b % len(progression)]
-        root = key + MAJOR[degree]
-        chord = [root + MAJOR[(degree + i) % 7] - MAJOR[degree] + (12 if degree + i >= 7 else 0)
-                 for i in (0, 2, 4)]
+        root, chord = triad(progression, b, key)
         start = b * bar
         for pitch in chord:  # sustained chord
             note(events, 1, start, bar - 10, pitch, 60)
@@ -91,11 +119,45 @@ def song(name, tempo, bars, programs, drums, key, seed):
     return header + track(meta) + track(events)
 
 
+def slow_song(tempo, bars, programs, key, seed):
+    """Soft arpeggios under a sparse melody, the sustain pedal held through each bar, and a
+    last chord that rings for four bars."""
+    rng = random.Random(seed)
+    meta, events = opening(tempo, programs, 100)  # a large hall
+    progression = rng.choice(PROGRESSIONS)
+    bar = 4 * TICKS
+    for b in range(bars):
+        root, chord = triad(progression, b, key)
+        start = b * bar
+        for channel in range(3):
+            events.append((start, bytes([0xB0 | channel, 64, 127])))  # pedal down
+            events.append((start + bar - 20, bytes([0xB0 | channel, 64, 0])))
+        for step in range(8):  # arpeggio in eighths
+            pitch = chord[step % 3] + (12 if step >= 4 else 0) - 12
+            note(events, 1, start + step * TICKS // 2, TICKS, pitch, rng.randint(30, 50))
+        note(events, 2, start, bar - 40, root - 24, 45)
+        t = start
+        while t < start + bar:
+            length = min(rng.choice([TICKS, 2 * TICKS, 3 * TICKS]), start + bar - t)
+            if rng.random() > 0.3:
+                note(events, 0, t, length - 10, key + 12 + rng.choice(MAJOR), rng.randint(40, 65))
+            t += length
+    end = bars * bar
+    for pitch in (key - 12, key, key + 4, key + 7):
+        note(events, 1, end, 4 * bar, pitch, 45)
+    header = b"MThd" + struct.pack(">IHHH", 6, 1, 2, TICKS)
+    return header + track(meta) + track(events)
+
+
 def main():
     folder = sys.argv[1]
-    for name, tempo, bars, programs, drums, key, seed in SONGS:
+    held_out = len(sys.argv) > 2 and sys.argv[2] == "heldout"
+    for name, tempo, bars, programs, drums, key, seed in HELDOUT_SONGS if held_out else SONGS:
         with open(f"{folder}/{name}.mid", "wb") as f:
             f.write(song(name, tempo, bars, programs, drums, key, seed))
+    for name, tempo, bars, programs, key, seed in HELDOUT_SLOW_SONGS if held_out else SLOW_SONGS:
+        with open(f"{folder}/{name}.mid", "wb") as f:
+            f.write(slow_song(tempo, bars, programs, key, seed))
 
 
 if __name__ == "__main__":

@@ -2,9 +2,11 @@
 // that libavformat/libavcodec decode the file back to the exact input, and prints one line
 // per file: name, audio seconds, PCM bytes, packet bytes, file bytes, encoding CPU seconds
 // (this process, one thread), encoding wall-clock seconds; to standard output or, with --list,
-// to a file.
+// to a file. With --frames, it also writes <name>.frames into the output folder: one line per
+// coded frame with its first sample, its samples and its bits.
 //
-//   wmal_bench [--no-verify] [--packet-size <bytes>] [--list <file>] <output folder> <file.wav>...
+//   wmal_bench [--no-verify] [--packet-size <bytes>] [--list <file>] [--frames]
+//              <output folder> <file.wav>...
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -190,9 +192,14 @@ int main(int argc, char** argv) {
         }
         arg += 2;
     }
+    bool frames = false;
+    if (arg < argc && std::strcmp(argv[arg], "--frames") == 0) {
+        frames = true;
+        ++arg;
+    }
     if (argc - arg < 2) {
         std::fprintf(stderr, "usage: wmal_bench [--no-verify] [--packet-size <bytes>] [--list "
-                             "<file>] <output folder> <file.wav>...\n");
+                             "<file>] [--frames] <output folder> <file.wav>...\n");
         return 2;
     }
     const std::string out_dir = argv[arg++];
@@ -212,6 +219,14 @@ int main(int argc, char** argv) {
         settings.channels = wav.channels;
         settings.bits_per_sample = wav.bits;
         settings.packet_size = packet_size;
+        const std::string base = in.substr(in.find_last_of('/') + 1);
+        const std::string stem = out_dir + "/" + base.substr(0, base.rfind('.'));
+        std::string frame_lines;
+        if (frames)
+            encoder.observe_frames([&](int64_t position, int samples, uint64_t bits) {
+                frame_lines += std::to_string(position) + ' ' + std::to_string(samples) + ' ' +
+                               std::to_string(bits) + '\n';
+            });
         const auto start = std::chrono::steady_clock::now();
         const std::clock_t cpu_start = std::clock();
         bool ok = encoder.configure(settings, [&](const wmal::Packet& p) {
@@ -227,9 +242,10 @@ int main(int argc, char** argv) {
         enc.codec_data = encoder.codec_data();
         enc.packet_size = encoder.packet_size();
         enc.bit_rate = encoder.bit_rate();
-        const std::string base = in.substr(in.find_last_of('/') + 1);
-        const std::string path = out_dir + "/" + base.substr(0, base.rfind('.')) + ".wma";
+        const std::string path = stem + ".wma";
         ok = ok && write_asf(path, wav, enc);
+        if (ok && frames)
+            ok = static_cast<bool>(std::ofstream(stem + ".frames") << frame_lines);
         if (ok && check && !verify(path, wav)) {
             std::fprintf(stderr, "%s: decoded audio differs from the input\n", in.c_str());
             ok = false;

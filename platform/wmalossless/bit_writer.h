@@ -60,6 +60,24 @@ public:
         put(0xFFFFFFFFu, static_cast<int>(count));
     }
 
+    // Replaces the `n` bits (n <= 32) written at bit `pos` with the low bits of `value`.
+    void overwrite(uint64_t pos, uint32_t value, int n) {
+        const uint64_t stored = static_cast<uint64_t>(bytes_) * 8;
+        for (int i = 0; i < n; ++i) {
+            const uint64_t at = pos + static_cast<uint64_t>(i);
+            const bool bit = (value >> (n - 1 - i)) & 1;
+            if (at < stored) {
+                uint8_t& byte = buffer_[static_cast<size_t>(at >> 3)];
+                const uint8_t mask = static_cast<uint8_t>(0x80 >> (at & 7));
+                byte = static_cast<uint8_t>(bit ? byte | mask : byte & ~mask);
+            } else {
+                const uint64_t mask = uint64_t{1}
+                                      << (acc_bits_ - 1 - static_cast<int>(at - stored));
+                acc_ = bit ? acc_ | mask : acc_ & ~mask;
+            }
+        }
+    }
+
     // Appends `nbits` bits of `src` starting at bit `src_pos`; `src` must be readable 8 bytes
     // past the last byte copied.
     void copy_bits(const uint8_t* src, uint64_t src_pos, uint64_t nbits) {

@@ -4,24 +4,41 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "lms_filter.h"
 
 namespace wmal::lms_detail {
 
+// One filter's state while a run of samples goes through it, held in locals so that the
+// compiler can keep it in registers rather than reload the filter's fields after every store
+// through its pointers.
+template <typename Hist> struct FilterRun {
+    int16_t* coefs;
+    Hist* history;
+    int16_t* updates;
+    int order;
+    int recent;
+    int taps;
+    int scaling;
+    uint32_t rounding;
+    uint32_t dot; // the sum for the next prediction
+};
+
 // One sample through one filter. The decoder predicts with the current coefficients, adapts
 // them by the residue's sign using the update steps as they are, then pushes the new sample;
 // adapting for this sample and predicting the next are done in one pass over the taps (`dot`
 // carries that prediction's sum to the next call). The update steps are pushed only after
-// that pass has read them.
-template <typename Hist, typename Ops>
-inline int32_t step(LmsFilter<Hist>& f, uint32_t& dot, int32_t input, int speed, int32_t range,
-                    int taps) {
-    const uint32_t rounding = (uint32_t{1} << f.scaling) >> 1;
-    const int32_t prediction = static_cast<int32_t>(rounding + dot) >> f.scaling;
+// that pass has read them. kOrder, when not 0, is the filter's order, known at compile time so
+// that the pass over the taps unrolls.
+template <typename Hist, typename Ops, int kOrder>
+inline int32_t step(FilterRun<Hist>& f, int32_t input, int speed, int32_t range) {
+    const int order = kOrder > 0 ? kOrder : f.order;
+    const int taps =
+        kOrder > 0 ? (kOrder + kLmsTapBlock - 1) / kLmsTapBlock * kLmsTapBlock : f.taps;
+    const int32_t prediction = static_cast<int32_t>(f.rounding + f.dot) >> f.scaling;
     const int32_t residue =
         static_cast<int32_t>(static_cast<uint32_t>(input) - static_cast<uint32_t>(prediction));
-    const int order = f.order;
     const int16_t* steps = f.updates + f.recent;
 
     const bool wrapped = f.recent == 0;
@@ -32,9 +49,12 @@ inline int32_t step(LmsFilter<Hist>& f, uint32_t& dot, int32_t input, int speed,
         --f.recent;
     }
     // adapt_dot stores the clipped input as the newest history entry.
-    dot = Ops::adapt_dot(
-        f.coefs, steps, sign_of(residue), f.history + f.recent, taps,
-        static_cast<Hist>(input < -range ? -range : (input > range - 1 ? range - 1 : input)));
+    f.dot = Ops::template adapt_dot < kOrder == 0
+                ? 0
+                : (kOrder + kLmsTapBlock - 1) / kLmsTapBlock * kLmsTapBlock >
+                      (f.coefs, steps, sign_of(residue), f.history + f.recent, taps,
+                       static_cast<Hist>(input < -range ? -range
+                                                        : (input > range - 1 ? range - 1 : input)));
 
     if (wrapped)
         std::memcpy(f.updates + order, f.updates, sizeof(int16_t) * order);
@@ -47,6 +67,56 @@ inline int32_t step(LmsFilter<Hist>& f, uint32_t& dot, int32_t input, int speed,
     return residue;
 }
 
+// One channel's samples through its cascade of `count` filters, in place. The orders
+// kOrders, when not 0, fix the cascade's shape at compile time.
+template <typename Hist, typename Ops, int... kOrders>
+inline void encode_cascade(LmsFilter<Hist>* cascade, int count, int32_t* signal, int length,
+                           int speed, int32_t range) {
+    constexpr int kFixed = sizeof...(kOrders);
+    const int n = kFixed > 0 ? kFixed : count;
+    FilterRun<Hist> runs[kMaxLmsFilters];
+    for (int f = 0; f < n; ++f) {
+        LmsFilter<Hist>& filter = cascade[f];
+        FilterRun<Hist>& r = runs[f];
+        r.coefs = filter.coefs;
+        r.history = filter.history;
+        r.updates = filter.updates;
+        r.order = filter.order;
+        r.recent = filter.recent;
+        r.taps = round_up_taps(filter.order);
+        r.scaling = filter.scaling;
+        r.rounding = (uint32_t{1} << filter.scaling) >> 1;
+        r.dot = Ops::dot(filter.coefs, filter.history + filter.recent, r.taps);
+    }
+    // Sample by sample through the whole cascade: the processor overlaps the work of one
+    // filter with the next.
+    for (int i = 0; i < length; ++i) {
+        int32_t v = signal[i];
+        if constexpr (kFixed > 0) {
+            int f = 0;
+            ((v = step<Hist, Ops, kOrders>(runs[f++], v, speed, range)), ...);
+        } else {
+            for (int f = 0; f < n; ++f)
+                v = step<Hist, Ops, 0>(runs[f], v, speed, range);
+        }
+        signal[i] = v;
+    }
+    for (int f = 0; f < n; ++f)
+        cascade[f].recent = runs[f].recent;
+}
+
+// Whether channel cascade `c` has exactly the orders given.
+template <typename Hist>
+bool has_orders(const LmsFilter<Hist>* c, int count, std::initializer_list<int> orders) {
+    if (count != static_cast<int>(orders.size()))
+        return false;
+    int f = 0;
+    for (int order : orders)
+        if (c[f++].order != order)
+            return false;
+    return true;
+}
+
 template <typename Hist, typename Ops>
 inline void encode_cascades(LmsFilter<Hist>* const* filters, int channels, int count,
                             int32_t* const* signals, int length, int speed, int bits_per_sample) {
@@ -54,20 +124,25 @@ inline void encode_cascades(LmsFilter<Hist>* const* filters, int channels, int c
     for (int c = 0; c < channels; ++c) {
         LmsFilter<Hist>* cascade = filters[c];
         int32_t* signal = signals[c];
-        uint32_t dots[kMaxLmsFilters];
-        int taps[kMaxLmsFilters];
-        for (int f = 0; f < count; ++f) {
-            taps[f] = round_up_taps(cascade[f].order);
-            dots[f] = Ops::dot(cascade[f].coefs, cascade[f].history + cascade[f].recent, taps[f]);
-        }
-        // Sample by sample through the whole cascade: the processor overlaps the work of one
-        // filter with the next.
-        for (int i = 0; i < length; ++i) {
-            int32_t v = signal[i];
-            for (int f = 0; f < count; ++f)
-                v = step<Hist, Ops>(cascade[f], dots[f], v, speed, range, taps[f]);
-            signal[i] = v;
-        }
+        // The shapes of the encoder's usual tools run with their orders fixed.
+        if (has_orders(cascade, count, {128, 32, 16}))
+            encode_cascade<Hist, Ops, 128, 32, 16>(cascade, count, signal, length, speed, range);
+        else if (has_orders(cascade, count, {16}))
+            encode_cascade<Hist, Ops, 16>(cascade, count, signal, length, speed, range);
+        else if (has_orders(cascade, count, {16, 16, 16}))
+            encode_cascade<Hist, Ops, 16, 16, 16>(cascade, count, signal, length, speed, range);
+        else if (has_orders(cascade, count, {16, 64, 16, 16}))
+            encode_cascade<Hist, Ops, 16, 64, 16, 16>(cascade, count, signal, length, speed, range);
+        else if (has_orders(cascade, count, {16, 256, 16}))
+            encode_cascade<Hist, Ops, 16, 256, 16>(cascade, count, signal, length, speed, range);
+        else if (has_orders(cascade, count, {8, 8, 8, 16}))
+            encode_cascade<Hist, Ops, 8, 8, 8, 16>(cascade, count, signal, length, speed, range);
+        else if (has_orders(cascade, count, {8, 8}))
+            encode_cascade<Hist, Ops, 8, 8>(cascade, count, signal, length, speed, range);
+        else if (has_orders(cascade, count, {8, 8, 16}))
+            encode_cascade<Hist, Ops, 8, 8, 16>(cascade, count, signal, length, speed, range);
+        else
+            encode_cascade<Hist, Ops>(cascade, count, signal, length, speed, range);
     }
 }
 

@@ -32,9 +32,11 @@ struct PortableOps {
             sum += static_cast<uint32_t>(c[i]) * static_cast<uint32_t>(h[i]);
         return sum;
     }
-    template <typename Hist>
+    template <int kTaps, typename Hist>
     static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, Hist* h, int taps,
                               Hist newest) {
+        if constexpr (kTaps > 0)
+            taps = kTaps;
         h[0] = newest;
         for (int i = 0; i < taps; ++i)
             c[i] = static_cast<int16_t>(c[i] + sign * u[i]);

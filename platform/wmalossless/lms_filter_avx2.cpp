@@ -42,8 +42,11 @@ struct Avx2Ops {
     // h[0] becomes `newest`. The first block of the history is loaded before that store and
     // gets the new sample in a register: a wide load that overlaps a narrow store still in
     // flight waits until the store completes, and this one would, at every sample.
+    template <int kTaps>
     static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int16_t* h, int taps,
                               int16_t newest) {
+        if constexpr (kTaps > 0)
+            taps = kTaps;
         const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
         const __m256i first = load(h);
         h[0] = newest;
@@ -70,8 +73,11 @@ struct Avx2Ops {
         }
         return sum_lanes(_mm256_add_epi32(acc0, acc1));
     }
+    template <int kTaps>
     static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int32_t* h, int taps,
                               int32_t newest) {
+        if constexpr (kTaps > 0)
+            taps = kTaps;
         const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
         const __m256i first = load(h);
         h[0] = newest;
@@ -120,6 +126,13 @@ struct McLmsAvx2Ops {
         for (; k < count; ++k)
             sum += static_cast<uint32_t>(history[k]) * static_cast<uint32_t>(weights[k]);
         return sum;
+    }
+    // 16 weights a step; those past `count` are zero, so whole blocks are summed.
+    static uint32_t dot16(const int16_t* history, const int16_t* weights, int count) {
+        __m256i acc = _mm256_setzero_si256();
+        for (int k = 0; k < count; k += 16)
+            acc = _mm256_add_epi32(acc, _mm256_madd_epi16(load(history + k), load(weights + k)));
+        return sum_lanes(acc);
     }
     static void adapt(int16_t* weights, const int16_t* steps, int count, bool up) {
         int k = 0;

@@ -26,6 +26,12 @@ struct PortableOps {
             sum += static_cast<uint32_t>(history[k]) * static_cast<uint32_t>(weights[k]);
         return sum;
     }
+    static uint32_t dot16(const int16_t* history, const int16_t* weights, int count) {
+        uint32_t sum = 0;
+        for (int k = 0; k < count; ++k)
+            sum += static_cast<uint32_t>(int32_t{history[k]} * int32_t{weights[k]});
+        return sum;
+    }
     static void adapt(int16_t* weights, const int16_t* steps, int count, bool up) {
         for (int k = 0; k < count; ++k)
             weights[k] = static_cast<int16_t>(up ? weights[k] + steps[k] : weights[k] - steps[k]);

@@ -19,6 +19,7 @@ constexpr int kMaxMclmsOrder = 32;
 struct McLmsScratch {
     std::vector<int32_t> history;
     std::vector<int16_t> signs;
+    std::vector<int16_t> narrow; // the history again in 16 bits, for 16-bit streams
 };
 
 struct McLmsFilter {

@@ -20,8 +20,9 @@ static inline int sign_of_sample(int32_t v) {
 // where a narrow store followed by a wide load of the same place would stall the loop.
 //
 // kChannels and kOrder, when not 0, fix the stage's shape at compile time, so that the
-// short loops over channels and taps unroll.
-template <typename Ops, int kChannels, int kOrder>
+// short loops over channels and taps unroll. With kNarrow (16-bit streams, whose clipped
+// samples fit 16 bits) the history is also laid out in 16 bits for the sums.
+template <typename Ops, int kChannels, int kOrder, bool kNarrow>
 inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int length,
                 int bits_per_sample, McLmsScratch& scratch) {
     const int32_t range = int32_t{1} << (bits_per_sample - 1);
@@ -33,8 +34,13 @@ inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int 
         scratch.history.resize(size);
         scratch.signs.resize(size);
     }
+    // The 16-bit sums read whole blocks of 16 weights, those past the taps being zero; the
+    // history has room for them to read past its end.
+    if (kNarrow && scratch.narrow.size() < size + 16)
+        scratch.narrow.resize(size + 16);
     int32_t* history = scratch.history.data();
     int16_t* signs = scratch.signs.data();
+    int16_t* narrow = scratch.narrow.data();
     // Sample s of channel c at (length - 1 - s) * channels + c; the previous tiles' samples
     // (s < 0) follow the tile's.
     for (int s = 0; s < length; ++s) {
@@ -43,12 +49,16 @@ inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int 
             const int32_t v = std::clamp(signals[c][s], -range, range - 1);
             history[at + static_cast<size_t>(c)] = v;
             signs[at + static_cast<size_t>(c)] = static_cast<int16_t>(sign_of_sample(v));
+            if (kNarrow)
+                narrow[at + static_cast<size_t>(c)] = static_cast<int16_t>(v);
         }
     }
     const size_t old = static_cast<size_t>(length) * static_cast<size_t>(channels);
     for (int k = 0; k < taps; ++k) {
         history[old + static_cast<size_t>(k)] = m.window[k];
         signs[old + static_cast<size_t>(k)] = static_cast<int16_t>(sign_of_sample(m.window[k]));
+        if (kNarrow)
+            narrow[old + static_cast<size_t>(k)] = static_cast<int16_t>(m.window[k]);
     }
 
     const uint32_t rounding = (uint32_t{1} << m.scaling) >> 1;
@@ -63,7 +73,8 @@ inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int 
             residue[c] = 0;
             if (!coded[c])
                 continue;
-            uint32_t sum = Ops::dot(h, m.coefs[c], taps);
+            uint32_t sum =
+                kNarrow ? Ops::dot16(narrow + at, m.coefs[c], taps) : Ops::dot(h, m.coefs[c], taps);
             for (int j = 0; j < c; ++j)
                 sum += static_cast<uint32_t>(signals[j][i]) * static_cast<uint32_t>(m.cross[c][j]);
             const int32_t prediction = static_cast<int32_t>(sum + rounding) >> m.scaling;
@@ -87,20 +98,33 @@ inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int 
     std::memcpy(m.window, history, sizeof(int32_t) * static_cast<size_t>(taps));
 }
 
+template <typename Ops, bool kNarrow>
+inline void run_shape(McLmsFilter& m, int32_t* const* signals, const bool* coded, int length,
+                      int bits_per_sample, McLmsScratch& scratch) {
+    // The shapes the encoder's tools use.
+    if (m.channels == 2 && m.order == 2)
+        run<Ops, 2, 2, kNarrow>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 2 && m.order == 4)
+        run<Ops, 2, 4, kNarrow>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 2 && m.order == 8)
+        run<Ops, 2, 8, kNarrow>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 2 && m.order == 12)
+        run<Ops, 2, 12, kNarrow>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 1 && m.order == 2)
+        run<Ops, 1, 2, kNarrow>(m, signals, coded, length, bits_per_sample, scratch);
+    else if (m.channels == 1 && m.order == 12)
+        run<Ops, 1, 12, kNarrow>(m, signals, coded, length, bits_per_sample, scratch);
+    else
+        run<Ops, 0, 0, kNarrow>(m, signals, coded, length, bits_per_sample, scratch);
+}
+
 template <typename Ops>
 inline void mclms_encode(McLmsFilter& m, int32_t* const* signals, const bool* coded, int length,
                          int bits_per_sample, McLmsScratch& scratch) {
-    // The shapes the encoder's tools use.
-    if (m.channels == 2 && m.order == 2)
-        run<Ops, 2, 2>(m, signals, coded, length, bits_per_sample, scratch);
-    else if (m.channels == 2 && m.order == 4)
-        run<Ops, 2, 4>(m, signals, coded, length, bits_per_sample, scratch);
-    else if (m.channels == 2 && m.order == 8)
-        run<Ops, 2, 8>(m, signals, coded, length, bits_per_sample, scratch);
-    else if (m.channels == 1 && m.order == 2)
-        run<Ops, 1, 2>(m, signals, coded, length, bits_per_sample, scratch);
+    if (bits_per_sample == 16)
+        run_shape<Ops, true>(m, signals, coded, length, bits_per_sample, scratch);
     else
-        run<Ops, 0, 0>(m, signals, coded, length, bits_per_sample, scratch);
+        run_shape<Ops, false>(m, signals, coded, length, bits_per_sample, scratch);
 }
 
 } // namespace wmal::mclms_detail

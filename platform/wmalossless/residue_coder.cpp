@@ -21,6 +21,33 @@ uint32_t initial_mean(const int32_t* residues, int count, int bits_per_sample) {
 
 } // namespace
 
+void RiceSpeeds::start(const int32_t* residues, int count, int bits_per_sample) {
+    const uint32_t mean = initial_mean(residues + 1, count - 1, bits_per_sample);
+    for (int m = 0; m < kMovaveSpeeds; ++m) {
+        sum[m] = mean << (m + 1);
+        bits[m] = 0;
+    }
+    if (count > 1)
+        add(residues + 1, count - 1);
+}
+
+void RiceSpeeds::add(const int32_t* residues, int count) {
+    // The speeds' running sums are independent, so the processor works on all of them at once.
+    for (int i = 0; i < count; ++i) {
+        const uint32_t u = zigzag(residues[i]);
+        for (int m = 0; m < kMovaveSpeeds; ++m) {
+            const uint32_t mean = (sum[m] + (uint32_t{1} << m)) >> (m + 1);
+            const int k = mean <= 1 ? 0 : ceil_log2(mean);
+            const uint32_t q = u >> k;
+            bits[m] += q < 32
+                           ? q + 1 + static_cast<uint32_t>(k)
+                           : 38 + static_cast<uint32_t>(k) +
+                                 (q == 32 ? 1 : 32 - static_cast<uint32_t>(__builtin_clz(q - 32)));
+            sum[m] = sum[m] + u - (sum[m] >> m);
+        }
+    }
+}
+
 void write_residues(BitWriter& out, const int32_t* residues, int count, bool seekable,
                     int bits_per_sample, int first_bits, int movave, uint32_t& sum) {
     out.put(0, 1); // no transient position

@@ -43,6 +43,20 @@ inline void put_residue(BitWriter& out, uint32_t u, uint32_t& sum, int movave) {
     sum = sum + u - (sum >> movave);
 }
 
+// Rice adaptation speeds (movave scalings) a seekable tile may announce.
+constexpr int kMovaveSpeeds = 8;
+
+// One channel's residues of a seekable tile coded with every adaptation speed at once,
+// counting bits only. The initial mean and the raw first residue cost every speed the same
+// and are not counted.
+struct RiceSpeeds {
+    uint32_t sum[kMovaveSpeeds] = {};
+    uint64_t bits[kMovaveSpeeds] = {};
+
+    void start(const int32_t* residues, int count, int bits_per_sample);
+    void add(const int32_t* residues, int count);
+};
+
 // Codes `count` residues. In a seekable tile the first residue is written raw in
 // `first_bits` bits after the initial mean, which also resets `sum`.
 void write_residues(BitWriter& out, const int32_t* residues, int count, bool seekable,

@@ -9,6 +9,7 @@
 #include "bit_writer.h"
 #include "lms_filter.h"
 #include "mclms_filter.h"
+#include "residue_coder.h"
 #include "tile_params.h"
 
 namespace wmal {
@@ -23,6 +24,9 @@ public:
                         const TileParams& params, BitWriter& out) = 0;
     // A copy with the same adaptive state, to try coding choices on.
     virtual std::unique_ptr<TileEncoderBase> clone() const = 0;
+    // Takes over the adaptive state of `other`, an encoder of the same stream, keeping its
+    // own scratch buffers: cheaper than a clone.
+    virtual void copy_state(const TileEncoderBase& other) = 0;
 
     // Whether seekable tiles may carry coefficients over (the default). Without, they start
     // every filter afresh, which spares the second try that carrying takes.
@@ -39,6 +43,11 @@ public:
                 BitWriter& out) override;
     std::unique_ptr<TileEncoderBase> clone() const override {
         return std::make_unique<TileEncoder>(*this);
+    }
+    void copy_state(const TileEncoderBase& other) override {
+        const auto& from = static_cast<const TileEncoder&>(other);
+        state_ = from.state_;
+        carry_allowed_ = from.carry_allowed_;
     }
 
 private:
@@ -57,6 +66,7 @@ private:
         // carried over from before it, and those of the multichannel stage.
         bool coefs_sent = false;
         bool mclms_sent = false;
+        bool mclms_carried = false; // ... those of the multichannel stage it had adapted
     };
 
     // Clears the adaptive state as a seekable tile does. With `carry`, a multichannel stage
@@ -65,6 +75,7 @@ private:
     void write_seekable_header(BitWriter& out, const State& state) const;
     bool try_compressed(const int32_t* const* channels, int length, bool seekable,
                         uint64_t limit_bits, BitWriter& out);
+    int fastest_good_speed(int32_t* const* residues, int count, int length) const;
     void write_raw(const int32_t* const* channels, int length, bool seekable,
                    const TileParams& params, BitWriter& out) const;
     uint64_t raw_bits(const int32_t* const* channels, int length, bool seekable,

@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <memory>
 
 #include "stream_format.h"
 
 namespace wmal {
 
 constexpr int kMaxAcOrder = 16;
+
+struct McLmsStart;
 
 struct TileParams {
     // Fixed IIR pre-filter on the output side: out[i] = e[i] + (sum c_j out[i-1-j]) >> s.
@@ -28,6 +31,10 @@ struct TileParams {
     // Multichannel LMS stage ahead of the per-channel cascades: 0 = off, else 2..32 (even).
     int mclms_order = 0;
     int mclms_scaling = 0;
+    // Fit the stage's starting weights to the sound at every seekable point that announces
+    // these tools, and send them; the fit sets the scaling.
+    bool mclms_fitted = false;
+    std::shared_ptr<const McLmsStart> mclms_start; // the fitted weights, once fitted
 
     // LMS cascade, the same for every channel; filter 0 sees the signal first.
     int lms_count = 1;
@@ -36,6 +43,8 @@ struct TileParams {
 
     // Adaptation speed of the Rice parameter, 0..7.
     int movave_scaling = 0;
+    // Let every seekable tile pick the speed that codes its own residues smallest instead.
+    bool movave_fitted = false;
 };
 
 // Makes the pre-filter the classic 31/32 pre-emphasis.

@@ -1,5 +1,7 @@
 #include "tuning.h"
 
+#include "tile_encoder.h"
+
 namespace wmal {
 
 namespace {
@@ -24,6 +26,16 @@ TileParams fitted(TileParams p, int order) {
     p.ac_order = order;
     p.ac_scaling = 15; // the widest coefficients a fit may need, for the size bounds
     p.ac_coefs.fill(1);
+    return p;
+}
+
+// Next to no prediction: one fine cascade filter, as required, with or without mid/side; the
+// Rice speed picked at each seekable tile. Sound without a shape to predict (noise) codes
+// smallest so.
+TileParams plain(int channels, bool mid_side, int lms_scaling) {
+    TileParams p = make(false, channels, 0, 0, {16}, {lms_scaling}, 0);
+    p.inter_channel = mid_side && channels == 2;
+    p.movave_fitted = true;
     return p;
 }
 
@@ -72,6 +84,27 @@ std::vector<TileParams> candidate_tile_params(const StreamFormat& f) {
         fitted(make(false, ch, 2, 10, {8, 8, 16}, {11, 13, 15}, 3), 16),
         make(true, ch, 2, 12, {16, 64, 16, 16}, {12, 14, 11, 11}, 3),
     };
+}
+
+TileParams fixed_tools(const StreamFormat& format, int order, bool mid_side) {
+    // 24-bit sums of even slight weights times loud samples would wrap at the finest steps.
+    TileParams p = plain(format.channels, mid_side, format.bits_per_sample == 16 ? 15 : 12);
+    if (order == 1) {
+        // Coefficient 2 at scaling 1 is exactly 1; scaling 0 would make the decoder read
+        // coefficients of zero bits.
+        p.ac_order = 1;
+        p.ac_scaling = 1;
+        p.ac_coefs[0] = 2;
+    }
+    return p;
+}
+
+TileParams fitted_tools(const StreamFormat& format, bool mid_side) {
+    TileParams p = fixed_tools(format, 0, mid_side);
+    p.mclms_order = 12;
+    p.mclms_scaling = kLeastCarriedMclmsScaling;
+    p.mclms_fitted = true;
+    return p;
 }
 
 TileParams default_tile_params(const StreamFormat& format) {

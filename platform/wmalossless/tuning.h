@@ -13,6 +13,15 @@ namespace wmal {
 // them at every seekable point and keeps the one that codes the next frames smallest.
 std::vector<TileParams> candidate_tile_params(const StreamFormat& format);
 
+// Tools for a restart of one frame with a fixed predictor of order 0 or 1 (the first
+// difference) and plain coding: the one cascade filter the format requires, fine enough to
+// predict next to nothing, and the Rice speed picked by the tile.
+TileParams fixed_tools(const StreamFormat& format, int order, bool mid_side);
+
+// Tools for a restart of one frame with a linear predictor fitted to the frame: the
+// multichannel stage with sent weights, then as fixed_tools.
+TileParams fitted_tools(const StreamFormat& format, bool mid_side);
+
 // The first of the candidates: what the encoder starts with.
 TileParams default_tile_params(const StreamFormat& format);
 

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "bit_writer.h"
+#include "fixed_estimate.h"
 #include "frame_assembler.h"
+#include "mclms_design.h"
 #include "packetizer.h"
 #include "prefilter_design.h"
 #include "stream_format.h"
@@ -94,11 +96,14 @@ struct Encoder::Impl {
     std::vector<int> losses;  // ... and how often in a row it has lost
     TileParams params;        // announced by the last seekable tile
     PacketSink sink;
+    FrameObserver observer;
     Status sticky = Status::not_configured; // the error that stops the stream, if any
     bool configured = false;
     bool finished = false;
 
     std::unique_ptr<TileEncoderBase> tiles;
+    // Tile encoders for trying coding choices on, kept from frame to frame (copy_of).
+    std::vector<std::unique_ptr<TileEncoderBase>> spare_tiles;
     Packetizer packetizer;
     std::vector<BitWriter> chosen; // coded tiles of the frames about to be sent
     std::vector<BitWriter> trying; // ... of the candidate being tried
@@ -114,20 +119,56 @@ struct Encoder::Impl {
     int64_t frame_index = 0;
     int64_t frames_since_seekable = 0;
     int64_t frames_since_choice = 0; // frames coded since the tools were last chosen
-    uint64_t settled_bits = 0;       // the bits of the last frame of that choice's trial
+    // Whether they were picked for one frame by a restart (restart_if_cheaper) rather than by
+    // a trial of several, and if so which: a fixed predictor, of quick_order, or one fitted to
+    // the frame.
+    enum class QuickTools { none, fixed, fitted } quick = QuickTools::none;
+    int quick_order = 0;
+    // How many frames each kind of quick restart still sits out, and how often in a row it
+    // has lost.
+    struct QuickRest {
+        int frames = 0;
+        int losses = 0;
+    };
+    QuickRest rests[3];
+    uint64_t settled_bits = 0; // the bits of the last frame of that choice's trial
     uint64_t last_frame_bits = 0;
     int64_t seek_interval_frames = 1;
     int64_t samples_pushed = 0;
     int64_t bytes_written = 0;
 
     void frame_pointers(int frame, const int32_t** out) const;
+    std::unique_ptr<TileEncoderBase> copy_of(const TileEncoderBase& from);
+    void recycle(std::unique_ptr<TileEncoderBase>& tiles);
     bool choose_tools(int count, bool restart_due);
     bool fit_tools(TileParams& tools, int count) const;
+    bool stage_signals(const TileParams& tools, int count);
+    bool fit_staged(TileParams& tools);
+    std::vector<std::vector<int32_t>> fit_work; // the frames as the multichannel stage sees them
+    const int32_t* stage_view[kMaxChannels] = {};
+    int staged_length = 0;
     bool choice_may_pay(uint64_t last_bits) const;
+    bool restart_if_cheaper();
     Status encode_queued(int last_samples);
-    Status send_frame(BitWriter& tile, int samples, bool seekable);
+    Status send_frame(BitWriter& tile, int samples, bool seekable, bool seek_point);
     template <typename T> Status push_samples(const T* interleaved, size_t frames);
 };
+
+// A tile encoder in the state of `from`, to try a coding choice on.
+std::unique_ptr<TileEncoderBase> Encoder::Impl::copy_of(const TileEncoderBase& from) {
+    if (spare_tiles.empty())
+        return from.clone();
+    std::unique_ptr<TileEncoderBase> copy = std::move(spare_tiles.back());
+    spare_tiles.pop_back();
+    copy->copy_state(from);
+    return copy;
+}
+
+// Keeps a tile encoder that is no longer needed for the next copy_of.
+void Encoder::Impl::recycle(std::unique_ptr<TileEncoderBase>& done) {
+    if (done)
+        spare_tiles.push_back(std::move(done));
+}
 
 void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
     const size_t offset =
@@ -168,23 +209,32 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
     TileParams best_tools = params;
     size_t winner = current;
     bool restart = true;
+    bool quick_won = false;
     const int32_t* channels[kMaxChannels];
-    // Option -1 goes on without a restart; options 0.. restart with a candidate.
+    // Option -1 goes on without a restart; options 0.. restart with a candidate, and while
+    // tools picked for single frames are in force (restart_if_cheaper), the last restarts with
+    // those again, refitted to the first frame where they were.
     const int first = restart_due ? 0 : -1;
-    for (int n = first; n < static_cast<int>(candidates.size()); ++n) {
+    const int quick_option = static_cast<int>(candidates.size());
+    const int options = quick_option + (quick != QuickTools::none ? 1 : 0);
+    for (int n = first; n < options; ++n) {
         const bool restarts = n >= 0;
+        const bool requick = n == quick_option;
         const size_t k =
-            restarts ? (current + static_cast<size_t>(n)) % candidates.size() : current;
-        if (n > 0 && restart_due && resting[k] > 0) {
+            restarts && !requick ? (current + static_cast<size_t>(n)) % candidates.size() : current;
+        if (!requick && n > 0 && restart_due && resting[k] > 0) {
             --resting[k];
             continue;
         }
         // A candidate that would have sat out gets a shorter chance.
-        const bool woken = n > 0 && resting[k] > 0;
-        TileParams tools = restarts ? candidates[k] : params;
+        const bool woken = !requick && n > 0 && resting[k] > 0;
+        TileParams tools = restarts && !requick ? candidates[k] : params;
         if (restarts && tools.ac_fitted && !fit_tools(tools, count))
             continue;
-        std::unique_ptr<TileEncoderBase> trial = tiles->clone();
+        if (requick && quick == QuickTools::fitted &&
+            !(stage_signals(tools, 1) && fit_staged(tools)))
+            continue;
+        std::unique_ptr<TileEncoderBase> trial = copy_of(*tiles);
         // After a change of sound the weights reached before it are of little use.
         trial->allow_carry(restart_due);
         uint64_t so_far[kTrialFrames] = {};
@@ -204,7 +254,7 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             if (i == count - 1)
                 total = cost[i];
         }
-        if (restarts) {
+        if (restarts && !requick) {
             losses[k] = total < best ? 0 : losses[k] + 1;
             resting[k] = std::clamp(losses[k] - 1, 0, kLongestRest);
         }
@@ -215,17 +265,35 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             best = total;
             std::copy(cost, cost + kTrialFrames, best_projected);
             best_last = so_far[count - 1] - (count > 1 ? so_far[count - 2] : 0);
+            recycle(best_tiles);
             best_tiles = std::move(trial);
             std::swap(chosen, trying);
             winner = k;
             best_tools = tools;
             restart = restarts;
+            quick_won = requick || (!restarts && quick != QuickTools::none);
+        }
+        recycle(trial);
+    }
+    if (!best_tiles) {
+        // Every option was skipped (a fit that failed where nothing else was due a trial):
+        // the first candidate, which needs no fit, restarts.
+        winner = 0;
+        best_tools = candidates.front();
+        restart = true;
+        best_tiles = copy_of(*tiles);
+        for (int i = 0; i < count; ++i) {
+            frame_pointers(i, channels);
+            best_tiles->encode(channels, spf, i == 0, best_tools, chosen[static_cast<size_t>(i)]);
         }
     }
     current = winner;
     params = best_tools;
+    recycle(tiles);
     tiles = std::move(best_tiles);
     frames_since_choice = 0;
+    if (!quick_won)
+        quick = QuickTools::none;
     settled_bits = best_last;
     return restart;
 }
@@ -245,31 +313,190 @@ bool Encoder::Impl::fit_tools(TileParams& tools, int count) const {
                          tools.ac_order, kHeadroomBits, kLeastGain, tools);
 }
 
+// Puts the first `count` queued frames into `stage_view` as the multichannel stage of `tools`
+// will see them: without the low bits that are zero throughout, after mid/side. Returns false
+// when they are silent.
+bool Encoder::Impl::stage_signals(const TileParams& tools, int count) {
+    const int length = count * format.samples_per_frame;
+    const int channels = format.channels;
+    fit_work.resize(static_cast<size_t>(channels));
+    uint32_t all = 0;
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < length; ++i)
+            all |= static_cast<uint32_t>(pcm[static_cast<size_t>(c)][static_cast<size_t>(i)]);
+    if (all == 0)
+        return false;
+    const int shift = std::min(__builtin_ctz(all), format.bits_per_sample - 1);
+    for (int c = 0; c < channels; ++c) {
+        std::vector<int32_t>& w = fit_work[static_cast<size_t>(c)];
+        w.resize(static_cast<size_t>(length));
+        for (int i = 0; i < length; ++i)
+            w[static_cast<size_t>(i)] =
+                pcm[static_cast<size_t>(c)][static_cast<size_t>(i)] >> shift;
+        stage_view[c] = w.data();
+    }
+    if (tools.inter_channel && channels == 2) {
+        for (int i = 0; i < length; ++i) {
+            int32_t& m = fit_work[0][static_cast<size_t>(i)];
+            int32_t& side = fit_work[1][static_cast<size_t>(i)];
+            side -= m;
+            m += side >> 1;
+        }
+    }
+    staged_length = length;
+    return true;
+}
+
+// Fits the multichannel stage of `tools` to the signals in `stage_view`. Returns false when no
+// fit can be sent.
+bool Encoder::Impl::fit_staged(TileParams& tools) {
+    constexpr int kHeadroomBits = 0;
+    auto start = std::make_shared<McLmsStart>();
+    if (!fit_mclms(stage_view, format.channels, staged_length, tools.mclms_order, kHeadroomBits,
+                   *start) ||
+        start->scaling < kLeastCarriedMclmsScaling)
+        return false;
+    tools.mclms_scaling = start->scaling;
+    tools.mclms_start = std::move(start);
+    return true;
+}
+
 // Between seekable points the signal may change so much that other tools, or the same ones
 // adapted afresh, would do better. Trying them costs time, so the encoder tries only when a
 // frame costs a quarter more or a fifth less than the tools settled at when last chosen,
 // and not too often: 24-bit frames, whose tools lose more by lagging behind the sound,
 // every 8 frames at most, 16-bit ones every 16.
 bool Encoder::Impl::choice_may_pay(uint64_t last_bits) const {
+    // A fixed predictor picked for one frame is reconsidered as soon as the sound changes,
+    // and every eight frames anyway: the adaptive tools it replaced need a trial of several
+    // frames to show what they can do.
+    if (quick != QuickTools::none)
+        return frames_since_choice % 8 == 0 || 4 * last_bits > 5 * settled_bits ||
+               5 * last_bits < 4 * settled_bits;
     const int64_t fewest_frames_between = format.bits_per_sample > 16 ? 8 : 16;
     return frames_since_choice >= fewest_frames_between &&
            (4 * last_bits > 5 * settled_bits || 5 * last_bits < 4 * settled_bits);
 }
 
-// Codes the first queued frame, or at a seekable point all queued frames (choose_tools). The
-// last queued frame holds `last_samples` samples, the others a whole frame.
+// With the first queued frame coded in `chosen[0]` by the tools in force, sees whether a
+// restart (a seekable tile) codes it smaller, and keeps the restart if so. Two restarts are
+// weighed, each only where it may win:
+//  - a fixed predictor of order 0 or 1 with plain Rice coding, as block coders code noise,
+//    silence and quiet sound, when a quick estimate of that is near what the frame cost;
+//  - while tools with a fitted multichannel stage are in force and the frames have come to
+//    cost more than when they were fitted, the same tools fitted afresh.
+// A restart loses what the tools in force have adapted to, and the frames after it pay for
+// that; so where a next frame is queued, a restart must also win the two frames together.
+// Returns true when the frame now restarts.
+bool Encoder::Impl::restart_if_cheaper() {
+    const int spf = format.samples_per_frame;
+    const int32_t* frame[kMaxChannels];
+    const int32_t* next[kMaxChannels];
+    frame_pointers(0, frame);
+    frame_pointers(1, next);
+    // (Tools picked for single frames have adapted to little that a restart could lose.)
+    const bool look_ahead = queued > 1 && quick == QuickTools::none;
+    uint64_t best = chosen[0].bit_count();
+    uint64_t best_pair = 0; // with the next frame, once that has been coded going on
+    QuickTools kind = quick;
+    // A restart away from adaptive tools must win by a clear lead: they may just be going
+    // through a bad patch that a frame or two more would have shown them out of.
+    const uint64_t lead = quick == QuickTools::none ? best / 64 : 0;
+    // Tries a restart with `tools`; one that loses sits out more and more frames after, up to
+    // sixteen, as it has lost more often in a row.
+    auto attempt = [&](const TileParams& tools, QuickTools tools_kind) {
+        QuickRest& rest = rests[static_cast<int>(tools_kind)];
+        auto lost = [&] {
+            rest.losses = std::min(rest.losses + 1, 4);
+            rest.frames = (1 << rest.losses) - 1;
+        };
+        std::unique_ptr<TileEncoderBase> trial = copy_of(*tiles);
+        trial->allow_carry(false);
+        trial->encode(frame, spf, true, tools, trying[0]);
+        const uint64_t first = trying[0].bit_count();
+        if (first + lead >= best) {
+            recycle(trial);
+            return lost();
+        }
+        if (look_ahead) {
+            if (best_pair == 0) {
+                std::unique_ptr<TileEncoderBase> going_on = copy_of(*tiles);
+                going_on->encode(next, spf, false, params, trying[1]);
+                best_pair = best + trying[1].bit_count();
+                recycle(going_on);
+            }
+            std::unique_ptr<TileEncoderBase> after = copy_of(*trial);
+            after->encode(next, spf, false, tools, trying[1]);
+            const uint64_t pair = first + trying[1].bit_count();
+            recycle(after);
+            if (pair + lead >= best_pair) {
+                recycle(trial);
+                return lost();
+            }
+            best_pair = pair;
+        }
+        rest.losses = 0;
+        best = first;
+        std::swap(chosen[0], trying[0]);
+        recycle(tiles);
+        tiles = std::move(trial);
+        params = tools;
+        kind = tools_kind;
+    };
+    auto resting = [&](QuickTools tools_kind) {
+        QuickRest& rest = rests[static_cast<int>(tools_kind)];
+        if (rest.frames == 0)
+            return false;
+        --rest.frames;
+        return true;
+    };
+    const uint64_t going_on = best;
+    const FixedEstimate fixed = estimate_fixed(frame, format.channels, spf);
+    // (Restarting the fixed predictor in force would only reset the Rice coder.)
+    const bool in_force = quick == QuickTools::fixed && fixed.order == quick_order &&
+                          fixed.mid_side == params.inter_channel;
+    if (!in_force && fixed.bits < going_on + going_on / 16 && !resting(QuickTools::fixed))
+        attempt(fixed_tools(format, fixed.order, fixed.mid_side), QuickTools::fixed);
+    // Sound that a fixed predictor of low order nearly codes as well as the tools in force
+    // (noise, quiet passages) may have a spectral shape that a fitted one captures: the
+    // multichannel stage with weights fitted to this frame alone, as a block coder fits its
+    // predictor to each block; refitted when the frames have come to cost more than when it
+    // was fitted.
+    const bool fitted_in_force = quick == QuickTools::fitted;
+    if ((fitted_in_force ? going_on > settled_bits + settled_bits / 16
+                         : fixed.bits < going_on + going_on / 4) &&
+        !resting(QuickTools::fitted)) {
+        TileParams lpc = fitted_tools(format, fixed.mid_side);
+        if (stage_signals(lpc, 1) &&
+            (fitted_in_force || predictor_bits(stage_view, format.channels, spf, lpc.mclms_order) <
+                                    going_on + going_on / 32) &&
+            fit_staged(lpc))
+            attempt(lpc, QuickTools::fitted);
+    }
+    if (best == going_on)
+        return false;
+    frames_since_choice = 0;
+    quick = kind;
+    quick_order = fixed.order;
+    settled_bits = best;
+    return true;
+}
+
+// Codes the first queued frame, or when the tools are chosen all queued frames
+// (choose_tools). The last queued frame holds `last_samples` samples, the others a whole frame.
 Status Encoder::Impl::encode_queued(int last_samples) {
     const int spf = format.samples_per_frame;
-    // A seekable frame must be the first frame that begins in its packet: a decoder that
-    // starts at that packet drops frames that need earlier state, and with them the rest of
-    // the packet.
+    // Only a seekable frame that is the first frame to begin in its packet makes a seekable
+    // point: a decoder that starts at that packet drops frames that need earlier state, and
+    // with them the rest of the packet. Restarts elsewhere just restart.
     const bool leads = packetizer.next_frame_leads_packet();
     const bool due = frame_index == 0 || (frames_since_seekable >= seek_interval_frames && leads);
     bool seekable = due;
     const int32_t* channels[kMaxChannels];
     int count = 1;
     if (candidates.size() > 1 &&
-        (due || (leads && queued == kTrialFrames && choice_may_pay(last_frame_bits)))) {
+        (due || ((leads || quick != QuickTools::none) && queued == kTrialFrames &&
+                 choice_may_pay(last_frame_bits)))) {
         count = queued;
         seekable = choose_tools(count, due);
     } else {
@@ -277,11 +504,13 @@ Status Encoder::Impl::encode_queued(int last_samples) {
             params = candidates.front();
         frame_pointers(0, channels);
         tiles->encode(channels, spf, seekable, params, chosen[0]);
+        if (!seekable && candidates.size() > 1)
+            seekable = restart_if_cheaper();
     }
     for (int i = 0; i < count; ++i) {
         const int samples = i == queued - 1 ? last_samples : spf;
-        if (const Status s =
-                send_frame(chosen[static_cast<size_t>(i)], samples, seekable && i == 0);
+        if (const Status s = send_frame(chosen[static_cast<size_t>(i)], samples, seekable && i == 0,
+                                        seekable && i == 0 && leads);
             s != Status::ok)
             return s;
     }
@@ -292,8 +521,8 @@ Status Encoder::Impl::encode_queued(int last_samples) {
     return Status::ok;
 }
 
-Status Encoder::Impl::send_frame(BitWriter& tile, int samples, bool seekable) {
-    frames_since_seekable = seekable ? 1 : frames_since_seekable + 1;
+Status Encoder::Impl::send_frame(BitWriter& tile, int samples, bool seekable, bool seek_point) {
+    frames_since_seekable = seek_point ? 1 : frames_since_seekable + 1;
     const uint64_t tile_length = tile.bit_count();
     ++frames_since_choice;
     last_frame_bits = tile_length;
@@ -302,6 +531,8 @@ Status Encoder::Impl::send_frame(BitWriter& tile, int samples, bool seekable) {
     if (packetizer.ends_on_later_boundary(bits))
         bits = assemble_frame(frame_bits, format, tile.data(), tile_length, samples, true);
     frame_bits.finish();
+    if (observer)
+        observer(frame_index * format.samples_per_frame, samples, bits);
     ++frame_index;
     if (!packetizer.add_frame(frame_bits.data(), bits, samples, seekable))
         return sticky = Status::sink_failed;
@@ -342,6 +573,7 @@ Encoder::~Encoder() = default;
 
 Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
     auto impl = std::make_unique<Impl>();
+    impl->observer = std::move(impl_->observer);
     if (!sink || !settings_valid(settings) || !choose_format(settings, impl->format)) {
         impl_ = std::move(impl);
         return Status::invalid_settings;
@@ -389,6 +621,10 @@ Status Encoder::configure(const EncoderSettings& settings, PacketSink sink) {
     m.sticky = Status::ok;
     impl_ = std::move(impl);
     return Status::ok;
+}
+
+void Encoder::observe_frames(FrameObserver observer) {
+    impl_->observer = std::move(observer);
 }
 
 Status Encoder::push(const int16_t* interleaved, size_t frames) {

@@ -19,9 +19,10 @@
 // The encoder holds back up to four frames (frame_size() samples each): at every seekable
 // point it codes them with a few sets of coding tools and keeps the smallest. When the sound
 // changes markedly between seekable points it tries again, and restarts with other tools
-// where that pays; such a restart is a seekable point too, so seekable points come at least
-// every seek_interval_ms, sometimes sooner. Memory use does not grow with the length of the
-// stream.
+// where that pays; each frame may also restart with a fixed predictor or one fitted to it,
+// as a block coder would code it, where that is smaller. A restart at the first frame of a
+// packet is a seekable point too, so seekable points come at least every seek_interval_ms,
+// sometimes sooner. Memory use does not grow with the length of the stream.
 //
 // Timing for a muxer: Packet::timestamp is the position (samples per channel) of the first
 // sample that decoding the packet yields, Packet::duration the number of samples it yields.
@@ -75,6 +76,10 @@ const char* status_text(Status status);
 
 using PacketSink = std::function<bool(const Packet&)>;
 
+// Told of every frame as it is sent: the position (samples per channel) of its first sample,
+// the samples it yields and its size in bits (packet headers and padding not counted).
+using FrameObserver = std::function<void(int64_t position, int samples, uint64_t bits)>;
+
 class Encoder {
 public:
     Encoder();
@@ -84,6 +89,9 @@ public:
 
     // Starts a new stream; may be called again to start over.
     Status configure(const EncoderSettings& settings, PacketSink sink);
+    // For measurements: reports each frame of the stream configured next (or now) to
+    // `observer`.
+    void observe_frames(FrameObserver observer);
 
     // Interleaved samples, `frames` samples per channel. The 16-bit form needs a 16-bit
     // stream. The 32-bit form takes right-aligned values that must fit the stream's depth

@@ -185,6 +185,38 @@ TEST(EncoderTiming, TimestampsAndDurationsCoverEverySample) {
     }
 }
 
+TEST(EncoderTiming, ObservedFramesCoverEverySampleAndFitThePackets) {
+    struct Frame {
+        int64_t position;
+        int samples;
+        uint64_t bits;
+    };
+    std::vector<Frame> frames;
+    wmal::Encoder encoder;
+    // Set before configure, as the observer carries over to the stream configured next.
+    encoder.observe_frames([&](int64_t position, int samples, uint64_t bits) {
+        frames.push_back({position, samples, bits});
+    });
+    EncodedStream stream;
+    ASSERT_EQ(encoder.configure(stereo16(), collect_into(stream)), wmal::Status::ok);
+    const size_t length = 44100 * 2 + 5;
+    const auto pcm = to_int16(tonal(length, 2, 16, 44100, 9));
+    ASSERT_EQ(encoder.push(pcm.data(), length), wmal::Status::ok);
+    ASSERT_EQ(encoder.flush(), wmal::Status::ok);
+    ASSERT_FALSE(frames.empty());
+    int64_t position = 0;
+    uint64_t bits = 0;
+    for (const Frame& f : frames) {
+        EXPECT_EQ(f.position, position);
+        EXPECT_GT(f.bits, 0u);
+        position += f.samples;
+        bits += f.bits;
+    }
+    EXPECT_EQ(position, static_cast<int64_t>(length));
+    EXPECT_LE(bits, static_cast<uint64_t>(encoder.bytes_written()) * 8);
+    EXPECT_GT(bits, static_cast<uint64_t>(encoder.bytes_written() - encoder.packet_size()) * 8);
+}
+
 TEST(EncoderSeeking, DecodingFromASeekablePacketResumesExactly) {
     // A decoder that starts at a packet marked seekable must produce the input from the
     // start of a frame on, bit-exact: the seekable tile restarts all adaptive state.

@@ -64,6 +64,7 @@ EncodedStream encode_pcm(const std::vector<int32_t>& pcm, const wmal::EncoderSet
                          size_t chunk) {
     EncodedStream stream;
     wmal::Encoder encoder;
+    encoder.observe_frames([&](int64_t, int, uint64_t bits) { stream.frame_bits += bits; });
     EXPECT_EQ(encoder.configure(s, collect_into(stream)), wmal::Status::ok);
     stream.codec_data = encoder.codec_data();
     stream.packet_size = encoder.packet_size();

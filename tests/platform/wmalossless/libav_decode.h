@@ -17,6 +17,7 @@ struct EncodedStream {
     int frame_size = 0;
     std::vector<std::vector<uint8_t>> packets;
     std::vector<wmal::Packet> info; // data pointers cleared; timing only
+    uint64_t frame_bits = 0;        // of all frames (encode_pcm only)
 };
 
 // Decoded samples, interleaved, right-aligned (24-bit values in -2^23..2^23-1).
