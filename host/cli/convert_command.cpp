@@ -121,7 +121,10 @@ int run_convert(const Options& options) {
         std::fprintf(stderr, "vantrel: %s\n", e.what());
         return 2;
     }
-    HostSession session(options, StatusOutput::stderr_is_terminal() && !c.dry_run, c.quiet);
+    const Verbosity verbosity = c.quiet     ? Verbosity::quiet
+                                : c.verbose ? Verbosity::verbose
+                                            : Verbosity::normal;
+    HostSession session(options, StatusOutput::stderr_is_terminal() && !c.dry_run, verbosity);
     StatusOutput& output = session.output();
     session.report_failures();
     const DiskWriterChoice* choice = session.writer();

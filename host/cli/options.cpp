@@ -157,6 +157,9 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "-q" || option == "--quiet") {
             scanner.no_value(option);
             c.quiet = true;
+        } else if (option == "-v" || option == "--verbose") {
+            scanner.no_value(option);
+            c.verbose = true;
         } else if (option == "-n" || option == "--skip-existing") {
             scanner.no_value(option);
             c.skip_existing = true;
@@ -175,6 +178,8 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
     }
     if (c.inputs.empty())
         throw UsageError("convert needs at least one input file or folder");
+    if (c.quiet && c.verbose)
+        throw UsageError("-q and -v cannot be used together");
     if (c.output_file && c.output_dir)
         throw UsageError("-o and -d cannot be used together");
     if (c.output_file && c.inputs.size() > 1)

@@ -32,6 +32,7 @@ struct ConvertOptions {
     std::vector<std::pair<std::string, std::string>> tags;
     unsigned jobs = 0; // 0: one per processor core
     bool quiet = false;
+    bool verbose = false;       // the encoder's information lines too
     bool skip_existing = false; // leave outputs that exist untouched
     bool dry_run = false;       // say what would be done, do nothing
     bool cover = true;          // copy the cover picture into the output

@@ -110,7 +110,7 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
 } // namespace
 
 int run_settings(const Options& options) {
-    HostSession session(options, false, false);
+    HostSession session(options, false, Verbosity::normal);
     session.report_failures();
     const DiskWriterChoice* choice = session.writer();
     if (!choice)

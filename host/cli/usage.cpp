@@ -38,7 +38,8 @@ Options of convert:
   -t, --tag NAME=VALUE    set a tag field, replacing the track's own; repeat for
                           several values; an empty VALUE removes the field
   -j, --jobs N            convert N tracks at once (default: number of cores)
-  -q, --quiet             print errors only
+  -q, --quiet             print errors and warnings only
+  -v, --verbose           also print the encoder's own lines (its time per track)
   --no-cover              leave out the cover picture
 
 Presets:

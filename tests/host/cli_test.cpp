@@ -120,11 +120,14 @@ TEST_F(Cli, ConvertsAWavTrackBesideItExactly) {
     EXPECT_EQ(rec.fields["location"], "file://" + dir_.File("tone.wma"));
     EXPECT_TRUE(hidden_files(dir_.Path()).empty());
     EXPECT_TRUE(contains(r.err, dir_.File("tone.wav") + " -> " + dir_.File("tone.wma"))) << r.err;
+    EXPECT_FALSE(contains(r.err, "Stand-in wrote")) << "the writer's information needs -v";
+    EXPECT_TRUE(contains(r.err, "vantrel: 1 track written, 0 failed, in ")) << r.err;
+    EXPECT_FALSE(contains(r.err, "\x1b[")) << "no progress display off a terminal";
+    r = vantrel({"convert", "-v", dir_.File("tone.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "\nstand_in_writer.so: info: Stand-in wrote 66150 frames (" +
                                     dir_.File("tone.wav") + ")"))
         << r.err;
-    EXPECT_TRUE(contains(r.err, "vantrel: 1 track written, 0 failed, in ")) << r.err;
-    EXPECT_FALSE(contains(r.err, "\x1b[")) << "no progress display off a terminal";
 }
 
 TEST_F(Cli, HandsOverTagsAndTechnicalInformation) {

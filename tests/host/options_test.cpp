@@ -138,5 +138,13 @@ TEST(Options, NoCoverLeavesThePictureOut) {
               "option --no-cover takes no value");
 }
 
+TEST(Options, VerboseAndQuietAreLevelsOfOneScale) {
+    EXPECT_TRUE(parse({"convert", "-v", "a.flac"}).convert.verbose);
+    EXPECT_TRUE(parse({"convert", "--verbose", "a.flac"}).convert.verbose);
+    EXPECT_FALSE(parse({"convert", "a.flac"}).convert.verbose);
+    EXPECT_EQ(usage_error({"convert", "-q", "-v", "a.flac"}), "-q and -v cannot be used together");
+    EXPECT_EQ(usage_error({"convert", "--verbose=2", "a.flac"}), "option --verbose takes no value");
+}
+
 } // namespace
 } // namespace vantrel

@@ -21,9 +21,10 @@ TEST_F(RealWma, BadInputsAreNamedAndTheOthersWritten) {
     make_tone(dir_.File("empty.wav"), 0.0, 44100, 2);
     std::ofstream(dir_.File("text.flac")) << "this is not audio\n";
     std::ofstream(dir_.File("text.wma")) << "older file";
-    CommandResult r = vantrel({"convert", "-j", "2", "--preset", "3", dir_.File("missing.mp3"),
-                               dir_.File("one.wav"), dir_.File("text.flac"), dir_.File("empty.wav"),
-                               dir_.File("two.flac")});
+    CommandResult r =
+        vantrel({"convert", "-v", "-j", "2", "--preset", "3", dir_.File("missing.mp3"),
+                 dir_.File("one.wav"), dir_.File("text.flac"), dir_.File("empty.wav"),
+                 dir_.File("two.flac")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("missing.mp3") +
                                     ": cannot open: No such file or directory"))
@@ -46,7 +47,7 @@ TEST_F(RealWma, BadInputsAreNamedAndTheOthersWritten) {
 TEST_F(RealWma, TwoInputsWithOneOutputNameWriteOnlyTheFirst) {
     make_tone(dir_.File("same.wav"), 0.5, 44100, 2);
     make_tone(dir_.File("same.flac"), 0.5, 44100, 2);
-    CommandResult r = vantrel({"convert", dir_.File("same.wav"), dir_.File("same.flac")});
+    CommandResult r = vantrel({"convert", "-v", dir_.File("same.wav"), dir_.File("same.flac")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(count(r.err, dir_.File("same.wav") + " and " + dir_.File("same.flac") +
                                " would both be written to " + dir_.File("same.wma") + "; only " +
@@ -199,7 +200,7 @@ TEST_F(SmallFileSystem, AReadOnlyFolderFailsItsTrackAndTheOtherIsWritten) {
     if (!mount_read_only(folder, dir_.File("ro/b.wav")))
         GTEST_SKIP() << "this machine does not allow mounting a file system here";
     make_tone(dir_.File("a.wav"), 0.4, 44100, 2);
-    CommandResult r = vantrel({"convert", dir_.File("ro/b.wav"), dir_.File("a.wav")});
+    CommandResult r = vantrel({"convert", "-v", dir_.File("ro/b.wav"), dir_.File("a.wav")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("ro/b.wav") + ": output folder " + folder +
                                     " is not writable: Read-only file system"))
