@@ -146,5 +146,42 @@ TEST(Options, VerboseAndQuietAreLevelsOfOneScale) {
     EXPECT_EQ(usage_error({"convert", "--verbose=2", "a.flac"}), "option --verbose takes no value");
 }
 
+TEST(Options, MistypedNamesGetASuggestion) {
+    EXPECT_EQ(usage_error({"convert", "--presett", "5", "a"}),
+              "unknown option '--presett' for convert; did you mean '--preset'?");
+    EXPECT_EQ(usage_error({"convert", "--presett=5", "a"}),
+              "unknown option '--presett' for convert; did you mean '--preset'?");
+    EXPECT_EQ(usage_error({"convert", "-preset", "5", "a"}),
+              "unknown option '-preset' for convert; did you mean '--preset'?");
+    EXPECT_EQ(usage_error({"convert", "--ouptut-dir", "o", "a"}),
+              "unknown option '--ouptut-dir' for convert; did you mean '--output-dir'?");
+    EXPECT_EQ(usage_error({"convert", "--dryrun", "a"}),
+              "unknown option '--dryrun' for convert; did you mean '--dry-run'?");
+    EXPECT_EQ(usage_error({"settings", "--sho"}),
+              "unknown option '--sho' for settings; did you mean '--show'?");
+    EXPECT_EQ(usage_error({"components", "--component", "x"}),
+              "unknown option '--component' for components; did you mean '--components'?");
+    EXPECT_EQ(usage_error({"conver", "a"}), "unknown command 'conver'; did you mean 'convert'?");
+    EXPECT_EQ(usage_error({"setings"}), "unknown command 'setings'; did you mean 'settings'?");
+    // Nothing close: no guess.
+    EXPECT_EQ(usage_error({"convert", "--loudness", "a"}),
+              "unknown option '--loudness' for convert");
+    EXPECT_EQ(usage_error({"convert", "-x", "a"}), "unknown option '-x' for convert");
+}
+
+TEST(Options, APresetGivenAsABitRateOrAWordIsNamed) {
+    EXPECT_EQ(usage_error({"convert", "--preset", "128", "a"}),
+              "option --preset needs a whole number from 0 to 8, not '128'; did you mean "
+              "--preset 5 (WMA 2, 128 kbps, 44.1 kHz stereo)?");
+    EXPECT_EQ(usage_error({"settings", "--preset", "192k"}),
+              "option --preset needs a whole number from 0 to 8, not '192k'; did you mean "
+              "--preset 7 (WMA 2, 192 kbps, 44.1 kHz stereo)?");
+    EXPECT_EQ(usage_error({"convert", "--preset=Lossless", "a"}),
+              "option --preset needs a whole number from 0 to 8, not 'Lossless'; did you mean "
+              "--preset 8 (WMA Lossless)?");
+    EXPECT_EQ(usage_error({"convert", "--preset", "100", "a"}),
+              "option --preset needs a whole number from 0 to 8, not '100'");
+}
+
 } // namespace
 } // namespace vantrel
