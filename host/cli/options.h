@@ -58,7 +58,8 @@ Options parse_options(int argc, const char* const* argv);
 // The text of `vantrel --help`.
 std::string usage_text();
 
-// One line per built-in preset: its index and what it encodes.
-std::string preset_list(const std::string& indent);
+// One line per built-in preset: its index and what it encodes. The line of
+// preset `marked` starts with "* " in place of the indent and ends "(current)".
+std::string preset_list(const std::string& indent, int marked = -1);
 
 } // namespace vantrel

@@ -4,10 +4,13 @@
 
 namespace vantrel {
 
-std::string preset_list(const std::string& indent) {
+std::string preset_list(const std::string& indent, int marked) {
     std::string list;
-    for (int i = 0; i < wma_config::preset_count; ++i)
-        list += indent + std::to_string(i) + "  " + wma_config::preset_summary(i) + "\n";
+    for (int i = 0; i < wma_config::preset_count; ++i) {
+        const bool current = i == marked;
+        list += (current ? "* " : indent) + std::to_string(i) + "  " +
+                wma_config::preset_summary(i) + (current ? "  (current)" : "") + "\n";
+    }
     return list;
 }
 

@@ -1,6 +1,7 @@
 // The vantrel program end to end, driving the stand-in disk writer that
 // records what it is handed, so the host's side is checked exactly.
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -239,10 +240,27 @@ TEST_F(Cli, SettingsAreStoredShownResetAndUsed) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "Disk writer:   Stand-in Writer\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "Settings file: " + file + "\n")) << r.out;
-    EXPECT_TRUE(contains(r.out, "Setting:       preset 7\n")) << r.out;
+    // The setting and the preset list in the words of --help, the current
+    // preset marked.
+    EXPECT_TRUE(contains(r.out, "Setting:       preset 7: WMA 2, 192 kbps, 44.1 kHz stereo\n"))
+        << r.out;
     EXPECT_TRUE(contains(r.out, "  5  WMA 2, 128 kbps, 44.1 kHz stereo\n") &&
+                contains(r.out, "* 7  WMA 2, 192 kbps, 44.1 kHz stereo  (current)\n") &&
                 contains(r.out, "  8  WMA Lossless\n"))
         << r.out;
+    EXPECT_EQ(count(r.out, "(current)"), 1) << r.out;
+    const std::string help = vantrel({"--help"}).out;
+    std::istringstream lines(r.out);
+    int presets = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() < 4 || !std::isdigit(static_cast<unsigned char>(line[2])))
+            continue;
+        if (line.ends_with("  (current)"))
+            line.erase(line.size() - 11);
+        EXPECT_TRUE(contains(help, "  " + line.substr(2) + "\n")) << line;
+        ++presets;
+    }
+    EXPECT_EQ(presets, 9) << r.out;
 
     r = vantrel({"settings"});
     ASSERT_EQ(r.status, 0) << r.err;
