@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
     // A reader that goes away (a pipe as output) fails that track's writes
     // with EPIPE; it must not end the whole run.
     std::signal(SIGPIPE, SIG_IGN);
+    // Past the file size limit (ulimit -f) a write fails with EFBIG, which
+    // fails only that track, instead of the signal ending the whole run.
+    std::signal(SIGXFSZ, SIG_IGN);
     vantrel::Options options;
     try {
         options = vantrel::parse_options(argc, argv);

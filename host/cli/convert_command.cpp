@@ -1,13 +1,18 @@
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <thread>
 #include <unistd.h>
+#include <unordered_set>
 
 #include "cli/host_session.h"
 #include "convert/conversion_run.h"
+#include "platform/output_files.h"
 #include "platform/unfinished_files.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
@@ -85,27 +90,77 @@ std::string prepare_output_dir(const std::string& dir, bool create, bool& usage)
     return "cannot make output folder " + dir + ": " + ec.message();
 }
 
-void announce_collisions(StatusOutput& output, const std::vector<Collision>& collisions) {
-    for (const Collision& c : collisions) {
+void announce_collisions(StatusOutput& output, const RunPlan& plan) {
+    for (const Collision& c : plan.collisions) {
         std::string sources = c.inputs.front();
         for (std::size_t i = 1; i < c.inputs.size(); ++i)
             sources += (i + 1 < c.inputs.size() ? ", " : " and ") + c.inputs[i];
         output.error("vantrel: " + sources + " would " + (c.inputs.size() == 2 ? "both" : "all") +
-                     " be written to " + c.output + "; only " + c.inputs.front() + " is converted");
+                     " be written to " + c.output + "; only " + c.inputs.front() + " is " +
+                     (c.first_copied ? "copied" : "converted"));
     }
 }
 
-void print_dry_run(const std::vector<OutputPlan>& plans) {
-    for (const OutputPlan& plan : plans) {
-        std::string note;
-        if (plan.skipped)
-            note = "  (skipped: exists)";
-        else if (plan.announced)
-            note = "  (collides: " + plan.error + ")";
-        else if (!plan.error.empty())
-            note = "  (fails: " + plan.error + ")";
-        std::printf("%s -> %s%s\n", plan.input.c_str(), plan.output.c_str(), note.c_str());
+// What a dry run says of one plan, on a line of its own.
+std::string plan_line(const OutputPlan& plan) {
+    const std::string target = plan.output.empty() ? "" : " -> " + plan.output;
+    switch (plan.action) {
+    case Action::convert:
+        return plan.input + target;
+    case Action::copy:
+        return plan.input + target + "  (copy)";
+    case Action::skip:
+        return plan.input + target + "  (skipped: " + skip_note(plan.skip_reason) + ")";
+    case Action::fail:
+        return plan.input + target + (plan.announced ? "  (collides: " : "  (fails: ") +
+               plan.error + ")";
     }
+    return plan.input;
+}
+
+// Prints the plan on standard output. False when it could not be written
+// there (a full disk, a closed pipe): a plan nobody can read is a failure.
+bool print_dry_run(const std::vector<OutputPlan>& plans, StatusOutput& output) {
+    for (const OutputPlan& plan : plans)
+        if (std::fputs((plan_line(plan) + "\n").c_str(), stdout) == EOF)
+            break;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    output.error(std::string("vantrel: cannot write the plan to standard output: ") +
+                 std::strerror(errno));
+    return false;
+}
+
+// Lets the platform's writer replace only the outputs the plan replaces, for
+// as long as the run lasts; a run that replaces what exists needs no rule.
+class ReplaceRule {
+public:
+    ReplaceRule(ExistingOutput existing, const std::vector<OutputPlan>& plans) {
+        if (existing == ExistingOutput::replace)
+            return;
+        replaceable_ = replaced_outputs(plans);
+        SetOutputReplaceCheck(&ReplaceRule::allows, this);
+        installed_ = true;
+    }
+    ~ReplaceRule() {
+        if (installed_)
+            SetOutputReplaceCheck(nullptr, nullptr);
+    }
+    ReplaceRule(const ReplaceRule&) = delete;
+    ReplaceRule& operator=(const ReplaceRule&) = delete;
+
+private:
+    static BOOL allows(const char* path, void* context) {
+        return static_cast<const ReplaceRule*>(context)->replaceable_.count(path) ? TRUE : FALSE;
+    }
+
+    std::unordered_set<std::string> replaceable_;
+    bool installed_ = false;
+};
+
+std::size_t count_plans(const std::vector<OutputPlan>& plans, Action action) {
+    return static_cast<std::size_t>(std::count_if(
+        plans.begin(), plans.end(), [action](const OutputPlan& p) { return p.action == action; }));
 }
 
 constexpr std::size_t kFailureLines = 20;
@@ -139,18 +194,23 @@ int run_convert(const Options& options) {
             return usage ? 2 : 1;
         }
     }
-    std::vector<std::string> problems;
-    const std::vector<SourceFile> sources = expand_inputs(c.inputs, choice->extension, problems);
-    for (const std::string& problem : problems)
-        output.error("vantrel: " + problem);
-    if (sources.empty()) {
+    WalkResult walk = expand_inputs(c.inputs, WalkRequest{choice->extension});
+    for (const std::string& warning : walk.warnings)
+        output.error("vantrel: warning: " + warning);
+    const std::size_t sources = static_cast<std::size_t>(
+        std::count_if(walk.found.begin(), walk.found.end(), [](const SourceFile& f) {
+            return f.problem.empty() && f.passed_over == SkipReason::none;
+        }));
+    const bool problems = std::any_of(walk.found.begin(), walk.found.end(),
+                                      [](const SourceFile& f) { return !f.problem.empty(); });
+    if (sources == 0 && !problems) {
         output.error("vantrel: no audio files found in " + c.inputs.front() +
                      (c.inputs.size() > 1 ? " and the other inputs" : ""));
         return 1;
     }
-    if (c.output_file && sources.size() > 1) {
+    if (c.output_file && sources > 1) {
         output.error("vantrel: -o names one output file, but the inputs hold " +
-                     std::to_string(sources.size()) + " files; use -d DIR instead");
+                     std::to_string(sources) + " files; use -d DIR instead");
         return 2;
     }
     std::error_code ec;
@@ -164,13 +224,22 @@ int run_convert(const Options& options) {
         output.error("vantrel: warning: " + *c.output_file + " does not end in ." +
                      choice->extension + "; players may not recognise it");
 
-    RunPlan plan = plan_outputs(
-        sources, OutputRequest{c.output_file, c.output_dir, choice->extension, c.skip_existing});
+    RunPlan plan =
+        plan_outputs(walk.found, OutputRequest{c.output_file, c.output_dir, choice->extension,
+                                               c.existing, c.reencode_wma});
+    walk = {};
     prepare_output_folders(plan.plans, c.output_dir.value_or(""), !c.dry_run);
-    announce_collisions(output, plan.collisions);
+    announce_collisions(output, plan);
     if (c.dry_run) {
-        print_dry_run(plan.plans);
-        return 0;
+        const std::size_t failing = count_plans(plan.plans, Action::fail);
+        if (!print_dry_run(plan.plans, output))
+            return 1;
+        output.info(
+            "vantrel: dry run: " + std::to_string(count_plans(plan.plans, Action::convert)) +
+            " to convert, " + std::to_string(count_plans(plan.plans, Action::copy)) + " to copy, " +
+            std::to_string(count_plans(plan.plans, Action::skip)) + " skipped, " +
+            std::to_string(failing) + " would fail; nothing was written");
+        return failing ? 1 : 0;
     }
 
     RunRequest request;
@@ -194,14 +263,23 @@ int run_convert(const Options& options) {
     interrupting_signal.store(0);
     RunTotals totals;
     {
+        ReplaceRule rule(c.existing, request.plans);
         InterruptGuard guard;
         totals = run_conversion(request, output, interrupted);
     }
     output.info("vantrel: " + summary_line(totals));
+    if (const std::string skips = skip_summary(totals.skips); !skips.empty())
+        output.info("vantrel: skipped: " + skips);
     const std::vector<std::string> failed = failure_lines(totals, kFailureLines);
     if (!failed.empty()) {
         output.error("vantrel: failed:");
         for (const std::string& line : failed)
+            output.error(line);
+    }
+    const std::vector<std::string> unstarted = unstarted_lines(totals, kFailureLines);
+    if (!unstarted.empty()) {
+        output.error("vantrel: not started:");
+        for (const std::string& line : unstarted)
             output.error(line);
     }
     if (interrupted.load())

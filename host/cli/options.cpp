@@ -82,9 +82,9 @@ private:
 
 // The long options of each command, for suggestions when one is mistyped.
 const std::vector<std::string_view> kConvertOptions = {
-    "--output",   "--output-dir", "--skip-existing", "--dry-run", "--preset",
-    "--profile",  "--tag",        "--jobs",          "--quiet",   "--verbose",
-    "--no-cover", "--components", "--help"};
+    "--output",  "--output-dir", "--skip-existing", "--update",     "--reencode-wma",
+    "--dry-run", "--preset",     "--profile",       "--tag",        "--jobs",
+    "--quiet",   "--verbose",    "--no-cover",      "--components", "--help"};
 const std::vector<std::string_view> kSettingsOptions = {"--show",    "--reset",      "--preset",
                                                         "--profile", "--components", "--help"};
 const std::vector<std::string_view> kComponentsOptions = {"--components", "--help"};
@@ -203,9 +203,18 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "-v" || option == "--verbose") {
             scanner.no_value(option);
             c.verbose = true;
-        } else if (option == "-n" || option == "--skip-existing") {
+        } else if (option == "-n" || option == "--skip-existing" || option == "-u" ||
+                   option == "--update") {
             scanner.no_value(option);
-            c.skip_existing = true;
+            const bool keep = option == "-n" || option == "--skip-existing";
+            const ExistingOutput rule = keep ? ExistingOutput::keep : ExistingOutput::update;
+            if (c.existing != ExistingOutput::replace && c.existing != rule)
+                throw UsageError("-n (keep existing outputs) and -u (update them) cannot be used "
+                                 "together");
+            c.existing = rule;
+        } else if (option == "--reencode-wma") {
+            scanner.no_value(option);
+            c.reencode_wma = true;
         } else if (option == "--dry-run") {
             scanner.no_value(option);
             c.dry_run = true;

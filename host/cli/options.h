@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "convert/existing_output.h"
+
 namespace vantrel {
 
 // A command line that cannot be run as written; the program exits with status 2.
@@ -32,10 +34,11 @@ struct ConvertOptions {
     std::vector<std::pair<std::string, std::string>> tags;
     unsigned jobs = 0; // 0: one per processor core
     bool quiet = false;
-    bool verbose = false;       // the encoder's information lines too
-    bool skip_existing = false; // leave outputs that exist untouched
-    bool dry_run = false;       // say what would be done, do nothing
-    bool cover = true;          // copy the cover picture into the output
+    bool verbose = false; // the encoder's information lines too
+    ExistingOutput existing = ExistingOutput::replace;
+    bool reencode_wma = false; // encode .wma sources again instead of copying them
+    bool dry_run = false;      // say what would be done, do nothing
+    bool cover = true;         // copy the cover picture into the output
 };
 
 enum class SettingsAction { dialog, show, reset, store };

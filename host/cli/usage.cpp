@@ -35,6 +35,9 @@ Options of convert:
   -d, --output-dir DIR    output folder, made when missing; folders given as
                           inputs are mirrored below it (default: beside each input)
   -n, --skip-existing     leave outputs that exist untouched, counted as skipped
+  -u, --update            convert a source again only when it is newer than its
+                          output; outputs that are up to date are skipped
+  --reencode-wma          encode .wma sources again (default: copy them unchanged)
   --dry-run               show each input and its output; write nothing
   --preset N              encode with preset N (0 to 8) in this run only
   --profile FILE          encode with a custom profile (.prx) in this run only
@@ -53,8 +56,10 @@ Shared option:
                           "components" beside the program, or $VANTREL_COMPONENTS)
 
 Settings are kept in $XDG_CONFIG_HOME/vantrel (else ~/.config/vantrel).
-Exit status: 0 when every track was written or skipped, 1 when any failed, 2 for a
-usage error, 128 + the signal's number when interrupted (130 for Ctrl-C).
+Exit status: 0 when every track was written, copied or skipped on purpose; 1 when
+anything asked for was not (a track failed, a folder or file could not be read, a
+path was too long); 2 for a usage error; 128 + the signal's number when
+interrupted (130 for Ctrl-C).
 )";
 }
 

@@ -1,11 +1,13 @@
 #include "convert/conversion_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
 #include <mutex>
 #include <thread>
 
+#include "convert/track_copy.h"
 #include "convert/track_job.h"
 #include "progress/status_output.h"
 
@@ -21,6 +23,55 @@ diskwriter* make_writer(service_factory_base& factory, std::string& error) {
         error = std::string("the disk writer could not be made: ") + e.what();
     }
     return nullptr;
+}
+
+bool writes(const OutputPlan& plan) {
+    return plan.action == Action::convert || plan.action == Action::copy;
+}
+
+// Says before the run what will not be converted: track skips as
+// information, failures found while planning as errors (unless announced).
+// Names passed over in a folder are only counted.
+void announce_plans(const std::vector<OutputPlan>& plans, StatusOutput& output) {
+    for (const OutputPlan& plan : plans) {
+        if (plan.action == Action::fail && !plan.announced)
+            output.error("vantrel: " + plan.input + ": " + plan.error);
+        if (plan.action != Action::skip)
+            continue;
+        switch (plan.skip_reason) {
+        case SkipReason::output_exists:
+            output.info("vantrel: " + plan.input + ": skipped, " + plan.output + " exists");
+            break;
+        case SkipReason::output_up_to_date:
+            output.info("vantrel: " + plan.input + ": skipped, " + plan.output + " is up to date");
+            break;
+        case SkipReason::already_in_place:
+            output.info("vantrel: " + plan.input + ": skipped, already in place");
+            break;
+        case SkipReason::earlier_result:
+            output.info("vantrel: " + plan.input + ": skipped, " + plan.output +
+                        " is converted from the source beside it");
+            break;
+        case SkipReason::folder_searched:
+            output.info("vantrel: " + plan.input +
+                        ": not searched, a link to a folder searched already");
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::vector<std::string> listed(const std::vector<std::string>& entries, std::size_t most) {
+    std::vector<std::string> lines;
+    const std::size_t count = entries.size();
+    // A count line costs a line too, so a list that just fits is shown whole.
+    const std::size_t shown = count <= most ? count : most - 1;
+    for (std::size_t i = 0; i < shown; ++i)
+        lines.push_back("  " + entries[i]);
+    if (shown < count)
+        lines.push_back("  ... and " + std::to_string(count - shown) + " more");
+    return lines;
 }
 
 } // namespace
@@ -62,16 +113,24 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
             if (index >= request.plans.size())
                 break;
             const OutputPlan& plan = request.plans[index];
-            if (plan.skipped || !plan.error.empty()) {
+            if (!writes(plan)) {
                 attempted[index] = true;
                 continue;
             }
-            if (!ready_writer())
-                break;
-            TrackOutcome outcome =
-                convert_track(*writer, plan, request.overrides, output, stop, request.cover);
+            TrackOutcome outcome;
+            if (plan.action == Action::copy) {
+                const int slot = output.track_started(plan.input, 0);
+                outcome = copy_track(plan);
+                output.track_finished(slot, 0);
+            } else {
+                if (!ready_writer())
+                    break;
+                outcome =
+                    convert_track(*writer, plan, request.overrides, output, stop, request.cover);
+            }
             if (outcome.written)
-                output.info(plan.input + " -> " + plan.output);
+                output.info(plan.input + " -> " + plan.output +
+                            (plan.action == Action::copy ? " (copied)" : ""));
             else
                 output.error("vantrel: " + plan.input + ": " + outcome.error);
             if (outcome.writer_abandoned) {
@@ -85,15 +144,9 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
             writer->release();
     };
 
-    std::size_t to_convert = 0;
-    for (const OutputPlan& plan : request.plans) {
-        if (plan.skipped)
-            output.info("vantrel: " + plan.input + ": skipped, " + plan.output + " exists");
-        else if (!plan.error.empty() && !plan.announced)
-            output.error("vantrel: " + plan.input + ": " + plan.error);
-        else if (plan.error.empty())
-            ++to_convert;
-    }
+    announce_plans(request.plans, output);
+    const std::size_t to_convert =
+        static_cast<std::size_t>(std::count_if(request.plans.begin(), request.plans.end(), writes));
     std::size_t threads = std::max<std::size_t>(1, std::min<std::size_t>(request.jobs, to_convert));
     output.begin_run(to_convert);
     if (threads == 1) {
@@ -110,24 +163,34 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
     RunTotals totals;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const OutputPlan& plan = request.plans[i];
-        if (plan.skipped) {
+        if (plan.action == Action::skip) {
             ++totals.skipped;
+            ++totals.skips[static_cast<std::size_t>(plan.skip_reason)];
             continue;
         }
-        std::string reason = plan.error.empty() ? outcomes[i].error : plan.error;
+        if (plan.action == Action::fail) {
+            ++totals.failed;
+            totals.failures.push_back({plan.input, plan.error});
+            continue;
+        }
+        if (!attempted[i] && stop.load()) {
+            ++totals.not_started;
+            totals.unstarted.push_back(plan.input);
+            continue;
+        }
+        const TrackOutcome& outcome = outcomes[i];
+        if (outcome.written) {
+            ++(plan.action == Action::copy ? totals.copied : totals.written);
+            totals.audio_seconds += outcome.audio_seconds;
+            continue;
+        }
+        std::string reason = outcome.error;
         if (!attempted[i]) {
-            reason = stop.load()             ? "not converted: interrupted"
-                     : !writer_error.empty() ? writer_error
-                                             : "not converted";
+            reason = writer_error.empty() ? "not converted" : writer_error;
             output.error("vantrel: " + plan.input + ": " + reason);
         }
-        if (plan.error.empty() && outcomes[i].written) {
-            ++totals.written;
-            totals.audio_seconds += outcomes[i].audio_seconds;
-        } else {
-            ++totals.failed;
-            totals.failures.push_back({plan.input, reason});
-        }
+        ++totals.failed;
+        totals.failures.push_back({plan.input, reason});
     }
     totals.wall_seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -137,10 +200,14 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
 std::string summary_line(const RunTotals& totals) {
     std::string line = std::to_string(totals.written) +
                        (totals.written == 1 ? " track" : " tracks") + " written, ";
+    if (totals.copied)
+        line += std::to_string(totals.copied) + " copied, ";
     if (totals.skipped)
         line += std::to_string(totals.skipped) + " skipped, ";
-    line +=
-        std::to_string(totals.failed) + " failed, in " + format_duration(totals.wall_seconds + 0.5);
+    line += std::to_string(totals.failed) + " failed, ";
+    if (totals.not_started)
+        line += std::to_string(totals.not_started) + " not started, ";
+    line += "in " + format_duration(totals.wall_seconds + 0.5);
     if (totals.wall_seconds > 0 && totals.audio_seconds > 0) {
         char speed[64];
         std::snprintf(speed, sizeof speed, " (%.1fx real time)",
@@ -151,15 +218,15 @@ std::string summary_line(const RunTotals& totals) {
 }
 
 std::vector<std::string> failure_lines(const RunTotals& totals, std::size_t most) {
-    std::vector<std::string> lines;
-    const std::size_t count = totals.failures.size();
-    // A count line costs a line too, so a list that just fits is shown whole.
-    const std::size_t shown = count <= most ? count : most - 1;
-    for (std::size_t i = 0; i < shown; ++i)
-        lines.push_back("  " + totals.failures[i].input + ": " + totals.failures[i].reason);
-    if (shown < count)
-        lines.push_back("  ... and " + std::to_string(count - shown) + " more");
-    return lines;
+    std::vector<std::string> entries;
+    entries.reserve(totals.failures.size());
+    for (const TrackFailure& failure : totals.failures)
+        entries.push_back(failure.input + ": " + failure.reason);
+    return listed(entries, most);
+}
+
+std::vector<std::string> unstarted_lines(const RunTotals& totals, std::size_t most) {
+    return listed(totals.unstarted, most);
 }
 
 } // namespace vantrel

@@ -1,34 +1,51 @@
-// Where each converted track goes, and the checks that keep a run from
-// overwriting its own inputs or writing two tracks to one file.
+// What a run does with each thing it found, decided before any work: where
+// each output goes, which outputs exist, and the checks that keep a run from
+// writing over any of its inputs or writing two tracks to one file. Every
+// decision costs a bounded number of system calls per file and hash-table
+// look-ups, so a library of any size is planned in one pass.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "convert/existing_output.h"
+#include "convert/skip_reason.h"
 #include "convert/source_files.h"
 
 namespace vantrel {
 
+enum class Action : unsigned char {
+    convert, // encode the source to the output
+    copy,    // the source is in the output format already: copy it unchanged
+    skip,    // pass it over on purpose (see skip_reason)
+    fail,    // it cannot be done (see error)
+};
+
 struct OutputPlan {
     std::string input;
-    std::string output;
-    std::string error;      // why this track cannot be written; empty when it can
-    bool announced = false; // the error was already reported before the run
-    bool skipped = false;   // the output exists and the run keeps existing outputs
+    std::string output; // empty for what has none (a folder, a name passed over)
+    Action action = Action::convert;
+    SkipReason skip_reason = SkipReason::none;
+    std::string error;      // why it fails
+    bool announced = false; // the error was reported before the run
+    bool replaces = false;  // a file stands at the output and this run replaces it
 };
 
 struct OutputRequest {
     std::optional<std::string> output_file;
     std::optional<std::string> output_dir; // mirrors the tree of each input folder
     std::string extension;                 // without the dot ("wma")
-    bool skip_existing = false;
+    ExistingOutput existing = ExistingOutput::replace;
+    bool reencode = false; // sources with `extension` are encoded, not copied
 };
 
 // A target that several sources would be written to.
 struct Collision {
     std::string output;
-    std::vector<std::string> inputs; // the first is converted, the others are not
+    std::vector<std::string> inputs; // the first is written, the others are not
+    bool first_copied = false;       // the first is copied, not converted
 };
 
 struct RunPlan {
@@ -36,15 +53,22 @@ struct RunPlan {
     std::vector<Collision> collisions;
 };
 
-// One plan per source, in order; a file that stands twice (by any path) is
-// planned once. With `output_file` there must be exactly one source. Folders
-// are not checked here (see prepare_output_folders).
-RunPlan plan_outputs(const std::vector<SourceFile>& sources, const OutputRequest& request);
+// One plan per thing found, in order. An output that would land on any input
+// of the run (by path or, where it exists, by device and inode) fails its
+// track; so do the second and later sources of one output. With
+// `output_file` there must be exactly one source. Folders are checked later
+// (see prepare_output_folders).
+RunPlan plan_outputs(const std::vector<SourceFile>& found, const OutputRequest& request);
+
+// The outputs of plans that replace a file: the only ones a run that keeps
+// or updates existing outputs lets the writer replace.
+std::unordered_set<std::string> replaced_outputs(const std::vector<OutputPlan>& plans);
 
 // Checks that the folder of each plan that will be written can take a new
-// file; a plan whose folder is unusable gets the reason as its error. Missing
+// file; a plan whose folder is unusable fails with the reason. Missing
 // folders at or below `made_below` (the output folder of -d) are made when
-// `create`, and taken as usable when not.
+// `create`, and taken as usable when not. Without `create` nothing at all is
+// written: a folder is judged by its permissions alone.
 void prepare_output_folders(std::vector<OutputPlan>& plans, const std::string& made_below,
                             bool create);
 
@@ -52,10 +76,9 @@ void prepare_output_folders(std::vector<OutputPlan>& plans, const std::string& m
 std::string output_path_for(const std::string& input, const std::string& folder,
                             const std::string& extension);
 
-// True when both paths name the same file, existing or not.
-bool same_file(const std::string& a, const std::string& b);
-
-// Empty when a new file can be made in the folder of `output`; else the reason.
-std::string check_output_folder(const std::string& output);
+// Empty when a new file can be made in the folder of `output`; else the
+// reason. With `probe` a file is made there and removed again, the only sure
+// test for the superuser and for kernel file systems.
+std::string check_output_folder(const std::string& output, bool probe = true);
 
 } // namespace vantrel

@@ -33,14 +33,14 @@ template <class F> bool guarded(F&& call, std::string& failure) {
 // What stands at a path, to tell afterwards whether the encoder put a new file
 // there: the platform's writer moves a finished file onto the path, so a file
 // that is new has a new identity.
-struct FileIdentity {
+struct StandingFile {
     bool exists = false;
     bool regular = false;
     dev_t device = 0;
     ino_t inode = 0;
 };
 
-FileIdentity identity_of(const std::string& path) {
+StandingFile standing_at(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return {};
@@ -96,16 +96,14 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
 TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
                            StatusOutput& output, const std::atomic<bool>& stop, bool with_cover) {
     TrackOutcome outcome;
-    if (!plan.error.empty()) {
-        outcome.error = plan.error;
-        return outcome;
-    }
     std::unique_ptr<AudioDecoder> decoder;
     track_info track;
     host_chunk chunk;
     std::size_t frames = 0;
     try {
-        decoder = std::make_unique<AudioDecoder>(plan.input);
+        InputOptions reading;
+        reading.stop = &stop;
+        decoder = std::make_unique<AudioDecoder>(plan.input, reading);
         track = describe_track(plan.input, *decoder, overrides);
         const StreamFacts& facts = decoder->facts();
         if (!chunk.resize_data(static_cast<std::uint32_t>(kChunkFrames * facts.channels))) {
@@ -125,7 +123,7 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
     }
 
     const double rate = decoder->facts().sample_rate;
-    const FileIdentity before = identity_of(plan.output);
+    const StandingFile before = standing_at(plan.output);
     TrackContext context{plan.input, 0, {}};
     ScopedTrack scope(context);
     int slot = output.track_started(plan.input, decoder->facts().duration);
@@ -179,7 +177,7 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
     if (failure.empty() && context.error_lines > 0)
         failure = "the encoder reported an error: " + context.last_error;
     if (failure.empty()) {
-        const FileIdentity after = identity_of(plan.output);
+        const StandingFile after = standing_at(plan.output);
         const bool replaced = after.device != before.device || after.inode != before.inode;
         if (!after.exists || (after.regular && before.exists && !replaced))
             failure = "the encoder wrote no output file";

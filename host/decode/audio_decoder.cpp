@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <optional>
 
@@ -114,7 +113,8 @@ by_ffmpeg_key(const std::optional<Id3TextFrames>& frames) {
 } // namespace
 
 struct AudioDecoder::State {
-    std::string path;
+    std::unique_ptr<InputFile> input; // outlives the format context reading it
+    std::string tag_path;             // where the tag readers read the same file; empty for a pipe
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     AVFrame* frame = nullptr;
@@ -135,7 +135,8 @@ struct AudioDecoder::State {
     }
 
     [[noreturn]] void fail(const std::string& what, int code) const {
-        throw DecodeError(what + ": " + av_error_text(code));
+        const std::string& own = input->failure();
+        throw DecodeError(what + ": " + (own.empty() ? av_error_text(code) : own));
     }
 
     std::string position() const {
@@ -185,18 +186,13 @@ struct AudioDecoder::State {
     }
 };
 
-AudioDecoder::AudioDecoder(const std::string& path) : state_(std::make_unique<State>()) {
+AudioDecoder::AudioDecoder(const std::string& path, const InputOptions& options)
+    : state_(std::make_unique<State>()) {
     State& s = *state_;
-    s.path = path;
-    int result = avformat_open_input(&s.format, path.c_str(), nullptr, nullptr);
-    if (result == AVERROR_INVALIDDATA)
-        throw DecodeError("not an audio file FFmpeg can read");
-    std::error_code ec;
-    if (result < 0 && std::filesystem::is_regular_file(path, ec) && result != AVERROR(EACCES))
-        throw DecodeError("not an audio file FFmpeg can read (" + av_error_text(result) + ")");
-    if (result < 0)
-        s.fail("cannot open", result);
-    result = avformat_find_stream_info(s.format, nullptr);
+    s.input = std::make_unique<InputFile>(path, options);
+    s.tag_path = s.input->reread_path();
+    s.format = s.input->open_format(path);
+    int result = avformat_find_stream_info(s.format, nullptr);
     if (result < 0)
         s.fail("cannot read the stream information", result);
     const AVCodec* decoder = nullptr;
@@ -260,6 +256,10 @@ std::int64_t AudioDecoder::frames_read() const {
 
 TagList AudioDecoder::raw_container_tags() const {
     const State& s = *state_;
+    // The readers open the file again, through the decoder's own descriptor;
+    // a pipe cannot be read twice, so there the path is empty, they find
+    // nothing and FFmpeg's reading stands.
+    const std::string& file = s.tag_path;
     std::string format_name = s.format->iformat->name;
     AVCodecID codec = s.format->streams[s.stream]->codecpar->codec_id;
     // FFmpeg joins repeated Vorbis comments with ';'; read them apart where we can.
@@ -267,21 +267,21 @@ TagList AudioDecoder::raw_container_tags() const {
     std::optional<TagList> raw;
     if (format_name == "flac") {
         vorbis_comments = true;
-        raw = read_flac_comments(s.path);
+        raw = read_flac_comments(file);
     } else if (format_name == "ogg") {
         vorbis_comments = true;
         switch (codec) {
         case AV_CODEC_ID_VORBIS:
-            raw = read_ogg_comments(s.path, OggCodec::vorbis);
+            raw = read_ogg_comments(file, OggCodec::vorbis);
             break;
         case AV_CODEC_ID_OPUS:
-            raw = read_ogg_comments(s.path, OggCodec::opus);
+            raw = read_ogg_comments(file, OggCodec::opus);
             break;
         case AV_CODEC_ID_FLAC:
-            raw = read_ogg_comments(s.path, OggCodec::flac);
+            raw = read_ogg_comments(file, OggCodec::flac);
             break;
         case AV_CODEC_ID_SPEEX:
-            raw = read_ogg_comments(s.path, OggCodec::speex);
+            raw = read_ogg_comments(file, OggCodec::speex);
             break;
         default:
             break;
@@ -295,11 +295,11 @@ TagList AudioDecoder::raw_container_tags() const {
     if (vorbis_comments)
         return split_joined_values(tags);
     if (format_name == "mp3")
-        restore_values(by_ffmpeg_key(read_id3v2_text_frames(s.path)), tags);
+        restore_values(by_ffmpeg_key(read_id3v2_text_frames(file)), tags);
     else if (format_name == "wav")
-        restore_values(by_ffmpeg_key(read_wav_id3v2_text_frames(s.path)), tags);
+        restore_values(by_ffmpeg_key(read_wav_id3v2_text_frames(file)), tags);
     else if (format_name.find("mp4") != std::string::npos)
-        restore_values(read_mp4_text_items(s.path).value_or(Mp4TextItems{}), tags);
+        restore_values(read_mp4_text_items(file).value_or(Mp4TextItems{}), tags);
     return tags;
 }
 

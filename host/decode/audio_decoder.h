@@ -9,6 +9,7 @@
 #include <string>
 
 #include "decode/attached_picture.h"
+#include "decode/input_file.h"
 #include "decode/tag.h"
 
 namespace vantrel {
@@ -31,8 +32,9 @@ struct StreamFacts {
 
 class AudioDecoder {
 public:
-    // Opens the file and its best audio stream; throws DecodeError naming the reason.
-    explicit AudioDecoder(const std::string& path);
+    // Opens the file (as a file, see input_file.h) and its best audio stream;
+    // throws DecodeError naming the reason.
+    explicit AudioDecoder(const std::string& path, const InputOptions& options = {});
     ~AudioDecoder();
     AudioDecoder(const AudioDecoder&) = delete;
     AudioDecoder& operator=(const AudioDecoder&) = delete;

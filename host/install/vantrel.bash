@@ -71,8 +71,9 @@ _vantrel() {
         return
         ;;
     convert)
-        options="-o --output -d --output-dir -n --skip-existing --dry-run --preset --profile
-            -t --tag -j --jobs -q --quiet -v --verbose --no-cover --components -h --help"
+        options="-o --output -d --output-dir -n --skip-existing -u --update --reencode-wma
+            --dry-run --preset --profile -t --tag -j --jobs -q --quiet -v --verbose --no-cover
+            --components -h --help"
         ;;
     settings)
         options="--show --reset --preset --profile --components -h --help"

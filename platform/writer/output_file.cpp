@@ -1,12 +1,15 @@
 #include "output_file.h"
 #include "core/error_description.h"
+#include "part_file_names.h"
 
+#include "platform/output_files.h"
 #include "platform/unfinished_files.h"
 #include "platform/wmsdk.h"
 
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -73,19 +76,51 @@ void Unregister(std::atomic<char*>* slot) {
     }
 }
 
-// Short names (a fixed prefix, the process and a counter), so that an output
-// name of any allowed length still has a temporary name that fits.
 int OpenTemporaryBeside(const std::string& target, std::string* name) {
     static std::atomic<unsigned> counter{0};
+    const std::string folder = Folder(target);
+    RemovePartFilesOfDeadRuns(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *name = Folder(target) + "/.wmwriter-" + std::to_string(getpid()) + "-" +
-                std::to_string(counter++) + ".part";
+        *name = PartFileName(folder, getpid(), counter++);
         const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
     }
     return -1;
+}
+
+// The host's say in replacing files (SetOutputReplaceCheck). The context is
+// stored first and the check last, so a check seen is seen with its context.
+std::atomic<void*> replaceContext{nullptr};
+std::atomic<OutputReplaceCheck> replaceCheck{nullptr};
+
+bool HostAllowsReplacing(const std::string& path) {
+    const OutputReplaceCheck check = replaceCheck.load(std::memory_order_acquire);
+    return check == nullptr || check(path.c_str(), replaceContext.load()) != FALSE;
+}
+
+// Moves `from` onto `to` unless something stands at `to`. Answers 0 or errno.
+int MoveWithoutReplacing(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        return errno;
+    }
+    // A file system without that kind of move: the name is claimed with an
+    // empty file of our own first, which the finished file then replaces.
+    const int claim = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (claim < 0) {
+        return errno;
+    }
+    close(claim);
+    if (rename(from.c_str(), to.c_str()) == 0) {
+        return 0;
+    }
+    const int error = errno;
+    unlink(to.c_str());
+    return error;
 }
 
 HRESULT Failed(HRESULT code, const std::string& what, const std::string& path, int error) {
@@ -125,6 +160,9 @@ HRESULT OutputFile::Open(const std::string& path, bool replaceExisting,
         output->fd_ = fd;
         *file = std::move(output);
         return S_OK;
+    }
+    if (replaceExisting && !HostAllowsReplacing(path)) {
+        replaceExisting = false;
     }
     if (exists && !replaceExisting) {
         return Failed(NS_E_FILE_OPEN_FAILED, "will not replace", output->target_, EEXIST);
@@ -185,18 +223,22 @@ HRESULT OutputFile::Commit() {
             Abandon();
             return Failed(NS_E_FILE_WRITE, "cannot write", target_, error);
         }
-        // Without replacement, a link fails where a file appeared meanwhile.
-        const bool moved = replaceExisting_ ? rename(temporaryPath_.c_str(), target_.c_str()) == 0
-                                            : link(temporaryPath_.c_str(), target_.c_str()) == 0;
-        const int error = errno;
-        if (!moved || !replaceExisting_) {
+        const int error = replaceExisting_
+                              ? (rename(temporaryPath_.c_str(), target_.c_str()) == 0 ? 0 : errno)
+                              : MoveWithoutReplacing(temporaryPath_, target_);
+        if (error != 0) {
             unlink(temporaryPath_.c_str());
         }
         Unregister(std::exchange(registration_, nullptr));
-        if (!moved) {
+        if (error == EEXIST) {
             finished_ = true;
-            return Failed(replaceExisting_ ? NS_E_FILE_WRITE : NS_E_FILE_OPEN_FAILED,
-                          "cannot put the finished file at", target_, error);
+            platform_core::SetErrorDescription("will not replace " + target_ +
+                                               ", which appeared while it was being written");
+            return NS_E_FILE_OPEN_FAILED;
+        }
+        if (error != 0) {
+            finished_ = true;
+            return Failed(NS_E_FILE_WRITE, "cannot put the finished file at", target_, error);
         }
     } else {
         Close();
@@ -227,6 +269,12 @@ bool OutputFile::Close() {
 }
 
 } // namespace writer
+
+extern "C" void SetOutputReplaceCheck(OutputReplaceCheck check, void* context) {
+    writer::replaceCheck.store(nullptr, std::memory_order_release);
+    writer::replaceContext.store(context);
+    writer::replaceCheck.store(check, std::memory_order_release);
+}
 
 extern "C" void RemoveUnfinishedOutputFiles() {
     for (auto& slot : writer::unfinished) {

@@ -1,7 +1,10 @@
 // Where a finished file lands. A regular path (or a symbolic link, followed to
 // its target) is written through a temporary file beside it that replaces the
 // path only when committed, so a failed write leaves an older file untouched.
-// A device or pipe is written directly and never replaced or removed.
+// A device or pipe is written directly and never replaced or removed. Without
+// replacement, a file that appears at the path while the output is written is
+// kept too. Temporary files left by processes that died are removed from a
+// folder the first time this process writes there.
 #pragma once
 
 #include "platform/win32_types.h"
@@ -16,7 +19,8 @@ namespace writer {
 class OutputFile {
 public:
     // NS_E_FILE_OPEN_FAILED when the file cannot be created, or when a file
-    // exists at the path and `replaceExisting` is false.
+    // exists at the path and `replaceExisting` is false or the host's replace
+    // check (SetOutputReplaceCheck) says no.
     static HRESULT Open(const std::string& path, bool replaceExisting,
                         std::unique_ptr<OutputFile>* file);
     ~OutputFile(); // abandons an uncommitted file
@@ -29,7 +33,8 @@ public:
     // the offset must be where the last write ended). NS_E_FILE_WRITE on failure.
     HRESULT Write(std::int64_t offset, const void* data, std::size_t size);
     // Moves the temporary file onto the path. NS_E_FILE_WRITE on failure, which
-    // removes the temporary file.
+    // removes the temporary file; NS_E_FILE_OPEN_FAILED when a file appeared at
+    // the path meanwhile and may not be replaced.
     HRESULT Commit();
     // Removes the temporary file; a device or pipe is only closed.
     void Abandon();

@@ -180,7 +180,7 @@ TEST(Decoder, BadInputsAreNamed) {
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=d=0.2 -frames:v 2 " +
         ShellQuote(dir.File("video.avi")));
     EXPECT_EQ(reason(dir.File("video.avi")), "not an audio file (it has no audio stream)");
-    EXPECT_EQ(reason(dir.Path().string()).substr(0, 12), "cannot open:");
+    EXPECT_EQ(reason(dir.Path().string()), "it is a folder, not a file");
 }
 
 TEST(Decoder, AZeroLengthTrackReadsNothing) {

@@ -138,6 +138,18 @@ TEST(Options, NoCoverLeavesThePictureOut) {
               "option --no-cover takes no value");
 }
 
+TEST(Options, ExistingOutputsAreReplacedKeptOrUpdated) {
+    EXPECT_EQ(parse({"convert", "a.flac"}).convert.existing, ExistingOutput::replace);
+    EXPECT_EQ(parse({"convert", "-n", "a.flac"}).convert.existing, ExistingOutput::keep);
+    EXPECT_EQ(parse({"convert", "--update", "a.flac"}).convert.existing, ExistingOutput::update);
+    EXPECT_EQ(parse({"convert", "-u", "-u", "a.flac"}).convert.existing, ExistingOutput::update);
+    EXPECT_EQ(usage_error({"convert", "-n", "--update", "a.flac"}),
+              "-n (keep existing outputs) and -u (update them) cannot be used together");
+    EXPECT_EQ(usage_error({"convert", "-u=1", "a.flac"}), "option -u takes no value");
+    EXPECT_FALSE(parse({"convert", "a.flac"}).convert.reencode_wma);
+    EXPECT_TRUE(parse({"convert", "--reencode-wma", "a.wma"}).convert.reencode_wma);
+}
+
 TEST(Options, VerboseAndQuietAreLevelsOfOneScale) {
     EXPECT_TRUE(parse({"convert", "-v", "a.flac"}).convert.verbose);
     EXPECT_TRUE(parse({"convert", "--verbose", "a.flac"}).convert.verbose);

@@ -38,9 +38,10 @@ protected:
 };
 
 TEST_F(Library, FoldersInTheSameTreeOutSkipWhatExistsSayWhatFailed) {
-    // A dry run says what would happen and writes nothing, not even the folder.
+    // A dry run says what would happen and writes nothing, not even the
+    // folder; the collision it foresees sets its exit status.
     CommandResult r = vantrel({"convert", "--dry-run", "-d", out(), lib()});
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_FALSE(fs::exists(out()));
     EXPECT_TRUE(
         contains(r.out, dir_.File("lib/A/one/t1.flac") + " -> " + out("A/one/t1.wma") + "\n"))
@@ -50,8 +51,11 @@ TEST_F(Library, FoldersInTheSameTreeOutSkipWhatExistsSayWhatFailed) {
     EXPECT_TRUE(contains(r.out, dir_.File("lib/A/one/t1.mp3") + " -> " + out("A/one/t1.wma") +
                                     "  (collides: "))
         << r.out;
-    EXPECT_FALSE(contains(r.out, "t3") || contains(r.out, "notes") || contains(r.out, "cover"))
-        << "hidden and non-audio files are passed over: " << r.out;
+    EXPECT_TRUE(contains(r.out, dir_.File("lib/.hidden") + "  (skipped: hidden)\n") &&
+                contains(r.out, dir_.File("lib/notes.txt") + "  (skipped: not an audio file)\n") &&
+                contains(r.out, dir_.File("lib/A/cover.jpg") + "  (skipped: not an audio file)\n"))
+        << "hidden and non-audio files are passed over, and said so: " << r.out;
+    EXPECT_FALSE(contains(r.out, "t3")) << "a hidden folder is not searched: " << r.out;
     EXPECT_EQ(count(r.out, "t1.flac ->"), 1) << "a link back up the tree is not followed";
 
     // The run: the tree is mirrored, the broken file and the collision named.
@@ -60,7 +64,10 @@ TEST_F(Library, FoldersInTheSameTreeOutSkipWhatExistsSayWhatFailed) {
     EXPECT_EQ(probe(out("A/one/t1.wma"), "stream=codec_name"), "wmav2\n");
     EXPECT_EQ(probe(out("B side/t2.wma"), "stream=codec_name"), "wmav2\n");
     EXPECT_EQ(count(r.err, "would both be written to " + out("A/one/t1.wma")), 1) << r.err;
-    EXPECT_TRUE(contains(r.err, "vantrel: 2 tracks written, 2 failed")) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: 2 tracks written, 4 skipped, 2 failed")) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: skipped: 2 not audio files, 1 hidden, 1 link to a "
+                                "folder searched already"))
+        << r.err;
     const std::string listed = r.err.substr(r.err.find("vantrel: failed:\n"));
     EXPECT_TRUE(contains(listed, "\n  " + dir_.File("lib/broken.flac") + ": not an audio file"))
         << r.err;
@@ -74,7 +81,7 @@ TEST_F(Library, FoldersInTheSameTreeOutSkipWhatExistsSayWhatFailed) {
     fs::remove(dir_.File("lib/A/one/t1.mp3"));
     r = vantrel({"convert", "-n", "-d", out(), lib()});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.err, "vantrel: 0 tracks written, 2 skipped, 0 failed")) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: 0 tracks written, 6 skipped, 0 failed")) << r.err;
     EXPECT_EQ(fs::last_write_time(out("A/one/t1.wma")), written);
     EXPECT_EQ(ReadFile(out("A/one/t1.wma")), content);
 
