@@ -38,7 +38,7 @@ def run(command, env=None):
 
 def encode(encoder, preset, kbps, source, out, vantrel):
     if encoder == "ours":
-        run([vantrel, "convert", "-q", "-j", "1", "--preset", str(preset), "-o", out, source])
+        run([vantrel, "convert", "-q", "-f", "-j", "1", "--preset", str(preset), "-o", out, source])
     else:
         codec = "wmav2" if encoder == "wmav2" else "libmp3lame"
         run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", source, "-c:a", codec,

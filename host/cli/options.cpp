@@ -82,9 +82,9 @@ private:
 
 // The long options of each command, for suggestions when one is mistyped.
 const std::vector<std::string_view> kConvertOptions = {
-    "--output",  "--output-dir", "--skip-existing", "--update",     "--reencode-wma",
-    "--dry-run", "--preset",     "--profile",       "--tag",        "--jobs",
-    "--quiet",   "--verbose",    "--no-cover",      "--components", "--help"};
+    "--output",       "--output-dir", "--skip-existing", "--update",     "--force", "--safe-names",
+    "--reencode-wma", "--dry-run",    "--preset",        "--profile",    "--tag",   "--jobs",
+    "--quiet",        "--verbose",    "--no-cover",      "--components", "--help"};
 const std::vector<std::string_view> kSettingsOptions = {"--show",    "--reset",      "--preset",
                                                         "--profile", "--components", "--help"};
 const std::vector<std::string_view> kComponentsOptions = {"--components", "--help"};
@@ -170,6 +170,17 @@ std::pair<std::string, std::string> parse_tag(const std::string& text) {
     return {unicode::ValidUtf8(name), unicode::ValidUtf8(text.substr(equals + 1))};
 }
 
+// What -n, -u or -f asks for; two different ones cannot be had together.
+ExistingOutput existing_rule(const std::string& option, ExistingOutput before, bool given) {
+    const ExistingOutput rule = option == "-u" || option == "--update"  ? ExistingOutput::update
+                                : option == "-f" || option == "--force" ? ExistingOutput::replace
+                                                                        : ExistingOutput::keep;
+    if (given && before != rule)
+        throw UsageError("-n (keep existing outputs), -u (update them) and -f (replace them) "
+                         "exclude each other");
+    return rule;
+}
+
 void parse_convert(ArgumentScanner& scanner, Options& options) {
     ConvertOptions& c = options.convert;
     std::string option, operand;
@@ -204,17 +215,16 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
             scanner.no_value(option);
             c.verbose = true;
         } else if (option == "-n" || option == "--skip-existing" || option == "-u" ||
-                   option == "--update") {
+                   option == "--update" || option == "-f" || option == "--force") {
             scanner.no_value(option);
-            const bool keep = option == "-n" || option == "--skip-existing";
-            const ExistingOutput rule = keep ? ExistingOutput::keep : ExistingOutput::update;
-            if (c.existing != ExistingOutput::replace && c.existing != rule)
-                throw UsageError("-n (keep existing outputs) and -u (update them) cannot be used "
-                                 "together");
-            c.existing = rule;
+            c.existing = existing_rule(option, c.existing, c.existing_given);
+            c.existing_given = true;
         } else if (option == "--reencode-wma") {
             scanner.no_value(option);
             c.reencode_wma = true;
+        } else if (option == "--safe-names") {
+            scanner.no_value(option);
+            c.safe_names = true;
         } else if (option == "--dry-run") {
             scanner.no_value(option);
             c.dry_run = true;

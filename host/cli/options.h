@@ -35,10 +35,13 @@ struct ConvertOptions {
     unsigned jobs = 0; // 0: one per processor core
     bool quiet = false;
     bool verbose = false; // the encoder's information lines too
-    ExistingOutput existing = ExistingOutput::replace;
-    bool reencode_wma = false; // encode .wma sources again instead of copying them
-    bool dry_run = false;      // say what would be done, do nothing
-    bool cover = true;         // copy the cover picture into the output
+    // Outputs that exist are kept unless -f (replace) or -u (update) asks otherwise.
+    ExistingOutput existing = ExistingOutput::keep;
+    bool existing_given = false; // -n, -u or -f was given
+    bool safe_names = false;     // names the run makes hold only what FAT and exFAT can
+    bool reencode_wma = false;   // encode .wma sources again instead of copying them
+    bool dry_run = false;        // say what would be done, do nothing
+    bool cover = true;           // copy the cover picture into the output
 };
 
 enum class SettingsAction { dialog, show, reset, store };

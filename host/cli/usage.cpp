@@ -35,8 +35,13 @@ Options of convert:
   -d, --output-dir DIR    output folder, made when missing; folders given as
                           inputs are mirrored below it (default: beside each input)
   -n, --skip-existing     leave outputs that exist untouched, counted as skipped
+                          (the default)
   -u, --update            convert a source again only when it is newer than its
                           output; outputs that are up to date are skipped
+  -f, --force             replace outputs that exist
+  --safe-names            names of files and folders the run makes fit FAT and
+                          exFAT devices: \ : * ? " < > | and trailing dots and
+                          spaces become _, names are cut to 255 bytes
   --reencode-wma          encode .wma sources again (default: copy them unchanged)
   --dry-run               show each input and its output; write nothing
   --preset N              encode with preset N (0 to 8) in this run only

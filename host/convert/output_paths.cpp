@@ -1,5 +1,6 @@
 #include "convert/output_paths.h"
 
+#include "convert/safe_names.h"
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -97,10 +98,14 @@ private:
         } else {
             std::string folder;
             if (request_.output_dir)
-                folder = (fs::path(*request_.output_dir) / source.subfolder).string();
+                folder =
+                    (fs::path(*request_.output_dir) /
+                     (request_.safe_names ? device_safe_path(source.subfolder) : source.subfolder))
+                        .string();
             plan.output = output_path_for(source.path, folder,
                                           plan.action == Action::copy ? name_extension(source.path)
-                                                                      : request_.extension);
+                                                                      : request_.extension,
+                                          request_.safe_names);
         }
         return plan;
     }
@@ -242,10 +247,12 @@ private:
 } // namespace
 
 std::string output_path_for(const std::string& input, const std::string& folder,
-                            const std::string& extension) {
+                            const std::string& extension, bool device_safe) {
     fs::path in(input);
     fs::path name = in.filename();
     name.replace_extension("." + extension);
+    if (device_safe)
+        name = device_safe_name(name.string(), extension.size() + 1);
     fs::path base = folder.empty() ? in.parent_path() : fs::path(folder);
     return (base / name).string();
 }

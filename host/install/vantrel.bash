@@ -71,7 +71,8 @@ _vantrel() {
         return
         ;;
     convert)
-        options="-o --output -d --output-dir -n --skip-existing -u --update --reencode-wma
+        options="-o --output -d --output-dir -n --skip-existing -u --update -f --force
+            --safe-names --reencode-wma
             --dry-run --preset --profile -t --tag -j --jobs -q --quiet -v --verbose --no-cover
             --components -h --help"
         ;;

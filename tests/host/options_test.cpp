@@ -138,16 +138,29 @@ TEST(Options, NoCoverLeavesThePictureOut) {
               "option --no-cover takes no value");
 }
 
-TEST(Options, ExistingOutputsAreReplacedKeptOrUpdated) {
-    EXPECT_EQ(parse({"convert", "a.flac"}).convert.existing, ExistingOutput::replace);
+TEST(Options, ExistingOutputsAreKeptUnlessForcedOrUpdated) {
+    EXPECT_EQ(parse({"convert", "a.flac"}).convert.existing, ExistingOutput::keep);
+    EXPECT_FALSE(parse({"convert", "a.flac"}).convert.existing_given);
     EXPECT_EQ(parse({"convert", "-n", "a.flac"}).convert.existing, ExistingOutput::keep);
+    EXPECT_TRUE(parse({"convert", "-n", "a.flac"}).convert.existing_given);
     EXPECT_EQ(parse({"convert", "--update", "a.flac"}).convert.existing, ExistingOutput::update);
     EXPECT_EQ(parse({"convert", "-u", "-u", "a.flac"}).convert.existing, ExistingOutput::update);
-    EXPECT_EQ(usage_error({"convert", "-n", "--update", "a.flac"}),
-              "-n (keep existing outputs) and -u (update them) cannot be used together");
+    EXPECT_EQ(parse({"convert", "-f", "a.flac"}).convert.existing, ExistingOutput::replace);
+    EXPECT_EQ(parse({"convert", "--force", "-f", "a.flac"}).convert.existing,
+              ExistingOutput::replace);
+    const std::string exclusive =
+        "-n (keep existing outputs), -u (update them) and -f (replace them) exclude each other";
+    EXPECT_EQ(usage_error({"convert", "-n", "--update", "a.flac"}), exclusive);
+    EXPECT_EQ(usage_error({"convert", "-f", "-n", "a.flac"}), exclusive);
+    EXPECT_EQ(usage_error({"convert", "-u", "--force", "a.flac"}), exclusive);
     EXPECT_EQ(usage_error({"convert", "-u=1", "a.flac"}), "option -u takes no value");
+    EXPECT_EQ(usage_error({"convert", "--force=yes", "a.flac"}), "option --force takes no value");
     EXPECT_FALSE(parse({"convert", "a.flac"}).convert.reencode_wma);
     EXPECT_TRUE(parse({"convert", "--reencode-wma", "a.wma"}).convert.reencode_wma);
+    EXPECT_FALSE(parse({"convert", "a.flac"}).convert.safe_names);
+    EXPECT_TRUE(parse({"convert", "--safe-names", "a.flac"}).convert.safe_names);
+    EXPECT_EQ(usage_error({"convert", "--safe-name", "a.flac"}),
+              "unknown option '--safe-name' for convert; did you mean '--safe-names'?");
 }
 
 TEST(Options, VerboseAndQuietAreLevelsOfOneScale) {
