@@ -51,6 +51,7 @@ Options of convert:
   -j, --jobs N            convert N tracks at once (default: number of cores)
   -q, --quiet             print errors and warnings only
   -v, --verbose           also print the encoder's own lines (its time per track)
+                          and each output kept because it exists or is up to date
   --no-cover              leave out the cover picture
 
 Presets:

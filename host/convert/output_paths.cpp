@@ -1,6 +1,6 @@
 #include "convert/output_paths.h"
 
-#include "convert/safe_names.h"
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "convert/safe_names.h"
 
 namespace fs = std::filesystem;
 
@@ -209,14 +211,22 @@ private:
 
     // Two outputs are one file when their folder is one folder (by device and
     // inode) and their names are equal; a folder still to be made is known by
-    // its path alone.
+    // its path alone. Names meant for a device are equal regardless of the
+    // case of their ASCII letters, as FAT and exFAT compare them.
     std::string target_key(const std::string& output) {
         const FolderFacts& folder = folder_facts(parent_of(output));
-        if (folder.exists)
-            return std::to_string(folder.identity.device) + ":" +
-                   std::to_string(folder.identity.inode) + "/" + name_of(output);
-        const std::string absolute = output.front() == '/' ? output : cwd_ + "/" + output;
-        return fs::path(absolute).lexically_normal().string();
+        std::string key;
+        if (folder.exists) {
+            key = std::to_string(folder.identity.device) + ":" +
+                  std::to_string(folder.identity.inode) + "/" + name_of(output);
+        } else {
+            const std::string absolute = output.front() == '/' ? output : cwd_ + "/" + output;
+            key = fs::path(absolute).lexically_normal().string();
+        }
+        if (request_.safe_names)
+            std::transform(key.begin(), key.end(), key.begin(),
+                           [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+        return key;
     }
 
     struct FolderFacts {

@@ -288,6 +288,18 @@ TEST_F(Cli, BadInputsAreNamedAndTheOthersStillWritten) {
     EXPECT_TRUE(hidden_files(dir_.Path()).empty());
 }
 
+// The input is what is missing, named as such, whatever the output folder.
+TEST_F(Cli, AMissingInputInAMissingFolderIsNamedAsTheInput) {
+    CommandResult r = vantrel({"convert", "-d", dir_.File("out"), dir_.File("gone/deeper/x.wav")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("gone/deeper/x.wav") +
+                                    ": input not found: folder " + dir_.File("gone") +
+                                    " does not exist\n"))
+        << r.err;
+    EXPECT_FALSE(contains(r.err, "output folder")) << r.err;
+    EXPECT_TRUE(contains(r.err, "0 tracks written, 1 failed")) << r.err;
+}
+
 TEST_F(Cli, ParallelJobsEachKeepTheirWriterOnOneThread) {
     std::vector<std::string> arguments{"convert", "-j", "3", "-q"};
     for (int i = 0; i < 6; ++i) {

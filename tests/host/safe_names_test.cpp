@@ -1,7 +1,7 @@
 // Names fit for FAT and exFAT devices: refused characters and trailing dots
 // and spaces replaced, long names cut whole characters at a time with their
 // extension kept, and the planner's use of them (folders below -d, file names,
-// collisions between names that become one).
+// collisions between names that become one, or differ only in case).
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -101,6 +101,26 @@ TEST_F(SafePlanning, FoldersBelowTheOutputAndFileNamesAreMadeSafeAndCollisionsRe
     request_.safe_names = false;
     EXPECT_EQ(plan({file("lib/AC:DC/Live?/Who*Made<Who>.flac")}).plans[0].output,
               file("lib/AC:DC/Live?/Who*Made<Who>.wma"));
+}
+
+// FAT and exFAT take "Song.wma" and "song.wma" for one name.
+TEST_F(SafePlanning, NamesThatDifferOnlyInCaseCollide) {
+    touch("lib/Song.flac");
+    touch("lib/song.mp3");
+    touch("lib/other.ogg");
+    fs::create_directories(file("out"));
+    for (const char* out : {"out", "new"}) { // a folder that exists, one still to be made
+        request_.output_dir = file(out);
+        const RunPlan run = plan({file("lib")});
+        ASSERT_EQ(run.plans.size(), 3u);
+        EXPECT_EQ(run.plans[0].output, file(std::string(out) + "/Song.wma"));
+        EXPECT_EQ(run.plans[2].action, Action::fail) << out;
+        ASSERT_EQ(run.collisions.size(), 1u) << out;
+        EXPECT_EQ(run.collisions[0].inputs,
+                  (std::vector<std::string>{file("lib/Song.flac"), file("lib/song.mp3")}));
+    }
+    request_.safe_names = false;
+    EXPECT_TRUE(plan({file("lib")}).collisions.empty()) << "without --safe-names, two names";
 }
 
 } // namespace
