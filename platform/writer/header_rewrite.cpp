@@ -1,11 +1,10 @@
 #include "header_rewrite.h"
 
+#include "part_file_names.h"
 #include "platform/wmsdk.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,8 +57,9 @@ HRESULT RewriteWithHeader(int source, std::uint64_t oldHeaderSize,
     std::string temporary;
     int fd = -1;
     try {
-        temporary = (std::filesystem::path(target).parent_path() / ".wmXXXXXX").string();
-        fd = mkostemp(temporary.data(), O_CLOEXEC);
+        // A name of the writer's temporary pattern, so that a later run clears it when this
+        // process dies before the rename.
+        fd = CreatePartFileBeside(target, &temporary);
         if (fd < 0) {
             return NS_E_FILE_WRITE;
         }

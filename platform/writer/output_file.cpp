@@ -22,14 +22,6 @@ namespace {
 
 constexpr int kMaxLinkHops = 40;
 
-std::string Folder(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The path that symbolic links at `path` lead to; the path itself when it is
 // no link or does not exist. Empty for a loop.
 std::string FollowLinks(std::string path) {
@@ -45,7 +37,7 @@ std::string FollowLinks(std::string path) {
             return {};
         }
         target.resize(static_cast<std::size_t>(length));
-        path = target.front() == '/' ? target : Folder(path) + "/" + target;
+        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
     }
     return {};
 }
@@ -74,20 +66,6 @@ void Unregister(std::atomic<char*>* slot) {
     if (slot != nullptr) {
         free(slot->exchange(nullptr));
     }
-}
-
-int OpenTemporaryBeside(const std::string& target, std::string* name) {
-    static std::atomic<unsigned> counter{0};
-    const std::string folder = Folder(target);
-    RemovePartFilesOfDeadRuns(folder);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *name = PartFileName(folder, getpid(), counter++);
-        const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
 }
 
 // The host's say in replacing files (SetOutputReplaceCheck). The context is
@@ -168,7 +146,7 @@ HRESULT OutputFile::Open(const std::string& path, bool replaceExisting,
         return Failed(NS_E_FILE_OPEN_FAILED, "will not replace", output->target_, EEXIST);
     }
     output->replaceExisting_ = replaceExisting;
-    output->fd_ = OpenTemporaryBeside(output->target_, &output->temporaryPath_);
+    output->fd_ = CreatePartFileBeside(output->target_, &output->temporaryPath_);
     if (output->fd_ < 0) {
         return Failed(NS_E_FILE_OPEN_FAILED, "cannot create a file beside", output->target_, errno);
     }

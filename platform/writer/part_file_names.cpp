@@ -1,5 +1,6 @@
 #include "part_file_names.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -105,6 +106,29 @@ void RemovePartFilesOfDeadRuns(const std::string& folder) {
         }
     }
     closedir(entries);
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int CreatePartFileBeside(const std::string& target, std::string* name) {
+    static std::atomic<unsigned> counter{0};
+    const std::string folder = FolderOf(target);
+    RemovePartFilesOfDeadRuns(folder);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *name = PartFileName(folder, getpid(), counter++);
+        const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 } // namespace writer

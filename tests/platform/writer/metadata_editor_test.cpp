@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -219,6 +220,44 @@ TEST_F(MetadataEditor, AFailedFlushLeavesTheFileAsItWasAndNothingBehind) {
     }
     EXPECT_TRUE(ReadFile(path_) == original_);
     EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"song.wma"});
+}
+
+TEST_F(MetadataEditor, WhatADeadRewriteLeftIsClearedByTheNextOne) {
+    // In a folder this process has not written to yet (it clears each folder once).
+    fs::create_directory(folder_.File("sub"));
+    const std::string path = folder_.File("sub/song.wma");
+    fs::copy_file(path_, path);
+    // A child dies of the file size limit in the middle of writing the file again.
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        com::Ptr<IWMMetadataEditor> editor;
+        const auto name = std::u16string(path.begin(), path.end());
+        if (WMCreateEditor(editor.Put()) == S_OK && editor->Open(name.c_str()) == S_OK &&
+            AddPicture(HeaderOf(editor).Get(), Pattern(100000, 4)) == S_OK) {
+            const rlimit limit{original_.size() / 2, original_.size() / 2};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            editor->Flush();
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    ASSERT_EQ(fs::directory_entry(path).file_size(), original_.size()) << "the file stays whole";
+    const auto entries = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_.File("sub"))) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    };
+    ASSERT_EQ(entries().size(), 2u) << "the dead rewrite's file stays until a later run";
+
+    auto editor = Opened(path);
+    ASSERT_EQ(AddPicture(HeaderOf(editor).Get(), Pattern(1000, 5)), S_OK);
+    EXPECT_EQ(editor->Flush(), S_OK);
+    EXPECT_EQ(entries(), std::vector<std::string>{"song.wma"});
 }
 
 TEST_F(MetadataEditor, SetReplacesEveryValueAndCloseSavesNothing) {
