@@ -9,6 +9,7 @@ extern "C" {
 
 #include "cli/host_session.h"
 #include "cli/options.h"
+#include "decode/tag_fields.h"
 
 namespace {
 
@@ -28,6 +29,9 @@ int run(const vantrel::Options& options) {
         return vantrel::run_components(options);
     case vantrel::Command::settings:
         return vantrel::run_settings(options);
+    case vantrel::Command::tags:
+        std::fputs(vantrel::tag_field_listing().c_str(), stdout);
+        return 0;
     }
     return 2;
 }

@@ -14,9 +14,9 @@
 
 namespace {
 
-// A header attribute's length is 16 bits of bytes: 32767 UTF-16 units and the
-// terminator.
-constexpr std::size_t kMaxValueUnits = 32767;
+// A header attribute's length is 16 bits of bytes (at most 65535): 32766 UTF-16
+// units and the terminator.
+constexpr std::size_t kMaxValueUnits = 32766;
 
 // Cuts a text to what an attribute holds, never inside a surrogate pair.
 bool CutToAttributeSize(std::u16string& text) {

@@ -88,8 +88,8 @@ const std::vector<std::string_view> kConvertOptions = {
 const std::vector<std::string_view> kSettingsOptions = {"--show",    "--reset",      "--preset",
                                                         "--profile", "--components", "--help"};
 const std::vector<std::string_view> kComponentsOptions = {"--components", "--help"};
-const std::vector<std::string_view> kCommands = {"convert", "components", "settings", "help",
-                                                 "version"};
+const std::vector<std::string_view> kCommands = {"convert", "components", "settings",
+                                                 "tags",    "help",       "version"};
 
 // "unknown option '--presett' for convert; did you mean '--preset'?"
 [[noreturn]] void unknown_option(const ArgumentScanner& scanner, const std::string& option,
@@ -324,6 +324,10 @@ Options parse_options(int argc, const char* const* argv) {
     } else if (command == "components") {
         options.command = Command::components;
         parse_components(scanner, options);
+    } else if (command == "tags") {
+        options.command = Command::tags;
+        if (first + 1 < argc)
+            throw UsageError("tags takes no arguments ('" + std::string(argv[first + 1]) + "')");
     } else if (command == "settings") {
         options.command = Command::settings;
         parse_settings(scanner, options);

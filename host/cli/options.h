@@ -17,7 +17,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Command { help, version, convert, components, settings };
+enum class Command { help, version, convert, components, settings, tags };
 
 // How the disk writer should encode in this run (not saved).
 struct EncodingChoice {

@@ -28,6 +28,7 @@ Commands:
   settings --preset N         save preset N (0 to 8) as the setting
   settings --profile FILE     save a custom profile (.prx) as the setting
   settings --reset            go back to the encoder's default setting
+  tags                        list the tag fields and the attributes they become
   --help, --version
 
 Options of convert:
@@ -46,13 +47,16 @@ Options of convert:
   --dry-run               show each input and its output; write nothing
   --preset N              encode with preset N (0 to 8) in this run only
   --profile FILE          encode with a custom profile (.prx) in this run only
-  -t, --tag NAME=VALUE    set a tag field, replacing the track's own; repeat for
-                          several values; an empty VALUE removes the field
+  -t, --tag NAME=VALUE    set a tag field, replacing the track's own under any
+                          of its names (year, date); repeat for several values;
+                          an empty VALUE removes the field; 'vantrel tags'
+                          lists the fields
   -j, --jobs N            convert N tracks at once (default: number of cores)
   -q, --quiet             print errors and warnings only
   -v, --verbose           also print the encoder's own lines (its time per track)
                           and each output kept because it exists or is up to date
-  --no-cover              leave out the cover picture
+  --no-cover              leave out the pictures, the track's own and the
+                          folder's (cover.jpg, folder.jpg, front.jpg, ...)
 
 Presets:
 )" + preset_list("  ") +

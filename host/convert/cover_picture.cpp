@@ -27,7 +27,7 @@ std::string reason_for(HRESULT result) {
     if (result == NS_E_FILE_WRITE)
         return "the file could not be written again (is the disk full?)";
     if (result == NS_E_TOO_MUCH_DATA)
-        return "the picture is too large";
+        return "the file's header has no room for them";
     if (result == E_OUTOFMEMORY)
         return "out of memory";
     char text[64];
@@ -59,10 +59,9 @@ std::vector<std::uint8_t> wm_picture_value(const AttachedPicture& picture) {
     return value;
 }
 
-std::string add_cover_picture(const std::string& path, const AttachedPicture& picture) {
-    const std::vector<std::uint8_t> value = wm_picture_value(picture);
-    if (value.size() > 0xFFFFFFFFu)
-        return reason_for(NS_E_TOO_MUCH_DATA);
+std::string add_to_finished_file(const std::string& path,
+                                 const std::vector<AttachedPicture>& pictures,
+                                 const TagList& fields) {
     const std::u16string name = unicode::Utf8ToUtf16(path, false).value_or(u"");
     Held<IWMMetadataEditor> editor;
     HRESULT result = WMCreateEditor(&editor.object);
@@ -74,10 +73,23 @@ std::string add_cover_picture(const std::string& path, const AttachedPicture& pi
     Held<IWMHeaderInfo3> header;
     result =
         editor.object->QueryInterface(IID_IWMHeaderInfo3, reinterpret_cast<void**>(&header.object));
-    WORD index = 0;
-    if (SUCCEEDED(result))
-        result = header.object->AddAttribute(0, u"WM/Picture", &index, WMT_TYPE_BINARY, 0,
-                                             value.data(), static_cast<DWORD>(value.size()));
+    auto add = [&](const char16_t* attribute, WMT_ATTR_DATATYPE type,
+                   const std::vector<std::uint8_t>& value) {
+        if (FAILED(result))
+            return;
+        WORD index = 0;
+        result = value.size() > 0xFFFFFFFFu
+                     ? NS_E_TOO_MUCH_DATA
+                     : header.object->AddAttribute(0, attribute, &index, type, 0, value.data(),
+                                                   static_cast<DWORD>(value.size()));
+    };
+    for (const AttachedPicture& picture : pictures)
+        add(u"WM/Picture", WMT_TYPE_BINARY, wm_picture_value(picture));
+    for (const Tag& field : fields) {
+        std::vector<std::uint8_t> value;
+        put_text(value, field.value);
+        add(unicode::Utf8ToUtf16(field.name, false).value_or(u"").c_str(), WMT_TYPE_STRING, value);
+    }
     if (FAILED(result)) {
         editor.object->Close();
         return reason_for(result);

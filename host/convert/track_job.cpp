@@ -1,11 +1,13 @@
 #include "convert/track_job.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <filesystem>
 #include <sys/stat.h>
 
 #include "convert/cover_picture.h"
+#include "convert/folder_cover.h"
 #include "decode/replay_gain.h"
 #include "decode/tag_normalizer.h"
 #include "progress/status_output.h"
@@ -47,21 +49,84 @@ StandingFile standing_at(const std::string& path) {
     return {true, S_ISREG(st.st_mode), st.st_dev, st.st_ino};
 }
 
-// Adds the track's cover picture to its finished file. A failure there is a
-// warning: the track itself is written.
-void add_cover(const AudioDecoder& decoder, const std::string& output_path, bool regular_file,
-               StatusOutput& output) {
-    std::optional<AttachedPicture> picture = decoder.cover_picture();
-    if (!picture)
+void warn(StatusOutput& output, const std::string& file, const std::string& text) {
+    output.error("vantrel: warning: " + file + ": " + text);
+}
+
+// Makes the fields fit what a file's header holds, saying what changed.
+void fit_fields(TagList& meta, const std::string& input, StatusOutput& output) {
+    for (const std::string& field : replace_nul_characters(meta))
+        warn(output, input,
+             "the value of field \"" + field +
+                 "\" holds a NUL character, which a tag cannot hold; it was replaced with "
+                 "U+FFFD");
+    for (const LeftOutValues& field : limit_field_values(meta))
+        warn(output, input,
+             "field \"" + field.name + "\" has " + std::to_string(field.given) +
+                 " values, more than a .wma file holds of one field (" +
+                 std::to_string(kMaxFieldValues) + "); the last " + std::to_string(field.left_out) +
+                 " were left out");
+}
+
+// The pictures the output gets: every picture of the source, after a front
+// cover from the track's folder when the source has none.
+std::vector<AttachedPicture> pictures_for(const AudioDecoder& decoder, const std::string& input,
+                                          StatusOutput& output) {
+    SourcePictures found = decoder.pictures();
+    for (const std::string& reason : found.left_out)
+        warn(output, input, reason + "; it was left out");
+    std::vector<AttachedPicture> pictures;
+    const bool front = std::any_of(found.pictures.begin(), found.pictures.end(),
+                                   [](const AttachedPicture& p) { return p.type == kFrontCover; });
+    if (!front) {
+        std::string problem;
+        if (auto cover = folder_cover(input, problem))
+            pictures.push_back(std::move(*cover));
+        else if (!problem.empty())
+            warn(output, input, "the folder's cover was not used: " + problem);
+    }
+    for (AttachedPicture& picture : found.pictures)
+        pictures.push_back(std::move(picture));
+    return pictures;
+}
+
+// Adds the pictures and the fields too long for the encoder's header
+// attributes to the finished file. A failure there is a warning: the track
+// itself is written.
+void finish_file(const std::vector<AttachedPicture>& pictures, const TagList& long_fields,
+                 const std::string& output_path, bool regular_file, StatusOutput& output) {
+    if (pictures.empty() && long_fields.empty())
         return;
     if (!regular_file) {
         output.info("vantrel: " + output_path + ": no cover picture (not a regular file)");
         return;
     }
-    std::string reason = add_cover_picture(output_path, *picture);
-    if (!reason.empty())
-        output.error("vantrel: warning: " + output_path +
-                     ": the cover picture was not added: " + reason);
+    const std::string reason = add_to_finished_file(output_path, pictures, long_fields);
+    if (reason.empty())
+        return;
+    std::string what = pictures.size() == 1 ? "the cover picture"
+                       : pictures.size() > 1
+                           ? "the " + std::to_string(pictures.size()) + " pictures"
+                           : "";
+    if (!long_fields.empty())
+        what += (what.empty() ? "" : " and ") + std::string("the long values of \"") +
+                long_fields.front().name + "\"";
+    warn(output, output_path,
+         what + (pictures.size() == 1 && long_fields.empty() ? " was" : " were") +
+             " not added: " + reason);
+}
+
+// What a lossless encoder that holds fewer bits than the source cost.
+std::string depth_note(const StreamFacts& facts, int stored_bits) {
+    const std::string bits = std::to_string(facts.bits_per_sample);
+    const std::string stored = std::to_string(stored_bits);
+    if (facts.float_samples)
+        return "its " + bits + "-bit floating-point samples were stored as " + stored +
+               "-bit integers, the most the encoder holds (rounded, and clipped beyond full "
+               "scale)";
+    return "its " + bits + "-bit samples were stored as " + stored +
+           "-bit, the most the encoder holds: the lowest " +
+           std::to_string(facts.bits_per_sample - stored_bits) + " bits of each sample were lost";
 }
 
 } // namespace
@@ -79,7 +144,7 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
     // encoder writes into the file.
     tags.meta.insert(tags.meta.end(), tags.info.begin(), tags.info.end());
     apply_tag_overrides(tags.meta, overrides);
-    track.meta = drop_restated_fields(tags.meta);
+    track.meta = std::move(tags.meta);
     track.info.push_back({"samplerate", std::to_string(facts.sample_rate)});
     track.info.push_back({"channels", std::to_string(facts.channels)});
     if (facts.bits_per_sample > 0)
@@ -124,7 +189,12 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
 
     const double rate = decoder->facts().sample_rate;
     const StandingFile before = standing_at(plan.output);
-    TrackContext context{plan.input, 0, {}};
+    fit_fields(track.meta, plan.input, output);
+    // Values too long for the encoder's header attributes are added to the
+    // finished file; a device gets them cut by the encoder.
+    const TagList long_fields =
+        before.exists && !before.regular ? TagList{} : take_long_fields(track.meta);
+    TrackContext context{plan.input, 0, {}, 0};
     ScopedTrack scope(context);
     int slot = output.track_started(plan.input, decoder->facts().duration);
     std::string failure;
@@ -181,9 +251,14 @@ TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const Tag
         const bool replaced = after.device != before.device || after.inode != before.inode;
         if (!after.exists || (after.regular && before.exists && !replaced))
             failure = "the encoder wrote no output file";
-        else if (with_cover)
-            add_cover(*decoder, plan.output, after.regular, output);
+        else
+            finish_file(with_cover ? pictures_for(*decoder, plan.input, output)
+                                   : std::vector<AttachedPicture>{},
+                        long_fields, plan.output, after.regular, output);
     }
+    const StreamFacts& facts = decoder->facts();
+    if (failure.empty() && context.pcm_bits > 16 && facts.bits_per_sample > context.pcm_bits)
+        warn(output, plan.input, depth_note(facts, context.pcm_bits));
     output.track_finished(slot, outcome.audio_seconds);
     outcome.written = failure.empty();
     outcome.error = failure;

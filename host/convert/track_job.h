@@ -40,8 +40,10 @@ track_info describe_track(const std::string& input, const AudioDecoder& decoder,
 // file and an older output untouched. A track fails when decoding fails,
 // process_chunk answers false, the encoder prints an error line while working
 // on it, or no new output file stands at the path after close. `stop`
-// interrupts. A written track then gets its cover picture `with_cover`;
-// failing that is a warning, not a failed track.
+// interrupts. A written track then gets its pictures (`with_cover`: the
+// source's, and folder art without a front cover among them) and the values
+// too long for the encoder's header attributes; failing that is a warning, not
+// a failed track. Fields changed to fit a header are named in warnings.
 TrackOutcome convert_track(diskwriter& writer, const OutputPlan& plan, const TagList& overrides,
                            StatusOutput& output, const std::atomic<bool>& stop,
                            bool with_cover = true);

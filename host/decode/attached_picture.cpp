@@ -3,6 +3,11 @@
 #include <array>
 #include <string_view>
 
+#include "decode/id3v2_text_frames.h"
+#include "decode/mp4_items.h"
+#include "decode/picture_blocks.h"
+#include "decode/vorbis_comments.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
@@ -55,6 +60,21 @@ const char* mime_of(AVCodecID codec) {
     }
 }
 
+std::optional<OggCodec> ogg_codec_of(AVCodecID codec) {
+    switch (codec) {
+    case AV_CODEC_ID_VORBIS:
+        return OggCodec::vorbis;
+    case AV_CODEC_ID_OPUS:
+        return OggCodec::opus;
+    case AV_CODEC_ID_FLAC:
+        return OggCodec::flac;
+    case AV_CODEC_ID_SPEEX:
+        return OggCodec::speex;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::string text_of(const AVDictionary* metadata, const char* key) {
     const AVDictionaryEntry* entry = av_dict_get(metadata, key, nullptr, 0);
     return entry && entry->value ? entry->value : "";
@@ -71,21 +91,69 @@ int picture_type_of(const std::string& name) {
     return 0;
 }
 
-std::optional<AttachedPicture> cover_picture(const AVFormatContext& format) {
-    std::optional<AttachedPicture> chosen;
+std::vector<AttachedPicture> ffmpeg_pictures(const AVFormatContext& format) {
+    std::vector<AttachedPicture> pictures;
     for (unsigned i = 0; i < format.nb_streams; ++i) {
         const AVStream* stream = format.streams[i];
         const AVPacket& packet = stream->attached_pic;
+        if (!(stream->disposition & AV_DISPOSITION_ATTACHED_PIC) || packet.size <= 0)
+            continue;
         const char* mime = mime_of(stream->codecpar->codec_id);
-        if (!(stream->disposition & AV_DISPOSITION_ATTACHED_PIC) || packet.size <= 0 || !mime)
-            continue;
-        int type = picture_type_of(text_of(stream->metadata, "comment"));
-        if (chosen && (chosen->type == kFrontCover || type != kFrontCover))
-            continue;
-        chosen = AttachedPicture{type, mime, text_of(stream->metadata, "title"),
-                                 std::vector<std::uint8_t>(packet.data, packet.data + packet.size)};
+        pictures.push_back({picture_type_of(text_of(stream->metadata, "comment")), mime ? mime : "",
+                            text_of(stream->metadata, "title"),
+                            std::vector<std::uint8_t>(packet.data, packet.data + packet.size)});
     }
-    return chosen;
+    return pictures;
+}
+
+SourcePictures source_pictures(const AVFormatContext& format, int audio_stream,
+                               const std::string& path) {
+    const std::string name = format.iformat->name;
+    int unreadable = 0;
+    std::optional<std::vector<AttachedPicture>> own;
+    if (name == "flac") {
+        if (const auto blocks = read_flac_blocks(path, kFlacPictureBlock)) {
+            own.emplace();
+            for (const auto& block : *blocks) {
+                if (auto picture = parse_flac_picture(block.data(), block.size()))
+                    own->push_back(std::move(*picture));
+                else
+                    ++unreadable;
+            }
+        }
+    } else if (name == "ogg") {
+        if (const auto codec = ogg_codec_of(format.streams[audio_stream]->codecpar->codec_id))
+            if (const auto comments = read_ogg_comments(path, *codec))
+                own = pictures_of_comments(*comments, unreadable);
+    } else if (name == "mp3" || name == "wav" || name == "aiff") {
+        const auto tag = name == "mp3" ? read_id3v2_tag(path) : read_chunk_id3v2_tag(path);
+        if (tag)
+            own = parse_id3v2_pictures(tag->data(), tag->size(), unreadable);
+    } else if (name.find("mp4") != std::string::npos) {
+        if (const auto list = read_mp4_item_list(path))
+            own = parse_mp4_covers(list->data(), list->size());
+    }
+    SourcePictures found;
+    if (unreadable > 0)
+        found.left_out.push_back(std::to_string(unreadable) + (unreadable == 1
+                                                                   ? " picture cannot be read"
+                                                                   : " pictures cannot be read"));
+    for (AttachedPicture& picture : own ? *own : ffmpeg_pictures(format)) {
+        if (settle_picture_kind(picture)) {
+            found.pictures.push_back(std::move(picture));
+            continue;
+        }
+        const std::size_t type = static_cast<std::size_t>(picture.type);
+        const std::string what =
+            "a picture (" +
+            std::string(type < kPictureTypeNames.size() ? kPictureTypeNames[type] : "Other") +
+            (picture.description.empty() ? "" : ", \"" + picture.description + "\"") + ")";
+        found.left_out.push_back(
+            what + (picture.mime == "-->"
+                        ? " is a link to an image, not an image"
+                        : " is no image of a kind players show (PNG, JPEG, GIF, BMP, WebP, TIFF)"));
+    }
+    return found;
 }
 
 } // namespace vantrel

@@ -239,6 +239,8 @@ AudioDecoder::AudioDecoder(const std::string& path, const InputOptions& options)
     f.codec = codec_display_name(stream->codecpar->codec_id);
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(stream->codecpar->codec_id);
     f.lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+    f.float_samples = av_get_packed_sample_fmt(s.codec->sample_fmt) == AV_SAMPLE_FMT_FLT ||
+                      av_get_packed_sample_fmt(s.codec->sample_fmt) == AV_SAMPLE_FMT_DBL;
     f.bits_per_sample = stream->codecpar->bits_per_raw_sample;
     if (f.bits_per_sample <= 0)
         f.bits_per_sample = av_get_bits_per_sample(stream->codecpar->codec_id);
@@ -334,8 +336,8 @@ TagList AudioDecoder::replay_gain_side_data() const {
     return vantrel::replay_gain_side_data(*state_->format->streams[state_->stream]);
 }
 
-std::optional<AttachedPicture> AudioDecoder::cover_picture() const {
-    return vantrel::cover_picture(*state_->format);
+SourcePictures AudioDecoder::pictures() const {
+    return source_pictures(*state_->format, state_->stream, state_->tag_path);
 }
 
 std::size_t AudioDecoder::read(double* out, std::size_t max_frames) {

@@ -26,8 +26,9 @@ struct StreamFacts {
     int bits_per_sample = 0; // 0 when the codec has no fixed sample width
     std::string codec;       // "FLAC", "MP3", "PCM", ...
     bool lossless = false;
-    std::int64_t bitrate = 0; // bits per second; 0 when unknown
-    double duration = 0.0;    // seconds; 0 when unknown
+    bool float_samples = false; // the decoder gives floating-point samples
+    std::int64_t bitrate = 0;   // bits per second; 0 when unknown
+    double duration = 0.0;      // seconds; 0 when unknown
 };
 
 class AudioDecoder {
@@ -49,8 +50,8 @@ public:
     // replaygain_* fields (see replay_gain.h).
     TagList replay_gain_side_data() const;
 
-    // The file's front cover, else its first picture (see attached_picture.h).
-    std::optional<AttachedPicture> cover_picture() const;
+    // Every picture of the file (see attached_picture.h).
+    SourcePictures pictures() const;
 
     // Fills `out` with up to `max_frames` frames of facts().channels values each.
     // Answers the frames written; 0 only at the end. Throws DecodeError.

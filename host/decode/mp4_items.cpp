@@ -113,7 +113,23 @@ Mp4TextItems parse_mp4_item_list(const std::uint8_t* data, std::size_t size) {
     return items;
 }
 
-std::optional<Mp4TextItems> read_mp4_text_items(const std::string& path) {
+std::vector<AttachedPicture> parse_mp4_covers(const std::uint8_t* data, std::size_t size) {
+    std::vector<AttachedPicture> pictures;
+    for_each_box(data, size, [&](const Box& item) {
+        if (item.type != "covr")
+            return;
+        for_each_box(item.body, item.size, [&](const Box& box) {
+            if (box.type != "data" || box.size < 8)
+                return;
+            // The type says JPEG (13), PNG (14) or BMP (27); the bytes say it too.
+            pictures.push_back({kFrontCover, "", "",
+                                std::vector<std::uint8_t>(box.body + 8, box.body + box.size)});
+        });
+    });
+    return pictures;
+}
+
+std::optional<std::vector<std::uint8_t>> read_mp4_item_list(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::uint8_t header[16];
     while (in.read(reinterpret_cast<char*>(header), 8)) {
@@ -143,10 +159,17 @@ std::optional<Mp4TextItems> read_mp4_text_items(const std::string& path) {
         const auto meta = udta ? child(*udta, "meta") : std::nullopt;
         const auto ilst = meta ? child(*meta, "ilst", 4) : std::nullopt;
         if (!ilst)
-            return Mp4TextItems{};
-        return parse_mp4_item_list(ilst->body, ilst->size);
+            return std::vector<std::uint8_t>{};
+        return std::vector<std::uint8_t>(ilst->body, ilst->body + ilst->size);
     }
     return std::nullopt;
+}
+
+std::optional<Mp4TextItems> read_mp4_text_items(const std::string& path) {
+    const auto list = read_mp4_item_list(path);
+    if (!list)
+        return std::nullopt;
+    return parse_mp4_item_list(list->data(), list->size());
 }
 
 } // namespace vantrel

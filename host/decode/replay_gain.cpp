@@ -1,6 +1,7 @@
 #include "decode/replay_gain.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 
@@ -50,6 +51,21 @@ TagList replay_gain_side_data(const AVStream& stream) {
             return replay_gain_fields(*reinterpret_cast<const AVReplayGain*>(data.data));
     }
     return {};
+}
+
+std::optional<Tag> replay_gain_of_r128(const Tag& tag) {
+    constexpr double kStepsPerDecibel = 256.0;
+    constexpr double kReferenceDifference = 5.0; // -18 LUFS against -23 LUFS
+    int steps = 0;
+    const char* end = tag.value.data() + tag.value.size();
+    const auto [stop, error] = std::from_chars(tag.value.data(), end, steps);
+    if (tag.value.empty() || error != std::errc() || stop != end || steps < -32768 || steps > 32767)
+        return std::nullopt;
+    const char* name =
+        tag.name == "r128_album_gain" ? "replaygain_album_gain" : "replaygain_track_gain";
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.2f dB", steps / kStepsPerDecibel + kReferenceDifference);
+    return Tag{name, text};
 }
 
 void add_missing_fields(TagList& fields, const TagList& from) {

@@ -116,13 +116,16 @@ std::optional<TagList> parse_vorbis_comment_block(const std::uint8_t* data, std:
     return tags;
 }
 
-std::optional<TagList> read_flac_comments(const std::string& path) {
+std::optional<std::vector<std::vector<std::uint8_t>>> read_flac_blocks(const std::string& path,
+                                                                       int wanted) {
     std::ifstream in(path, std::ios::binary);
     if (!in || !skip_id3v2(in))
         return std::nullopt;
     char magic[4];
     if (!read_exact(in, magic, 4) || std::memcmp(magic, "fLaC", 4) != 0)
         return std::nullopt;
+    std::vector<std::vector<std::uint8_t>> blocks;
+    std::size_t total = 0;
     for (;;) {
         std::uint8_t header[4];
         if (!read_exact(in, header, 4))
@@ -130,16 +133,31 @@ std::optional<TagList> read_flac_comments(const std::string& path) {
         bool last = header[0] & 0x80;
         int type = header[0] & 0x7F;
         std::size_t length = header[1] << 16 | header[2] << 8 | header[3];
-        if (type == 4) {
+        if (type == 127)
+            return blocks; // not a metadata block: the audio begins
+        if (type == wanted) {
+            total += length;
+            if (total > kMaxBlockSize)
+                return std::nullopt;
             std::vector<std::uint8_t> block(length);
             if (!read_exact(in, block.data(), length))
                 return std::nullopt;
-            return parse_vorbis_comment_block(block.data(), block.size());
+            blocks.push_back(std::move(block));
+        } else {
+            in.seekg(static_cast<std::streamoff>(length), std::ios::cur);
         }
-        if (last || type == 127)
-            return TagList{}; // a FLAC file without comments
-        in.seekg(static_cast<std::streamoff>(length), std::ios::cur);
+        if (last)
+            return blocks;
     }
+}
+
+std::optional<TagList> read_flac_comments(const std::string& path) {
+    const auto blocks = read_flac_blocks(path, kFlacCommentBlock);
+    if (!blocks)
+        return std::nullopt;
+    if (blocks->empty())
+        return TagList{}; // a FLAC file without comments
+    return parse_vorbis_comment_block(blocks->front().data(), blocks->front().size());
 }
 
 std::optional<TagList> read_ogg_comments(const std::string& path, OggCodec codec) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "decode/tag.h"
 
@@ -15,6 +16,14 @@ namespace vantrel {
 // A comment block: vendor text, entry count, entries "NAME=value", every length a
 // little-endian 32-bit number. Names are kept as written. Nothing for a damaged block.
 std::optional<TagList> parse_vorbis_comment_block(const std::uint8_t* data, std::size_t size);
+
+inline constexpr int kFlacCommentBlock = 4;
+inline constexpr int kFlacPictureBlock = 6;
+
+// The metadata blocks of one type of a native FLAC file, in order (a leading
+// ID3v2 tag is skipped); nothing for a damaged file.
+std::optional<std::vector<std::vector<std::uint8_t>>> read_flac_blocks(const std::string& path,
+                                                                       int type);
 
 // The comments of a native FLAC file (a leading ID3v2 tag is skipped).
 std::optional<TagList> read_flac_comments(const std::string& path);

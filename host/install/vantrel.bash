@@ -22,7 +22,7 @@ _vantrel() {
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
         --components) ((i++)) ;;
-        convert | settings | components | help | version)
+        convert | settings | components | tags | help | version)
             command=${COMP_WORDS[i]}
             break
             ;;
@@ -66,7 +66,7 @@ _vantrel() {
     local options
     case $command in
     "")
-        COMPREPLY=($(compgen -W "convert settings components --components --help --version" \
+        COMPREPLY=($(compgen -W "convert settings components tags --components --help --version" \
             -- "$cur"))
         return
         ;;

@@ -2,6 +2,7 @@
 
 #include "services/host_services.h"
 #include "services/pcm_conversion.h"
+#include "services/track_context.h"
 #include "vantrel/sample_chunk.h"
 
 namespace vantrel {
@@ -17,6 +18,8 @@ bool host_pcm_converter::convert(const sample_chunk& chunk, pcm_block& out,
     out = {nullptr, 0};
     if ((bits_per_sample != 16 && bits_per_sample != 24) || !is_signed || is_float)
         return false;
+    if (TrackContext* track = current_track())
+        track->pcm_bits = static_cast<int>(bits_per_sample);
     const std::uint64_t values =
         static_cast<std::uint64_t>(chunk.sample_count()) * chunk.channel_count();
     const std::uint64_t bytes = values * (bits_per_sample / 8);

@@ -10,6 +10,7 @@ struct TrackContext {
     std::string name;       // shown with the track's console lines
     int error_lines = 0;    // error lines printed for the track
     std::string last_error; // the text of the last of them, its most specific
+    int pcm_bits = 0;       // the sample depth the encoder last asked the PCM converter for
 };
 
 TrackContext* current_track();

@@ -13,8 +13,7 @@ namespace {
 
 using namespace asf;
 
-constexpr std::size_t kMaxShortValue = std::numeric_limits<WORD>::max();
-constexpr std::size_t kMaxRecords = std::numeric_limits<WORD>::max();
+constexpr std::size_t kMaxRecords = kMaxObjectValues;
 
 void PutName(std::vector<BYTE>& out, std::u16string_view name) {
     PutLe(out, 2 * name.size() + 2, 2);
@@ -87,20 +86,18 @@ Placement Place(const std::vector<HeaderAttribute>& attributes) {
     Placement placement;
     std::set<std::u16string_view> seen;
     for (const auto& attribute : attributes) {
-        if (!seen.insert(attribute.name).second) {
-            placement.library.push_back(&attribute);
-            continue;
-        }
-        const int field = ContentDescriptionField(attribute.name);
-        if (attribute.value.size() > kMaxShortValue ||
-            (field >= 0 && attribute.type != WMT_TYPE_STRING)) {
-            placement.library.push_back(&attribute);
-        } else if (field >= 0) {
-            placement.fields[static_cast<std::size_t>(field)] = &attribute;
-        } else if (placement.extended.size() < kMaxRecords) {
+        const bool first = seen.insert(attribute.name).second;
+        switch (SlotOf(attribute, first, placement.extended.size())) {
+        case HeaderSlot::contentDescription:
+            placement.fields[static_cast<std::size_t>(ContentDescriptionField(attribute.name))] =
+                &attribute;
+            break;
+        case HeaderSlot::extended:
             placement.extended.push_back(&attribute);
-        } else {
-            placement.library.push_back(&attribute); // the extended object is full
+            break;
+        case HeaderSlot::library:
+            placement.library.push_back(&attribute);
+            break;
         }
     }
     return placement;
@@ -112,7 +109,7 @@ HRESULT BuildMetadataObjects(const std::vector<HeaderAttribute>& attributes,
                              MetadataObjects* objects) {
     *objects = MetadataObjects{};
     try {
-        const std::vector<HeaderAttribute> combined = CombinePartOfSet(attributes);
+        const std::vector<HeaderAttribute> combined = CombineNumbersWithTotals(attributes);
         const Placement placement = Place(combined);
         if (placement.extended.size() > kMaxRecords || placement.library.size() > kMaxRecords) {
             return NS_E_TOO_MUCH_DATA;
@@ -132,7 +129,7 @@ HRESULT BuildMetadataObjects(const std::vector<HeaderAttribute>& attributes,
                 }
             }
             EndObject(object);
-            objects->descriptions.insert(objects->descriptions.end(), object.begin(), object.end());
+            objects->contentDescription = std::move(object);
             ++objects->descriptionCount;
         }
         if (!placement.extended.empty()) {
@@ -145,7 +142,7 @@ HRESULT BuildMetadataObjects(const std::vector<HeaderAttribute>& attributes,
                 object.insert(object.end(), attribute->value.begin(), attribute->value.end());
             }
             EndObject(object);
-            objects->descriptions.insert(objects->descriptions.end(), object.begin(), object.end());
+            objects->extendedDescription = std::move(object);
             ++objects->descriptionCount;
         }
         for (const auto* attribute : placement.library) {
@@ -230,6 +227,8 @@ std::optional<std::vector<BYTE>> SpliceMetadata(const BYTE* header, std::size_t 
         std::vector<BYTE> out(header, header + kHeaderObjectFixed);
         std::uint32_t count = 0;
         std::size_t filePropertiesAt = 0;
+        // See the header for where the description objects go.
+        std::optional<std::size_t> extendedAt;
         bool extended = false;
         bool wellFormed = true;
         const bool whole =
@@ -241,6 +240,7 @@ std::optional<std::vector<BYTE>> SpliceMetadata(const BYTE* header, std::size_t 
                               }
                               ++count;
                               if (IsObject(object, kHeaderExtensionObject) && !extended) {
+                                  extendedAt = out.size();
                                   const auto rebuilt =
                                       RebuildExtension(object, objectSize, metadata);
                                   wellFormed = wellFormed && rebuilt.has_value();
@@ -259,12 +259,21 @@ std::optional<std::vector<BYTE>> SpliceMetadata(const BYTE* header, std::size_t 
         if (!whole || !wellFormed) {
             return std::nullopt;
         }
+        if (!extendedAt) {
+            extendedAt = out.size();
+        }
         if (!extended && metadata.libraryCount > 0) {
             const auto extension = NewExtension(metadata);
             out.insert(out.end(), extension.begin(), extension.end());
             ++count;
         }
-        out.insert(out.end(), metadata.descriptions.begin(), metadata.descriptions.end());
+        out.insert(out.end(), metadata.contentDescription.begin(),
+                   metadata.contentDescription.end());
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(*extendedAt),
+                   metadata.extendedDescription.begin(), metadata.extendedDescription.end());
+        if (filePropertiesAt > *extendedAt) {
+            filePropertiesAt += metadata.extendedDescription.size();
+        }
         count += metadata.descriptionCount;
         SetLe(out.data() + 16, out.size(), 8);
         SetLe(out.data() + 24, count, 4);

@@ -7,8 +7,12 @@
 // - the metadata library object, inside the header extension object: every
 //   further value of a name, and values too long for the other two (their
 //   lengths are 16-bit), such as large pictures.
-// Readers collect the values of a name from the objects in that order, so the
-// first value set is the first read.
+// The extended content description comes before the header extension, so
+// that readers listing values in the order of the objects (TagLib) meet the
+// first value of a name first; the content description comes last, so that
+// readers keeping the last value they meet (FFmpeg, exiftool) show the first
+// title, artist and comment. Readers of one value of another name in that way
+// see its last one.
 #pragma once
 
 #include "header_attributes.h"
@@ -20,7 +24,8 @@
 namespace writer {
 
 struct MetadataObjects {
-    std::vector<BYTE> descriptions; // the description objects, back to back
+    std::vector<BYTE> contentDescription;  // the whole object; empty when there is none
+    std::vector<BYTE> extendedDescription; // the whole object; empty when there is none
     std::uint32_t descriptionCount = 0;
     std::vector<BYTE> libraryRecords; // metadata library records
     std::uint32_t libraryCount = 0;

@@ -82,12 +82,16 @@ constexpr std::array kNameMappings{
     NameMapping{u"acoustid_id", u"Acoustid/Id"},
     NameMapping{u"acoustid_fingerprint", u"Acoustid/Fingerprint"},
     NameMapping{u"asin", u"ASIN"},
+    NameMapping{u"compilation", u"WM/IsCompilation"},
+    NameMapping{u"composer sort", u"WM/ComposerSortOrder"},
     // Readers of .wma files look for these under the same lower-case names.
     NameMapping{u"replaygain_track_gain", u"replaygain_track_gain"},
     NameMapping{u"replaygain_track_peak", u"replaygain_track_peak"},
     NameMapping{u"replaygain_album_gain", u"replaygain_album_gain"},
     NameMapping{u"replaygain_album_peak", u"replaygain_album_peak"},
-    // Combined with the disc number into WM/PartOfSet.
+    // Combined with the track and disc numbers into WM/TrackNumber and WM/PartOfSet.
+    NameMapping{u"totaltracks", u"totaltracks"},
+    NameMapping{u"tracktotal", u"totaltracks"},
     NameMapping{u"totaldiscs", u"totaldiscs"},
     NameMapping{u"disctotal", u"totaldiscs"},
     // The cover picture.
@@ -116,9 +120,13 @@ std::u16string StandardAttributeName(std::u16string_view name) {
     return std::u16string(name);
 }
 
-std::vector<HeaderAttribute> CombinePartOfSet(std::vector<HeaderAttribute> attributes) {
-    const auto isTotal = [](const HeaderAttribute& a) {
-        return a.name == kTotalDiscsName && a.type == WMT_TYPE_STRING && !TextOf(a).empty();
+namespace {
+
+std::vector<HeaderAttribute> CombineWithTotal(std::vector<HeaderAttribute> attributes,
+                                              std::u16string_view numberName,
+                                              std::u16string_view totalName) {
+    const auto isTotal = [&](const HeaderAttribute& a) {
+        return a.name == totalName && a.type == WMT_TYPE_STRING && !TextOf(a).empty();
     };
     const auto total = std::find_if(attributes.begin(), attributes.end(), isTotal);
     if (total == attributes.end()) {
@@ -127,12 +135,12 @@ std::vector<HeaderAttribute> CombinePartOfSet(std::vector<HeaderAttribute> attri
     const std::u16string count = TextOf(*total);
     bool combined = false;
     for (HeaderAttribute& attribute : attributes) {
-        if (attribute.name != kPartOfSetName || attribute.type != WMT_TYPE_STRING) {
+        if (attribute.name != numberName || attribute.type != WMT_TYPE_STRING) {
             continue;
         }
-        const std::u16string disc = TextOf(attribute);
-        if (!disc.empty() && disc.find(u'/') == std::u16string::npos) {
-            attribute.value = StringValue(disc + u"/" + count);
+        const std::u16string number = TextOf(attribute);
+        if (!number.empty() && number.find(u'/') == std::u16string::npos) {
+            attribute.value = StringValue(number + u"/" + count);
             combined = true;
         }
     }
@@ -141,6 +149,14 @@ std::vector<HeaderAttribute> CombinePartOfSet(std::vector<HeaderAttribute> attri
                       [&](const HeaderAttribute& a) { return isTotal(a) && TextOf(a) == count; });
     }
     return attributes;
+}
+
+} // namespace
+
+std::vector<HeaderAttribute> CombineNumbersWithTotals(std::vector<HeaderAttribute> attributes) {
+    return CombineWithTotal(
+        CombineWithTotal(std::move(attributes), kTrackNumberName, kTotalTracksName), kPartOfSetName,
+        kTotalDiscsName);
 }
 
 } // namespace writer

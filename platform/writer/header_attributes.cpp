@@ -1,10 +1,13 @@
 #include "header_attributes.h"
 #include "core/error_description.h"
 
+#include "asf_objects.h"
 #include "attribute_names.h"
 #include "utf16_text.h"
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 
 namespace writer {
 namespace {
@@ -28,6 +31,21 @@ bool LengthFits(WMT_ATTR_DATATYPE type, DWORD length) {
     default:
         return false; // GUIDs have no place in the file-wide attribute list
     }
+}
+
+// "1", "true" or "yes" (in any case) is set, "0", "false" or "no" is not.
+std::optional<bool> FlagOf(std::u16string_view text) {
+    std::u16string folded(text);
+    for (char16_t& c : folded) {
+        c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+    }
+    if (folded == u"1" || folded == u"true" || folded == u"yes") {
+        return true;
+    }
+    if (folded == u"0" || folded == u"false" || folded == u"no") {
+        return false;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -80,6 +98,11 @@ HRESULT MakeAttribute(WORD streamNumber, const WCHAR* name, WMT_ATTR_DATATYPE ty
                 text.push_back(static_cast<char16_t>(value[i] | value[i + 1] << 8));
             }
             made.value = StringValue(text);
+            // Readers take a compilation flag as a BOOL.
+            if (const auto flag = FlagOf(text); flag && made.name == kCompilationName) {
+                made.type = WMT_TYPE_BOOL;
+                made.value = {static_cast<BYTE>(*flag ? 1 : 0), 0, 0, 0};
+            }
         } else if (length > 0) {
             made.value.assign(value, value + length);
         }
@@ -101,6 +124,20 @@ std::size_t ContentHash(const HeaderAttribute& attribute) {
 }
 
 } // namespace
+
+HeaderSlot SlotOf(const HeaderAttribute& attribute, bool firstOfName, std::size_t extendedUsed) {
+    const bool descriptionName =
+        std::find(asf::kContentDescriptionNames.begin(), asf::kContentDescriptionNames.end(),
+                  attribute.name) != asf::kContentDescriptionNames.end();
+    if (!firstOfName || attribute.value.size() > std::numeric_limits<WORD>::max()) {
+        return HeaderSlot::library;
+    }
+    if (descriptionName) {
+        return attribute.type == WMT_TYPE_STRING ? HeaderSlot::contentDescription
+                                                 : HeaderSlot::library;
+    }
+    return extendedUsed < kMaxObjectValues ? HeaderSlot::extended : HeaderSlot::library;
+}
 
 std::size_t AddValue(std::vector<HeaderAttribute>& list, HeaderAttribute attribute) {
     const auto same = std::find(list.begin(), list.end(), attribute);
@@ -142,11 +179,21 @@ HRESULT HeaderAttributes::Set(WORD streamNumber, const WCHAR* name, WMT_ATTR_DAT
                 return S_OK; // an identical value is kept once
             }
         }
-        if (attributes_.size() >= kMaxHeaderValues) {
-            platform_core::SetErrorDescription("a file's header holds at most " +
-                                               std::to_string(kMaxHeaderValues) + " tag values");
+        const bool firstOfName = !names_.contains(attribute.name);
+        const HeaderSlot slot = SlotOf(attribute, firstOfName, extendedUsed_);
+        if (slot == HeaderSlot::library && libraryUsed_ >= kMaxObjectValues) {
+            platform_core::SetErrorDescription(
+                "a file's header has no room left for another value of " +
+                Utf8FromUtf16(attribute.name).value_or("a name") + " (it holds at most " +
+                std::to_string(kMaxObjectValues + 1) + " values of one name, " +
+                std::to_string(2 * kMaxObjectValues) + " in all)");
             return NS_E_TOO_MUCH_DATA;
         }
+        if (firstOfName) {
+            names_.insert(attribute.name);
+        }
+        extendedUsed_ += slot == HeaderSlot::extended ? 1 : 0;
+        libraryUsed_ += slot == HeaderSlot::library ? 1 : 0;
         attributes_.push_back(std::move(attribute));
         byContent_.emplace(key, attributes_.size() - 1);
         return S_OK;

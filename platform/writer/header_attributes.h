@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace writer {
@@ -47,9 +48,17 @@ std::size_t AddValue(std::vector<HeaderAttribute>& list, HeaderAttribute attribu
 std::vector<std::size_t> ValuesOf(const std::vector<HeaderAttribute>& list,
                                   std::u16string_view name);
 
-// A header has room for 65535 values in its extended content description and
-// as many in its metadata library.
-inline constexpr std::size_t kMaxHeaderValues = 2 * 65535;
+// Where a value goes in a file's header (see asf_header_metadata.h): the first
+// value of a name into the content description (Title, Author, Copyright,
+// Description, Rating as text) or the extended content description, while
+// that has room and the value's length fits 16 bits; every other value into the
+// metadata library.
+enum class HeaderSlot { contentDescription, extended, library };
+HeaderSlot SlotOf(const HeaderAttribute& attribute, bool firstOfName, std::size_t extendedUsed);
+
+// The extended content description and the metadata library each count their
+// values in 16 bits.
+inline constexpr std::size_t kMaxObjectValues = 65535;
 
 // The attribute store of a file being written, shared by the writer's
 // IWMHeaderInfo and the encoding thread.
@@ -57,7 +66,9 @@ class HeaderAttributes {
 public:
     // Adds a value (see MakeAttribute and AddValue) in constant time, so that
     // thousands of tags cost no more than their number. NS_E_TOO_MUCH_DATA,
-    // with the reason as the thread's error object, past kMaxHeaderValues.
+    // with the reason naming the attribute as the thread's error object, when
+    // the value has no slot left (see SlotOf): a name holds at most 65536
+    // values, and all names together 65535 beyond their first.
     HRESULT Set(WORD streamNumber, const WCHAR* name, WMT_ATTR_DATATYPE type, const BYTE* value,
                 WORD length);
     std::vector<HeaderAttribute> Snapshot() const;
@@ -73,6 +84,9 @@ private:
     // Positions of the values by a hash of name, type and value, to find an
     // identical value without looking at every other.
     std::unordered_multimap<std::size_t, std::size_t> byContent_;
+    std::unordered_set<std::u16string> names_;
+    std::size_t extendedUsed_ = 0;
+    std::size_t libraryUsed_ = 0;
     bool sealed_ = false;
 };
 

@@ -29,8 +29,16 @@ public:
             target.blockAlign == 0
                 ? 0
                 : std::clamp<int>(target.blockAlign, kMinPacketBytes, kMaxPacketBytes);
-        const auto status = encoder_.configure(
-            settings, [this](const wmal::Packet& packet) { return packets_.Take(packet); });
+        const auto sink = [this](const wmal::Packet& packet) { return packets_.Take(packet); };
+        auto status = encoder_.configure(settings, sink);
+        if (status != wmal::Status::ok && settings.packet_size != 0) {
+            // A frame's length field is as wide as the packet size allows: the
+            // built-in profile's packets are too small for the frames of many
+            // channels of deep samples at high rates, so those get the
+            // encoder's own, larger packets.
+            settings.packet_size = 0;
+            status = encoder_.configure(settings, sink);
+        }
         if (status != wmal::Status::ok) {
             platform_core::SetErrorDescription(
                 "WMA Lossless takes 1 to 8 channels of 16 or 24 bits at 8000 to 96000 Hz; the "

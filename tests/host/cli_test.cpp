@@ -77,7 +77,7 @@ TEST_F(Cli, HandsOverTagsAndTechnicalInformation) {
     ASSERT_EQ(r.status, 0) << r.err;
     Recorded rec = read_recorded(dir_.File("m.wma"));
     EXPECT_EQ(rec.meta, (std::vector<std::string>{"date=2020", "artist=Ann", "artist=Bøb",
-                                                  "tracknumber=2", "album=Mine", "Title=Other"}));
+                                                  "tracknumber=2", "album=Mine", "title=Other"}));
     ASSERT_GE(rec.info.size(), 5u);
     rec.info.resize(5); // the container's bit rate follows
     EXPECT_EQ(rec.info,

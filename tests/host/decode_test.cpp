@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <vector>
 
 #include "convert/track_job.h"
@@ -223,31 +224,129 @@ TEST(Decoder, ACorruptStreamFailsWithItsPosition) {
     }
 }
 
-TEST(Decoder, TheFrontCoverIsChosenAmongThePictures) {
-    TemporaryFolder dir;
-    std::string path = dir.File("p.flac");
-    make_tone(path, 0.2, 44100, 1);
-    run_python("from mutagen.flac import FLAC, Picture\n"
-               "f = FLAC(" +
-               ShellQuote(path) +
-               ")\n"
-               "for kind, mime, desc, data in [(4, 'image/jpeg', 'back', b'\\xff\\xd8back'),\n"
-               "                               (3, 'image/png', 'Frönt', b'\\x89PNGfront'),\n"
-               "                               (8, 'image/png', 'artist', b'\\x89PNGartist')]:\n"
-               "    p = Picture()\n"
-               "    p.type, p.mime, p.desc, p.data = kind, mime, desc, data\n"
-               "    f.add_picture(p)\n"
-               "f.save()\n");
-    AudioDecoder decoder(path);
-    std::optional<AttachedPicture> cover = decoder.cover_picture();
-    ASSERT_TRUE(cover);
-    EXPECT_EQ(cover->type, kFrontCover);
-    EXPECT_EQ(cover->mime, "image/png");
-    EXPECT_EQ(cover->description, "Frönt");
-    EXPECT_EQ(std::string(cover->data.begin(), cover->data.end()), "\x89PNGfront");
+// Pictures of every usual container, with MIME types that are missing or odd,
+// one of no image kind and (ID3) a link: each image arrives with its type and
+// description and the MIME type of its bytes; the others are named.
+struct PictureSource {
+    const char* name;
+    const char* file;
+    const char* encoding; // ffmpeg options for the tone
+    const char* script;   // adds `pictures` (type, mime, description, data) to `path`
+    bool ordered_types;   // the format keeps picture types (MP4 knows front covers only)
+};
 
+const PictureSource kPictureSources[] = {
+    {"Flac", "p.flac", "", R"(
+from mutagen.flac import FLAC, Picture
+f = FLAC(path)
+for kind, mime, desc, data in pictures:
+    p = Picture()
+    p.type, p.mime, p.desc, p.data = kind, mime, desc, data
+    f.add_picture(p)
+f.save()
+)",
+     true},
+    {"OggOpus", "p.opus", "-c:a libopus", R"(
+import base64
+from mutagen.oggopus import OggOpus
+from mutagen.flac import Picture
+f = OggOpus(path)
+blocks = []
+for kind, mime, desc, data in pictures:
+    p = Picture()
+    p.type, p.mime, p.desc, p.data = kind, mime, desc, data
+    blocks.append(base64.b64encode(p.write()).decode())
+f['metadata_block_picture'] = blocks
+f.save()
+)",
+     true},
+    {"Mp3", "p.mp3", "-b:a 64k", R"(
+from mutagen.id3 import ID3, APIC
+t = ID3()
+for kind, mime, desc, data in pictures:
+    t.add(APIC(encoding=1, mime=mime, type=kind, desc=desc, data=data))
+t.add(APIC(encoding=0, mime='-->', type=5, desc='link', data=b'http://example.org/a.png'))
+t.save(path, v2_version=3)
+)",
+     true},
+    {"Aiff", "p.aiff", "", R"(
+from mutagen.aiff import AIFF
+from mutagen.id3 import APIC
+f = AIFF(path)
+f.add_tags()
+for kind, mime, desc, data in pictures:
+    f.tags.add(APIC(encoding=3, mime=mime, type=kind, desc=desc, data=data))
+f.save()
+)",
+     true},
+    {"M4a", "p.m4a", "-c:a aac", R"(
+from mutagen.mp4 import MP4, MP4Cover
+f = MP4(path)
+f['covr'] = [MP4Cover(data, imageformat=MP4Cover.FORMAT_JPEG) for _, _, _, data in pictures]
+f.save()
+)",
+     false},
+};
+
+void PrintTo(const PictureSource& source, std::ostream* out) {
+    *out << source.name;
+}
+
+class Pictures : public ::testing::TestWithParam<PictureSource> {};
+
+TEST_P(Pictures, EveryImageArrivesWithTheKindOfItsBytes) {
+    const PictureSource& source = GetParam();
+    TemporaryFolder dir;
+    const std::string path = dir.File(source.file);
+    make_tone(path, 0.2, 48000, 1, source.encoding);
+    const std::string png = "\x89PNG\r\n\x1A\n" + std::string(40, 'p');
+    const std::string jpeg = "\xFF\xD8\xFF\xE0" + std::string(40, 'j');
+    run_python("path = " + ShellQuote(path) +
+               "\n"
+               "pictures = [(3, 'image/x-png', 'Frönt', b'\\x89PNG\\r\\n\\x1a\\n' + b'p' * 40),\n"
+               "            (4, '', 'Bäck', b'\\xff\\xd8\\xff\\xe0' + b'j' * 40),\n"
+               "            (0, 'text/plain', 'notes', b'just some words')]\n" +
+               source.script);
+    AudioDecoder decoder(path);
+    SourcePictures found = decoder.pictures();
+    ASSERT_EQ(found.pictures.size(), 2u);
+    // mutagen writes ID3 frames in an order of its own.
+    if (found.pictures[0].type == 4)
+        std::swap(found.pictures[0], found.pictures[1]);
+    const AttachedPicture& front = found.pictures[0];
+    const AttachedPicture& back = found.pictures[1];
+    EXPECT_EQ(front.mime, "image/png");
+    EXPECT_EQ(std::string(front.data.begin(), front.data.end()), png);
+    EXPECT_EQ(back.mime, "image/jpeg");
+    EXPECT_EQ(std::string(back.data.begin(), back.data.end()), jpeg);
+    std::string reasons;
+    for (const std::string& reason : found.left_out)
+        reasons += reason + "\n";
+    if (source.ordered_types) {
+        EXPECT_EQ(front.type, kFrontCover);
+        EXPECT_EQ(front.description, "Frönt");
+        EXPECT_EQ(back.type, 4);
+        EXPECT_EQ(back.description, "Bäck");
+    }
+    const std::string words =
+        source.ordered_types ? "a picture (Other, \"notes\")" : "a picture (Cover (front))";
+    std::string expected = words + " is no image of a kind players show (PNG, JPEG, GIF, BMP, "
+                                   "WebP, TIFF)\n";
+    if (std::string(source.name) == "Mp3") // in mutagen's order of the frames
+        expected =
+            "a picture (Leaflet page, \"link\") is a link to an image, not an image\n" + expected;
+    EXPECT_EQ(reasons, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, Pictures, ::testing::ValuesIn(kPictureSources),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Decoder, AFileWithoutPicturesHasNone) {
+    TemporaryFolder dir;
     make_tone(dir.File("bare.flac"), 0.2, 44100, 1);
-    EXPECT_FALSE(AudioDecoder(dir.File("bare.flac")).cover_picture());
+    const SourcePictures found = AudioDecoder(dir.File("bare.flac")).pictures();
+    EXPECT_TRUE(found.pictures.empty());
+    EXPECT_TRUE(found.left_out.empty());
 }
 
 TEST(Decoder, ReplayGainSideDataAsText) {
@@ -285,7 +384,7 @@ TEST(DescribeTrack, TechnicalInformationAndOverrides) {
     AudioDecoder decoder(dir.File("d.wav"));
     track_info track =
         describe_track(dir.File("d.wav"), decoder, {{"ARTIST", "New"}, {"title", ""}});
-    EXPECT_EQ(meta_of(track.meta), "ARTIST=New\n");
+    EXPECT_EQ(meta_of(track.meta), "artist=New\n");
     EXPECT_EQ(meta_of(track.info), "samplerate=48000\nchannels=1\nbitspersample=16\ncodec=PCM\n"
                                    "encoding=lossless\nbitrate=768\n");
     EXPECT_STREQ(track.location.path(), dir.File("d.wav").c_str());

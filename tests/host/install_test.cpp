@@ -149,7 +149,7 @@ TEST_F(Installed, TheManualPageCoversCommandsOptionsPresetsAndStatuses) {
 
 TEST_F(Installed, BashCompletesCommandsOptionsPresetsAndFiles) {
     EXPECT_EQ(complete("vantrel ''"),
-              "convert\nsettings\ncomponents\n--components\n--help\n--version\n");
+              "convert\nsettings\ncomponents\ntags\n--components\n--help\n--version\n");
     EXPECT_EQ(complete("vantrel se"), "settings\n");
     EXPECT_EQ(complete("vantrel convert --pres"), "--preset\n");
     EXPECT_EQ(complete("vantrel convert --preset ''"), "0\n1\n2\n3\n4\n5\n6\n7\n8\n");

@@ -110,6 +110,12 @@ TEST(Options, HelpAndVersion) {
     EXPECT_NE(usage_text().find("convert [OPTIONS] INPUT..."), std::string::npos);
 }
 
+TEST(Options, TagsListsTheFieldsAndTakesNothingElse) {
+    EXPECT_EQ(parse({"tags"}).command, Command::tags);
+    EXPECT_EQ(usage_error({"tags", "x"}), "tags takes no arguments ('x')");
+    EXPECT_NE(usage_text().find("'vantrel tags'"), std::string::npos);
+}
+
 TEST(Options, ComponentsFolderBeforeOrAfterTheCommand) {
     EXPECT_EQ(parse({"--components", "/c", "components"}).components_dir, "/c");
     EXPECT_EQ(parse({"components", "--components=/d"}).components_dir, "/d");
@@ -188,6 +194,7 @@ TEST(Options, MistypedNamesGetASuggestion) {
               "unknown option '--component' for components; did you mean '--components'?");
     EXPECT_EQ(usage_error({"conver", "a"}), "unknown command 'conver'; did you mean 'convert'?");
     EXPECT_EQ(usage_error({"setings"}), "unknown command 'setings'; did you mean 'settings'?");
+    EXPECT_EQ(usage_error({"tag"}), "unknown command 'tag'; did you mean 'tags'?");
     // Nothing close: no guess.
     EXPECT_EQ(usage_error({"convert", "--loudness", "a"}),
               "unknown option '--loudness' for convert");

@@ -29,6 +29,15 @@ TagMap parse_lines(const std::string& text, const std::string& prefix, char sepa
     return tags;
 }
 
+// Every value of a Python mapping of names to lists of values, as text.
+TagMap python_tags(const std::string& import, const std::string& mapping) {
+    std::string out = run_python("import " + import + "\nfor name, values in " + mapping +
+                                 ".items():\n"
+                                 "    for v in values:\n"
+                                 "        print('tag\\t' + name + '\\t' + str(v))\n");
+    return parse_lines(out, "tag\t", '\t');
+}
+
 } // namespace
 
 void RealWma::SetUp() {
@@ -71,15 +80,7 @@ TagMap RealWma::probe_tags(const std::string& path) {
 }
 
 TagMap RealWma::mutagen_tags(const std::string& path) {
-    std::string out = run_python("import mutagen.asf\n"
-                                 "f = mutagen.asf.ASF(" +
-                                 ShellQuote(path) +
-                                 ")\n"
-                                 "for name, values in f.tags.items():\n"
-                                 "    for v in values:\n"
-                                 "        print('tag\\t' + name + '\\t' + str(v))\n");
-    TagMap raw = parse_lines(out, "tag\t", '\t');
-    return raw;
+    return python_tags("mutagen.asf", "mutagen.asf.ASF(" + ShellQuote(path) + ").tags");
 }
 
 std::string RealWma::mutagen_pictures(const std::string& path, const std::string& source) {
@@ -101,6 +102,45 @@ std::string RealWma::mutagen_pictures(const std::string& path, const std::string
                       "          'same' if data == source else 'different', sep='\\t')\n");
 }
 
+std::string RealWma::readers_missing() {
+    if (RunCommand("/usr/bin/python3 -c 'import mutagen' 2>&1").status != 0)
+        return "python3-mutagen is not installed (scripts/setup.sh installs it)";
+    if (RunCommand("/usr/bin/python3 -c 'import taglib' 2>&1").status != 0)
+        return "python3-taglib is not installed (scripts/setup.sh installs it)";
+    if (RunCommand("command -v kid3-cli").status != 0)
+        return "kid3-cli is not installed (scripts/setup.sh installs it)";
+    return "";
+}
+
+TagMap RealWma::taglib_tags(const std::string& path) {
+    return python_tags("taglib", "taglib.File(" + ShellQuote(path) + ").tags");
+}
+
+TagMap RealWma::kid3_tags(const std::string& path) {
+    CommandResult r = RunCommand("kid3-cli -c get " + ShellQuote(path));
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Rows of a tag: two blanks, the name (single blanks inside), two or more
+    // blanks, the value.
+    static const std::regex row("  (\\S+(?: \\S+)*)(?:  +(.*))?");
+    TagMap tags;
+    std::istringstream lines(r.out);
+    std::string line;
+    bool in_tag = false;
+    std::smatch match;
+    while (std::getline(lines, line)) {
+        if (!line.starts_with("  ")) {
+            in_tag = line.starts_with("Tag ");
+            continue;
+        }
+        if (!in_tag || !std::regex_match(line, match, row) ||
+            (match[2].str().empty() && !match[1].str().starts_with("Picture")))
+            continue; // kid3 lists the usual fields even when they are empty
+        std::string& value = tags[match[1]];
+        value += (value.empty() ? "" : "|") + match[2].str();
+    }
+    return tags;
+}
+
 std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
     std::string out = run_python("import mutagen.asf\nf = mutagen.asf.ASF(" + ShellQuote(path) +
                                  ")\nprint(f.info.length, f.info.bitrate)\n");
@@ -109,6 +149,18 @@ std::pair<double, int> RealWma::mutagen_info(const std::string& path) {
     int bitrate = -1;
     in >> length >> bitrate;
     return {length, bitrate};
+}
+
+std::string RealWma::layouts_read(const std::string& path) {
+    return run_python("import mutagen.asf, taglib\n"
+                      "m = mutagen.asf.ASF(" +
+                      ShellQuote(path) +
+                      ").info\n"
+                      "t = taglib.File(" +
+                      ShellQuote(path) +
+                      ")\n"
+                      "print('mutagen', m.sample_rate, 'Hz', m.channels, 'channels')\n"
+                      "print('taglib', t.sampleRate, 'Hz', t.channels, 'channels')\n");
 }
 
 std::string RealWma::decoded_pcm(const std::string& path) {

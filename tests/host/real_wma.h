@@ -1,5 +1,6 @@
 // The fixture of the tests that convert through the real component ostrel and
-// read the .wma files back with independent readers: ffprobe, ffmpeg and mutagen.
+// read the .wma files back with independent readers: ffprobe, ffmpeg, mutagen
+// and TagLib (through python3-taglib and kid3-cli).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,8 +41,22 @@ public:
     // description, the data's length, and "same" when the data is byte for
     // byte the file `source`, else "different".
     static std::string mutagen_pictures(const std::string& path, const std::string& source);
+    // TagLib's properties of the file (python3-taglib), values in TagLib's
+    // order; nothing when TagLib is not installed (see readers_missing).
+    static TagMap taglib_tags(const std::string& path);
+    // The fields of the file's tag as kid3-cli (TagLib with its own names)
+    // lists them: "Genre", "Picture: Cover (front)" (the description as the
+    // value), "replaygain_track_gain", ...
+    static TagMap kid3_tags(const std::string& path);
+    // Why a reader cannot run: "" when python3-mutagen, python3-taglib and
+    // kid3-cli are there.
+    static std::string readers_missing();
     // mutagen's length in seconds and bit rate in bits per second.
     static std::pair<double, int> mutagen_info(const std::string& path);
+
+    // The sample rate and channels as mutagen and TagLib read them, a line
+    // each: "mutagen 44100 Hz 2 channels\ntaglib 44100 Hz 2 channels\n".
+    static std::string layouts_read(const std::string& path);
 
     // The file decoded by ffmpeg to raw 16-bit PCM in its own rate and channels.
     static std::string decoded_pcm(const std::string& path);

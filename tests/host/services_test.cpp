@@ -145,7 +145,7 @@ TEST(HostConsole, WritesSeverityAndSourceAndCountsErrorsForTheTrack) {
         host_console console(output);
         console.print(console::severity_information, "Encoding took 5 milliseconds",
                       "/c/ostrel.so");
-        TrackContext track{"song.flac", 0, {}};
+        TrackContext track{"song.flac", 0, {}, 0};
         {
             ScopedTrack scope(track);
             console.print(console::severity_error, "Encoding failed", "/c/ostrel.so");

@@ -50,8 +50,7 @@ const TagMap kExpected{
     {"WM/Composer", "Cömposer"},
     {"Description", "Çà va"},
     {"WM/PartOfSet", "1/2"},
-    {"WM/TrackNumber", "3"},
-    {"totaltracks", "12"},
+    {"WM/TrackNumber", "3/12"},
     {"WM/Genre", "Jazz|Folk"},
     {"WM/Year", "2021"},
     {"replaygain_track_gain", "-6.50 dB"},
@@ -193,9 +192,9 @@ TEST_P(Tags, EveryFieldReachesTheFile) {
     EXPECT_EQ(probed["album_artist"], "Various Ärtists");
     EXPECT_EQ(probed["composer"], "Cömposer");
     EXPECT_EQ(probed["comment"], "Çà va");
-    EXPECT_EQ(probed["genre"], "Jazz");
+    EXPECT_EQ(probed["genre"], "Folk") << "FFmpeg keeps the last value of a WM/ name";
     EXPECT_EQ(probed["disc"], "1/2");
-    EXPECT_EQ(probed["track"], "3");
+    EXPECT_EQ(probed["track"], "3/12");
     EXPECT_EQ(probed["replaygain_track_gain"], "-6.50 dB");
     expect_clean_decode(out);
     EXPECT_EQ(files_left(), (std::vector<std::string>{"cover.png", source.file,
@@ -249,7 +248,8 @@ TEST_F(RealWma, AFiveMegabyteCoverConvertsWhole) {
 
 TEST_F(RealWma, ACoverThatCannotBeAddedIsAWarningNotAFailure) {
     std::string cover = dir_.File("cover.bin");
-    run_python("open('" + cover + "', 'wb').write(bytes(range(256)) * 8192)\n"); // 2 MB
+    run_python("open('" + cover +
+               "', 'wb').write(b'\\xff\\xd8\\xff' + bytes(range(256)) * 8192)\n"); // 2 MB
     std::string input = dir_.File("in.flac");
     make_tone(input, 1.0, 44100, 2);
     run_python("from mutagen.flac import FLAC, Picture\nf = FLAC('" + input +
@@ -276,7 +276,7 @@ TEST_F(RealWma, ACoverThatCannotBeAddedIsAWarningNotAFailure) {
 TEST_F(RealWma, ADeviceGetsTheAudioWithoutACover) {
     std::string input = dir_.File("in.flac");
     std::string cover = dir_.File("cover.bin");
-    run_python("open('" + cover + "', 'wb').write(b'\\x89PNG' + bytes(100))\n");
+    run_python("open('" + cover + "', 'wb').write(b'\\x89PNG\\r\\n\\x1a\\n' + bytes(100))\n");
     make_tone(input, 0.5, 44100, 2);
     run_python("from mutagen.flac import FLAC, Picture\nf = FLAC('" + input +
                "')\np = Picture()\np.type, p.mime, p.data = 3, 'image/png', open('" + cover +

@@ -115,8 +115,7 @@ TEST_F(RealWma, Mp3WithId3TagsAt192kbps) {
                                     {"Title", "Sông ♪"},
                                     {"WM/AlbumTitle", "Ærø"},
                                     {"WM/Genre", "Folk"},
-                                    {"WM/TrackNumber", "7"},
-                                    {"totaltracks", "12"},
+                                    {"WM/TrackNumber", "7/12"},
                                     {"WM/Year", "1999"},
                                     {"Description", "Nice"}});
     expect_tags(probe_tags(out), {{"artist", "Zoë"}, {"title", "Sông ♪"}});

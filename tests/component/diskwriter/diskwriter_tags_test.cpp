@@ -95,15 +95,18 @@ TEST_F(TagsTest, AnOverlongValueIsCutWithAWarningAndTheTrackWritten) {
     std::string lyrics(32766, 'a');
     lyrics += "\xF0\x9D\x84\x9E"; // one character of two UTF-16 units, across the limit
     lyrics += std::string(5000, 'b');
-    TrackDouble track({{"lyrics", lyrics}, {"artist", "Someone"}});
+    // 32767 units and a terminator are one byte more than a 16-bit length holds.
+    TrackDouble track({{"lyrics", lyrics}, {"artist", "Someone"}, {"c", std::string(32767, 'c')}});
     WriteTrack("long.wma", &track, 22050);
     EXPECT_TRUE(host.console.Texts(console::severity_error).empty());
     const auto warnings = host.console.Texts(console::severity_warning);
-    ASSERT_EQ(warnings.size(), 1u);
+    ASSERT_EQ(warnings.size(), 2u);
     EXPECT_NE(warnings[0].find("\"lyrics\""), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[1].find("\"c\""), std::string::npos) << warnings[1];
     const ReadBackFile file = ReadWithMutagen(PathOf("long.wma"));
     ASSERT_TRUE(file.readable);
     EXPECT_EQ(ValuesOf(file, "WM/Lyrics"), std::vector<std::string>{std::string(32766, 'a')});
+    EXPECT_EQ(ValuesOf(file, "c"), std::vector<std::string>{std::string(32766, 'c')});
     EXPECT_EQ(ValuesOf(file, "Author"), std::vector<std::string>{"Someone"});
 }
 

@@ -66,11 +66,37 @@ TEST(AttributeNames, UsualFieldNamesBecomeTheirWindowsMediaAttribute) {
 TEST(AttributeNames, OtherNamesStayAsGiven) {
     EXPECT_EQ(StandardAttributeName(u"artist "), u"artist ") << "a trailing blank";
     EXPECT_EQ(StandardAttributeName(u"albumartists"), u"albumartists");
-    EXPECT_EQ(StandardAttributeName(u"Totaltracks"), u"Totaltracks");
+    EXPECT_EQ(StandardAttributeName(u"Totaltrack"), u"Totaltrack");
     EXPECT_EQ(StandardAttributeName(u"Названия"), u"Названия");
     // Only ASCII letters fold: a dotted capital I is not an i.
     EXPECT_EQ(StandardAttributeName(u"T\u0130TLE"), u"T\u0130TLE");
     EXPECT_EQ(StandardAttributeName(u"MÖÖD"), u"MÖÖD");
+}
+
+TEST(AttributeNames, TrackNumberAndTotalBecomeOneTrackNumber) {
+    HeaderAttributes store;
+    ASSERT_EQ(SetString(store, u"TrackTotal", u"12"), S_OK);
+    ASSERT_EQ(SetString(store, u"tracknumber", u"3"), S_OK);
+    ASSERT_EQ(SetString(store, u"discnumber", u"1"), S_OK);
+    ASSERT_EQ(SetString(store, u"totaldiscs", u"2"), S_OK);
+    EXPECT_EQ(Texts(CombineNumbersWithTotals(store.Snapshot())),
+              (std::vector<std::pair<std::u16string, std::u16string>>{{u"WM/TrackNumber", u"3/12"},
+                                                                      {u"WM/PartOfSet", u"1/2"}}));
+}
+
+TEST(AttributeNames, ACompilationFlagIsABool) {
+    HeaderAttributes store;
+    ASSERT_EQ(SetString(store, u"compilation", u"1"), S_OK);
+    ASSERT_EQ(SetString(store, u"WM/IsCompilation", u"No"), S_OK);
+    ASSERT_EQ(SetString(store, u"Compilation", u"maybe"), S_OK);
+    const auto all = store.Snapshot();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].name, u"WM/IsCompilation");
+    EXPECT_EQ(all[0].type, WMT_TYPE_BOOL);
+    EXPECT_EQ(all[0].value, (std::vector<BYTE>{1, 0, 0, 0}));
+    EXPECT_EQ(all[1].type, WMT_TYPE_BOOL);
+    EXPECT_EQ(all[1].value, (std::vector<BYTE>{0, 0, 0, 0}));
+    EXPECT_EQ(all[2].type, WMT_TYPE_STRING) << "other text stays text";
 }
 
 TEST(AttributeNames, DiscNumberAndTotalBecomeOnePartOfSet) {
@@ -78,20 +104,20 @@ TEST(AttributeNames, DiscNumberAndTotalBecomeOnePartOfSet) {
     ASSERT_EQ(SetString(store, u"TOTALDISCS", u"2"), S_OK); // before the number
     ASSERT_EQ(SetString(store, u"discnumber", u"1"), S_OK);
     ASSERT_EQ(SetString(store, u"title", u"T"), S_OK);
-    EXPECT_EQ(Texts(CombinePartOfSet(store.Snapshot())),
+    EXPECT_EQ(Texts(CombineNumbersWithTotals(store.Snapshot())),
               (std::vector<std::pair<std::u16string, std::u16string>>{{u"WM/PartOfSet", u"1/2"},
                                                                       {u"Title", u"T"}}));
 
     HeaderAttributes given; // a number that has its total already keeps it
     ASSERT_EQ(SetString(given, u"discnumber", u"1/3"), S_OK);
     ASSERT_EQ(SetString(given, u"totaldiscs", u"2"), S_OK);
-    EXPECT_EQ(Texts(CombinePartOfSet(given.Snapshot())),
+    EXPECT_EQ(Texts(CombineNumbersWithTotals(given.Snapshot())),
               (std::vector<std::pair<std::u16string, std::u16string>>{{u"WM/PartOfSet", u"1/3"},
                                                                       {u"totaldiscs", u"2"}}));
 
     HeaderAttributes alone; // nothing to combine with
     ASSERT_EQ(SetString(alone, u"DiscTotal", u"2"), S_OK);
-    EXPECT_EQ(Texts(CombinePartOfSet(alone.Snapshot())),
+    EXPECT_EQ(Texts(CombineNumbersWithTotals(alone.Snapshot())),
               (std::vector<std::pair<std::u16string, std::u16string>>{{u"totaldiscs", u"2"}}));
 }
 

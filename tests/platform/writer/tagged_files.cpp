@@ -32,9 +32,19 @@ bool MutagenAvailable() {
            std::system("/usr/bin/python3 -c 'import mutagen' 2>/dev/null") == 0;
 }
 
-std::multimap<std::string, std::string> MutagenTags(const std::string& path, std::string* info) {
+bool TaglibAvailable() {
+    return std::filesystem::exists("/usr/bin/python3") &&
+           std::system("/usr/bin/python3 -c 'import taglib' 2>/dev/null") == 0;
+}
+
+namespace {
+
+// Runs a reader script on `path`: its lines "name<tab>value" into a map, a
+// line "#info<tab>..." into `info`.
+std::multimap<std::string, std::string> ReadTagLines(const std::string& script,
+                                                     const std::string& path, std::string* info) {
     const auto [status, output, errors] =
-        RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/read_asf_tags.py " + ShellQuote(path));
+        RunCommand("/usr/bin/python3 " WRITER_TEST_SCRIPTS "/" + script + " " + ShellQuote(path));
     EXPECT_EQ(status, 0) << errors;
     std::multimap<std::string, std::string> tags;
     std::istringstream lines(output);
@@ -50,6 +60,16 @@ std::multimap<std::string, std::string> MutagenTags(const std::string& path, std
         }
     }
     return tags;
+}
+
+} // namespace
+
+std::multimap<std::string, std::string> TaglibTags(const std::string& path) {
+    return ReadTagLines("read_asf_taglib.py", path, nullptr);
+}
+
+std::multimap<std::string, std::string> MutagenTags(const std::string& path, std::string* info) {
+    return ReadTagLines("read_asf_tags.py", path, info);
 }
 
 } // namespace writer_test

@@ -1,5 +1,5 @@
 // Small Windows Media files with header attributes, written through the
-// encoding session, and their attributes as mutagen reads them.
+// encoding session, and their attributes as mutagen and TagLib read them.
 #pragma once
 
 #include "header_attributes.h"
@@ -25,5 +25,11 @@ bool MutagenAvailable();
 // value first). `info` receives "codec<tab>rate<tab>channels<tab>seconds".
 std::multimap<std::string, std::string> MutagenTags(const std::string& path,
                                                     std::string* info = nullptr);
+
+bool TaglibAvailable();
+// property name -> value as TagLib reads the file (python3-taglib), the values
+// of one name in TagLib's order; attributes TagLib has no name for under
+// "#unsupported".
+std::multimap<std::string, std::string> TaglibTags(const std::string& path);
 
 } // namespace writer_test
