@@ -10,8 +10,17 @@ usage: make_corpus.py OUTPUT_FOLDER SOUNDFONT
   castanets.wav    short resonant clicks between silences
   band_48k.wav     another song at 48 kHz
   speech_mono.wav  speech, one channel
-Everything is 44.1 kHz stereo unless its name says otherwise. The same call writes the
-same files.
+  voices_room.wav  eight male and female speakers in eight languages, in a small room
+  dialogue.wav     a deep male and a high female voice taking quick turns, dry
+  bass.wav         solo bass between 31 and 98 Hz: fingered electric, then synth bass
+  drums.wav        a sparse, dry drum loop with silence between the hits
+  guitar.wav       a nylon-string guitar alone, dry (close-miked)
+  piano.wav        a grand piano alone, dry, from its low register up
+  end_*.wav        probes for the last frames of a track: a tone (with a gliding partial)
+                   of 45,000 samples, one of 47,104 (23 frames of 2,048 exactly), one of
+                   5,000, and 43,500 samples of the band ending abruptly
+Everything is 44.1 kHz stereo unless its name says otherwise; the materials last 30 s. The
+same call writes the same files.
 """
 import importlib
 import os
@@ -22,6 +31,9 @@ import tempfile
 import numpy as np
 from scipy.io import wavfile
 from scipy.signal import lfilter
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import materials  # noqa: E402
 
 SECONDS = 30
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -74,12 +86,15 @@ def harpsichord_midi(midi):
     return header + midi.track(meta) + midi.track(events)
 
 
-def render(midi_bytes, soundfont, rate, work, name):
+def render(midi_bytes, soundfont, rate, work, name, dry=False):
+    """Renders with fluidsynth; dry: without its reverb and chorus, as if close-miked."""
     mid = os.path.join(work, name + ".mid")
     raw = os.path.join(work, name + ".raw.wav")
     with open(mid, "wb") as f:
         f.write(midi_bytes)
-    subprocess.run(["fluidsynth", "-ni", "-q", "-F", raw, "-r", str(rate), "-g", "0.6", soundfont, mid],
+    effects = ["-R", "0", "-C", "0"] if dry else []
+    subprocess.run(["fluidsynth", "-ni", "-q", *effects, "-F", raw, "-r", str(rate), "-g", "0.6",
+                    soundfont, mid],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     got_rate, data = wavfile.read(raw)
     return data.astype(np.float64) / 32768.0
@@ -178,6 +193,18 @@ def main():
         song48 = render(midi.song("synth_rock", *SONGS["synth_rock"]), soundfont, 48000, work,
                         "rock")
         write(os.path.join(folder, "band_48k.wav"), 48000, excerpt(song48, 48000))
+        write(os.path.join(folder, "end_band_43500.wav"), 44100, excerpt(band, 44100, 7.0)[:43500])
+        write(os.path.join(folder, "voices_room.wav"), 44100,
+              materials.voices_in_a_room(44100, SECONDS, work))
+        write(os.path.join(folder, "dialogue.wav"), 44100, materials.dialogue(44100, SECONDS, work))
+        dry = {"bass": materials.bass_midi(midi), "drums": materials.drums_midi(midi),
+               "guitar": materials.acoustic_midi(midi, 24, 76, 11),
+               "piano": materials.acoustic_midi(midi, 0, 88, 13)}
+        for name, song in dry.items():
+            rendered = render(song, soundfont, 44100, work, name, dry=True)
+            write(os.path.join(folder, name + ".wav"), 44100, excerpt(rendered, 44100, 0.0))
+    for length in (45000, 47104, 5000):
+        write(os.path.join(folder, f"end_tone_{length}.wav"), 44100, materials.tone(44100, length))
     write(os.path.join(folder, "chords.wav"), 44100, chords(44100))
     write(os.path.join(folder, "applause.wav"), 44100, applause(44100))
     write(os.path.join(folder, "castanets.wav"), 44100, castanets(44100))

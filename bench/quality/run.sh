@@ -1,36 +1,56 @@
 #!/usr/bin/env bash
-# Sound quality of the WMA 2 encoder against libavcodec's wmav2 encoder and LAME (MP3), side by
-# side on one corpus at the bit rates of presets 0 to 7.
+# Sound quality of the WMA 2 encoder against LAME (MP3), Opus (CBR) and libavcodec's wmav2
+# encoder, side by side on one corpus at the bit rates of presets 0 to 7.
 #
-# Makes a corpus of 30-second excerpts (rendered music in two styles, speech, synthetic
-# chords, applause-like noise bursts, castanets-like clicks; 44.1 kHz stereo, plus a 48 kHz
-# file and a mono file), encodes every file with `vantrel convert --preset N`, with
-# `ffmpeg -c:a wmav2` and with `ffmpeg -c:a libmp3lame` at the same bit rates (all three writing
-# the presets' 44.1 kHz stereo), decodes everything with FFmpeg and scores it with the
-# noise-to-mask measure of nmr_score.py.
-# Prints a table per material, the means, each encoder's CPU time, and the goals.
+# Makes a corpus (make_corpus.py: rendered music, speech of several voices and languages,
+# solo deep bass, a dry drum loop, dry guitar and piano, synthetic chords, applause- and
+# castanets-like noise, and short probes for the ends of tracks), encodes every file with
+# `vantrel convert --preset N`, `ffmpeg -c:a libmp3lame`, `ffmpeg -c:a libopus -vbr off` and
+# `ffmpeg -c:a wmav2` at the same bit rates, decodes everything with FFmpeg and measures it:
+#   PEAQ  objective difference grades (basic and advanced version) from an external `peaq`
+#         program (GstPEAQ's command line), found through the PEAQ variable or on PATH; the
+#         bench runs without it and says so;
+#   NMR   the noise-to-mask measure of nmr_score.py;
+#   bass  SNR of the 20-80 Hz band, which neither of the two above looks at;
+#   end   SNR of the track's last 1,024 samples against the SNR of its body.
+# Prints tables per material and rate, the means per preset, each encoder's CPU time and the
+# goals.
 #
-# usage: bench/quality/run.sh [build folder] [--reference NMR.PY]
-#   --reference: also score a few files with another implementation of the measure and
+# usage: bench/quality/run.sh [build folder] [--quick] [--presets 2,5] [--files a.wav,b.wav]
+#                             [--reference NMR.PY]
+#   --quick:     six files at presets 2, 5 and 7, for trying a change (the full run measures
+#                every file at every preset; with PEAQ that takes hours on two cores)
+#   --presets, --files: only these presets and corpus files
+#   --rivals-from SAVED.json: the other encoders' measures from an earlier run (saved by
+#                every run in the build folder; copy it first), so that trying a change
+#                measures only ours
+# The means are also shown apart for the materials the encoder is tuned on and for a few held
+# out from tuning (report.HELD_OUT).
+#   --reference: also score a few files with another implementation of the NMR measure and
 #                show the differences.
-# Needs: ffmpeg, fluidsynth, fluid-soundfont-gm, espeak-ng, python3-numpy, python3-scipy
+#   PEAQ=/path/to/peaq bench/quality/run.sh  uses that program as the judge.
+# Every figure also goes to bench-quality.json in the build folder; its tables are printed
+# again by `python3 bench/quality/quality_bench.py --saved build/bench-quality.json`.
+# Needs: ffmpeg, fluidsynth, fluid-soundfont-gm, espeak-ng, sox, python3-numpy, python3-scipy
 # (scripts/setup.sh --bench).
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 build="$root/build"
-reference=()
+options=()
 while [ $# -gt 0 ]; do
     case "$1" in
-    --reference) reference=(--reference "$2"); shift 2 ;;
+    --reference) options+=(--reference "$2"); shift 2 ;;
+    --quick) options+=(--quick); shift ;;
+    --presets | --files | --rivals-from) options+=("$1" "$2"); shift 2 ;;
     *) build="$1"; shift ;;
     esac
 done
 soundfont=/usr/share/sounds/sf2/FluidR3_GM.sf2
 python=/usr/bin/python3
 
-for tool in ffmpeg ffprobe fluidsynth espeak-ng; do
+for tool in ffmpeg ffprobe fluidsynth espeak-ng sox; do
     command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/setup.sh --bench)" >&2; exit 1; }
 done
 "$python" -c "import numpy, scipy" 2>/dev/null ||
@@ -48,12 +68,16 @@ if [ -n "$sanitize" ]; then
     exit 1
 fi
 
+# The corpus is made again whenever the scripts that make it change.
 corpus="$build/bench-corpus/quality"
-if [ ! -f "$corpus/.complete" ]; then
+version=$(cat "$here/make_corpus.py" "$here/materials.py" "$root/bench/wmalossless/make_midi.py" |
+    sha1sum | cut -c1-12)
+if [ "$(cat "$corpus/.complete" 2>/dev/null)" != "$version" ]; then
     echo "making the corpus in $corpus ..."
+    rm -rf "$corpus"
     mkdir -p "$corpus"
     "$python" "$here/make_corpus.py" "$corpus" "$soundfont"
-    touch "$corpus/.complete"
+    echo "$version" >"$corpus/.complete"
 fi
 
 work="$(mktemp -d)"
@@ -64,4 +88,4 @@ mkdir -p "$XDG_CONFIG_HOME"
 
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 "$python" "$here/quality_bench.py" --vantrel "$build/bin/vantrel" --corpus "$corpus" \
-    --work "$work" "${reference[@]}"
+    --work "$work" --json "$build/bench-quality.json" "${options[@]}"

@@ -22,4 +22,32 @@ void PackCodedValues(const StreamParams& params, int k, const ChannelCoding& cha
     packed.insert(packed.end(), channel.values.begin() + next, channel.values.begin() + end);
 }
 
+std::uint64_t FrameBits(const StreamParams& params, const std::vector<BlockCoding>& blocks,
+                        std::vector<std::int32_t>& scratch) {
+    BitCounter counter;
+    for (const BlockCoding& block : blocks) {
+        if (!PutBlockSide(counter, params, block)) {
+            continue;
+        }
+        const int escape_bits = EscapeLevelBits(block.gain);
+        for (int ch = 0; ch < params.channels; ++ch) {
+            const ChannelCoding& channel = block.channels[ch];
+            if (!channel.coded) {
+                continue;
+            }
+            // Without noise bands the values are counted where they are, not copied.
+            const std::int32_t* values = channel.values.data();
+            int count = params.coefs_end[block.k];
+            if (params.noise_coding) {
+                PackCodedValues(params, block.k, channel, scratch);
+                values = scratch.data();
+                count = static_cast<int>(scratch.size());
+            }
+            PutCoefficients(counter, CoefficientCodeTable(CoefficientTable(params, block, ch)),
+                            values, count, escape_bits, params.frame_bits, channel.filler);
+        }
+    }
+    return counter.bits;
+}
+
 } // namespace wma2

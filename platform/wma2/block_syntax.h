@@ -34,9 +34,9 @@ struct ChannelCoding {
     std::array<int, kMaxHighBands> noise_level{};
     // Quantised values at positions 0 .. coefs_end - 1; positions in noise bands are unused.
     std::vector<std::int32_t> values;
-    // Zero-level escapes after the last non-zero value: filler bits when a frame must be
-    // longer than its content.
-    int stuffing = 0;
+    // Zeros written as zero-level escapes, the last ones of the coded values: filler bits
+    // when a frame must be longer than its content.
+    int filler = 0;
 };
 
 struct BlockCoding {
@@ -77,29 +77,46 @@ template <class Sink> void PutCode(Sink& sink, const PrefixCode& code, int value
 }
 
 // Bits of one zero-level escape.
-inline int StuffingBits(const CoefficientCode& code, int escape_level_bits, int frame_bits) {
+inline int FillerBits(const CoefficientCode& code, int escape_level_bits, int frame_bits) {
     return code.lengths[kEscapeSymbol] + escape_level_bits + frame_bits + 1;
 }
 
-// Run/level codes for `values[0 .. count)` and `stuffing` zero-level escapes after the last
-// non-zero value, ending with an end-of-block code unless the last value written is at
-// position count - 1.
+// First position from which on every zero of `values[0 .. count)` is written as filler
+// when the last `filler` zeros are.
+inline int FillerStart(const std::int32_t* values, int count, int filler) {
+    int from = count;
+    while (filler > 0 && from > 0) {
+        --from;
+        filler -= values[from] == 0 ? 1 : 0;
+    }
+    return from;
+}
+
+// Run/level codes for `values[0 .. count)`, the last `filler` zeros written as zero-level
+// escapes (bits that decode to nothing, for frames that must be longer than their
+// content), ending with an end-of-block code unless the last code written is at position
+// count - 1.
 template <class Sink>
 void PutCoefficients(Sink& sink, const CoefficientCode& code, const std::int32_t* values, int count,
-                     int escape_level_bits, int frame_bits, int stuffing = 0) {
+                     int escape_level_bits, int frame_bits, int filler = 0) {
     int last = count - 1;
     while (last >= 0 && values[last] == 0) {
         --last;
     }
+    const int filler_from = FillerStart(values, count, filler);
+    if (filler > 0) {
+        last = count - 1;
+    }
     int run = 0;
+    int written_to = -1; // position of the last code written
     for (int i = 0; i <= last; ++i) {
         const std::int32_t value = values[i];
-        if (value == 0) {
+        if (value == 0 && i < filler_from) {
             ++run;
             continue;
         }
         const int level = std::abs(value);
-        if (level <= code.max_level && run < code.runs[level - 1]) {
+        if (level != 0 && level <= code.max_level && run < code.runs[level - 1]) {
             const int symbol = code.first[level - 1] + run;
             sink.Put(code.codes[symbol], code.lengths[symbol]);
         } else {
@@ -109,15 +126,9 @@ void PutCoefficients(Sink& sink, const CoefficientCode& code, const std::int32_t
         }
         sink.PutBit(value > 0);
         run = 0;
+        written_to = i;
     }
-    for (int i = 0; i < stuffing; ++i) {
-        sink.Put(code.codes[kEscapeSymbol], code.lengths[kEscapeSymbol]);
-        sink.Put(0, escape_level_bits);
-        sink.Put(0, frame_bits);
-        sink.PutBit(false);
-    }
-    last += stuffing;
-    if (last < count - 1) {
+    if (written_to < count - 1) {
         sink.Put(code.codes[kEndOfBlockSymbol], code.lengths[kEndOfBlockSymbol]);
     }
 }
@@ -227,8 +238,12 @@ void PutBlock(Sink& sink, const StreamParams& params, const BlockCoding& block,
         PackCodedValues(params, block.k, channel, scratch);
         PutCoefficients(sink, CoefficientCodeTable(CoefficientTable(params, block, ch)),
                         scratch.data(), static_cast<int>(scratch.size()), escape_bits,
-                        params.frame_bits, channel.stuffing);
+                        params.frame_bits, channel.filler);
     }
 }
+
+// Bits of a frame's blocks as PutBlock writes them. `scratch` is working space only.
+std::uint64_t FrameBits(const StreamParams& params, const std::vector<BlockCoding>& blocks,
+                        std::vector<std::int32_t>& scratch);
 
 } // namespace wma2

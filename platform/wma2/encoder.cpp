@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 namespace wma2 {
@@ -40,16 +41,56 @@ int ChoosePacketBytes(const EncoderSettings& settings, int frame_len) {
     return std::clamp(wanted, std::min(smallest, kMaxPacketBytes), kMaxPacketBytes);
 }
 
+// Bits of payload per frame that keep the packets at the declared bit rate.
+double FrameBudget(const EncoderSettings& settings, int frame_len, const Packetizer& packetizer) {
+    return static_cast<double>(packetizer.payload_bits()) * FrameBytes(settings, frame_len) /
+           packetizer.packet_bytes();
+}
+
+// The reservoir's size: what the tuning asks for, but no more than a packet's payload.
+// What is saved when the stream ends goes into its last frames, and a frame reaches at
+// most about a packet past its own start: with small packets a larger reservoir would
+// leave the stream short.
+double ReservoirBits(const EncoderSettings& settings, int frame_len, const Packetizer& packetizer,
+                     const EncoderTuning& tuning) {
+    return std::min(tuning.reservoir_frames * FrameBudget(settings, frame_len, packetizer),
+                    static_cast<double>(packetizer.payload_bits()));
+}
+
 } // namespace
 
 std::string SettingsProblem(const EncoderSettings& settings) {
     std::string problem =
         TargetProblem(settings.sample_rate, settings.channels, DeclaredBitRate(settings.bit_rate));
-    if (problem.empty() && settings.packet_bytes < 0) {
-        problem = "the packet size cannot be negative";
+    if (!problem.empty()) {
+        return problem;
     }
-    return problem;
+    if (settings.packet_bytes < 0) {
+        return "the packet size cannot be negative";
+    }
+    // A packet holds the ends of at most 15 frames, 14 of them whole: packets of more
+    // frames' worth than that could not be filled without breaking the bit rate.
+    const int frame_len = DeriveStreamParams(settings.sample_rate, settings.channels,
+                                             DeclaredBitRate(settings.bit_rate))
+                              .frame_len;
+    const double frame_bytes = FrameBytes(settings, frame_len);
+    const int packet_bytes = ChoosePacketBytes(settings, frame_len);
+    if (packet_bytes > kMaxWholeFramesInPacket * frame_bytes) {
+        char line[300];
+        std::snprintf(line, sizeof line,
+                      "packets of %d bytes hold %.1f frames at %lld b/s, more than the %d that "
+                      "Windows Media Audio 2 allows: at most %d bytes per packet",
+                      packet_bytes, packet_bytes / frame_bytes,
+                      static_cast<long long>(DeclaredBitRate(settings.bit_rate)),
+                      kMaxWholeFramesInPacket,
+                      static_cast<int>(std::floor(kMaxWholeFramesInPacket * frame_bytes)));
+        return line;
+    }
+    return {};
 }
+
+// Where a frame should end relative to the packet it starts in.
+enum class PacketGoal { kNone, kFillPacket, kReachNextPacket };
 
 struct Encoder::Impl {
     Impl(const EncoderSettings& settings, PacketSink packet_sink, const EncoderTuning& tunes)
@@ -57,11 +98,8 @@ struct Encoder::Impl {
                                                    DeclaredBitRate(settings.bit_rate))),
           packet_bytes(ChoosePacketBytes(settings, params.frame_len)), sink(std::move(packet_sink)),
           coder(params, tuning), planner(params, tuning), packetizer(params, packet_bytes),
-          // Bits of payload per frame that keep the packets at the declared bit rate.
-          rate(static_cast<double>(packetizer.payload_bits()) *
-                   FrameBytes(settings, params.frame_len) / packet_bytes,
-               tuning.reservoir_frames * static_cast<double>(packetizer.payload_bits()) *
-                   FrameBytes(settings, params.frame_len) / packet_bytes,
+          rate(FrameBudget(settings, params.frame_len, packetizer),
+               ReservoirBits(settings, params.frame_len, packetizer, tuning),
                params.noise_coding ? kMaxNoiseCodingOffset : RateControl::kMaxOffset,
                tuning.proportional_db, tuning.integral) {
         const int frame_len = params.frame_len;
@@ -76,7 +114,7 @@ struct Encoder::Impl {
         const std::int64_t frame_len = params.frame_len;
         while (buffer_start + static_cast<std::int64_t>(signal[0].size()) >=
                (next_frame + 3) * frame_len) {
-            const Status status = CodeFrame(false);
+            const Status status = CodeFrame();
             if (status != Status::kOk) {
                 return status;
             }
@@ -84,7 +122,9 @@ struct Encoder::Impl {
         return Status::kOk;
     }
 
-    Status CodeFrame(bool last) {
+    // `frames_left`: the frames still to code, this one included, once the end is known.
+    Status CodeFrame(int frames_left = 0, PacketGoal goal = PacketGoal::kNone) {
+        const bool last = frames_left == 1;
         const int frame_len = params.frame_len;
         FrameRequest request;
         const std::int64_t start = next_frame * frame_len - buffer_start;
@@ -106,13 +146,20 @@ struct Encoder::Impl {
         const FrameSlot slot = packetizer.NextSlot();
         request.explicit_sizes = slot.explicit_sizes;
         coder.Analyse(request, static_cast<float>(rate.reference_offset()));
-        const FrameBounds bounds = rate.Bounds({slot.min_bits, slot.max_bits}, last);
-        const int gain_offset =
-            rate.ChooseOffset([this](int o) { return coder.Bits(o); }, bounds, coder.silent());
+        const FrameBounds packet_bounds = GoalBounds(slot, goal);
+        const FrameBounds bounds = rate.Bounds(packet_bounds, frames_left);
+        const int gain_offset = rate.ChooseOffset(
+            [this](int o) { return coder.Bits(coder.Quantise(o)); }, bounds, coder.silent());
         BitWriter frame;
         const std::uint64_t bits =
             coder.Write(gain_offset, bounds.min_bits, bounds.max_bits, frame);
-        rate.Spend(bits);
+        // Filler for a packet goal is the stream's framing, not the frame's share: the
+        // reservoir books no more than it would have allowed.
+        rate.Spend(
+            goal == PacketGoal::kNone
+                ? bits
+                : std::min(bits,
+                           rate.Bounds({slot.min_bits, slot.max_bits}, frames_left).max_bits));
         prev_k = request.blocks.back();
         blocks.swap(next_blocks);
 
@@ -138,16 +185,31 @@ struct Encoder::Impl {
         return status;
     }
 
+    // The packet bounds a frame keeps to its goal with, where its filler can get it there.
+    FrameBounds GoalBounds(const FrameSlot& slot, PacketGoal goal) const {
+        FrameBounds bounds{slot.min_bits, slot.max_bits};
+        if (goal == PacketGoal::kReachNextPacket) {
+            bounds.min_bits = std::clamp(slot.room_in_packet + 1, slot.min_bits, slot.max_bits);
+        } else if (goal == PacketGoal::kFillPacket) {
+            // Close to the packet's end, leaving the next frames what they easily fill.
+            const auto keep = static_cast<std::uint64_t>(2 * rate.frame_budget());
+            bounds.max_bits = std::clamp(slot.room_in_packet, slot.min_bits, slot.max_bits);
+            bounds.min_bits = std::clamp(slot.room_in_packet - std::min(slot.room_in_packet, keep),
+                                         slot.min_bits, bounds.max_bits);
+        }
+        return bounds;
+    }
+
     Status Deliver(const std::vector<CodedPacket>& packets, bool last) {
         const std::int64_t frame_len = params.frame_len;
         for (std::size_t i = 0; i < packets.size(); ++i) {
             const CodedPacket& packet = packets[i];
-            // Frame j decodes to the pushed samples [(j - 2)F, (j - 1)F); the decoder's
-            // final flush yields the rest of the last frame.
-            const std::int64_t first =
-                std::clamp<std::int64_t>((packet.first_frame - 2) * frame_len, 0, pushed);
-            std::int64_t end = std::clamp<std::int64_t>(
-                (packet.first_frame + packet.frames - 2) * frame_len, 0, pushed);
+            // Frame j decodes to the pushed samples [(j - 2)F, (j - 1)F), the first two
+            // frames to the lead-in the decoder drops; the decoder's final flush yields the
+            // rest of the last frame. Nothing past the pushed audio counts.
+            const std::int64_t first = (packet.first_frame - 2) * frame_len;
+            std::int64_t end =
+                std::min((packet.first_frame + packet.frames - 2) * frame_len, pushed);
             if (last && i + 1 == packets.size()) {
                 end = pushed;
             }
@@ -254,9 +316,12 @@ Status Encoder::Finish() {
     }
     s.finished = true;
     const std::int64_t frame_len = s.params.frame_len;
-    // Two frames more than the whole frames of audio: the last one's overlap tail is what
-    // the decoder's final flush returns.
-    const std::int64_t frames = s.pushed / frame_len + 2;
+    // Two frames more than the whole frames of audio: the decoder's final flush returns the
+    // overlap of the last one, exact as far as its last block's window is flat (that block
+    // announces the smallest size next). When the audio reaches further into that overlap,
+    // one frame more carries it completely.
+    const std::int64_t exact_flush = (frame_len - s.params.block_len(s.params.block_sizes - 1)) / 2;
+    const std::int64_t frames = s.pushed / frame_len + (s.pushed % frame_len > exact_flush ? 3 : 2);
     const auto needed = static_cast<std::size_t>((frames + 2) * frame_len - s.buffer_start);
     for (int ch = 0; ch < s.params.channels; ++ch) {
         if (s.signal[ch].size() < needed) {
@@ -264,7 +329,17 @@ Status Encoder::Finish() {
         }
     }
     while (s.next_frame < frames) {
-        const Status status = s.CodeFrame(s.next_frame + 1 == frames);
+        // A decoder shifts the times of what it returns from the packets that hold the
+        // lead-in it drops (the ends of frames 0 and 1), and a player then guesses the time
+        // of the final flush wrongly if such a packet also holds the last frame. So when the
+        // stream yields audio at all, a packet boundary falls between the end of frame 1
+        // and the end of the last frame: frames up to 1 fill the packet, later ones reach
+        // into the next.
+        PacketGoal goal = PacketGoal::kNone;
+        if (frames > 2 && s.packetizer.frames_out() < 2) {
+            goal = s.next_frame >= 2 ? PacketGoal::kReachNextPacket : PacketGoal::kFillPacket;
+        }
+        const Status status = s.CodeFrame(static_cast<int>(frames - s.next_frame), goal);
         if (status != Status::kOk) {
             s.failure = status;
             return status;

@@ -14,14 +14,14 @@
 // through the bit reservoir.
 //
 // Timing: a decoder that drops the first 2 frames of output (as libavcodec's does) returns
-// the pushed samples from its first output sample on, then at most one frame more. The
+// the pushed samples from its first output sample on, then less than two frames more. The
 // end comes from the decoder's last output, the overlap of the last frame without a
 // partner: it is exact for the first 960 samples of a 2048-sample frame (15/32 of a frame
-// at any rate). A track whose length leaves more than that in its last frame loses its
-// last samples (at most 1087 at 2048) to a fade; carrying them exactly would take a frame
-// more than the decoded-length limit allows. Packet::timestamp is the position (samples
-// per channel) of the first pushed sample that decoding the packet yields,
-// Packet::duration how many it yields (not counting what lies past the pushed audio).
+// at any rate); a track that leaves more than that in its last frame gets one frame more.
+// Packet::timestamp is the position (samples per channel) of the first sample that
+// decoding the packet yields, counted from the first pushed sample (the first packets
+// begin two frames early, with the lead-in the decoder drops), Packet::duration how many
+// it yields up to the end of the pushed audio.
 //
 // Single-threaded: one encoder must not be used from two threads at once.
 #pragma once
@@ -42,7 +42,8 @@ struct EncoderSettings {
     int channels = 2;
     std::int64_t bit_rate = 128000; // bits per second; rounded down to whole bytes
     // Bytes per packet (the stream's block alignment); 0 picks about 8 frames' worth.
-    // Clamped to at least one frame's worth and at most 16384.
+    // Clamped to at least one frame's worth and at most 16384; more than 14 frames' worth
+    // is refused (a packet holds the ends of at most 15 frames).
     int packet_bytes = 0;
 };
 

@@ -1,10 +1,12 @@
 #include "hearing_model.h"
 
 #include "fast_math.h"
+#include "shared_tables.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace wma2 {
 namespace {
@@ -21,6 +23,8 @@ constexpr float kNegligible = 1e-4F;
 constexpr int kPeakWidth = 8; // coefficients around a partition for its tonality
 // Upward spreading over half-Bark steps is added this many partitions at a time.
 constexpr std::size_t kSpreadRun = 8;
+// The deep bass's allowed noise comes down at most 30 dB from the mask's.
+constexpr double kDeepBassMost = 1e-3;
 
 double Bark(double frequency) {
     return 7.0 * std::asinh(frequency / 650.0);
@@ -47,19 +51,30 @@ double InternalNoise(double frequency) {
 } // namespace
 
 HearingModel::HearingModel(const StreamParams& params, HearingModelTuning tuning)
-    : params_(params), tuning_(tuning) {
-    for (int k = 0; k < params_.block_sizes; ++k) {
-        BuildLayout(k);
-    }
+    : params_(params), tuning_(tuning),
+      // At the rates that code the high bands as noise the bass gets no floor: those bits
+      // are scarce, and the noise levels are sent relative to the channel's exponents, whose
+      // range a low bass exponent would stretch past what the levels can span.
+      deep_bass_noise_(tuning.deep_bass_snr_db > 0 && !params.noise_coding
+                           ? std::pow(10.0F, -tuning.deep_bass_snr_db / 10.0F)
+                           : std::numeric_limits<float>::infinity()) {
+    const auto shape = std::tuple{params_.sample_rate, params_.frame_len, params_.block_sizes};
+    layouts_ = SharedTable<Layouts>(shape, [](const auto& key) {
+        const auto [sample_rate, frame_len, block_sizes] = key;
+        Layouts layouts;
+        for (int k = 0; k < block_sizes; ++k) {
+            layouts[static_cast<std::size_t>(k)] = BuildLayout(sample_rate, frame_len >> k);
+        }
+        return layouts;
+    });
     const auto n = static_cast<std::size_t>(params_.frame_len);
     power_.resize(n);
 }
 
-void HearingModel::BuildLayout(int k) {
-    Layout& layout = layouts_[k];
-    const int n = params_.block_len(k);
+HearingModel::Layout HearingModel::BuildLayout(int sample_rate, int n) {
+    Layout layout;
     const auto size = static_cast<std::size_t>(n);
-    const double bin = params_.sample_rate / (2.0 * n);
+    const double bin = sample_rate / (2.0 * n);
     layout.ear.resize(size);
     layout.ear_prefix.assign(size + 1, 0.0);
     layout.partition_of.resize(size);
@@ -119,14 +134,16 @@ void HearingModel::BuildLayout(int k) {
         layout.step[p] = dz;
         layout.downward_step[p] = std::pow(10.0F, -kDownwardDbPerBark * dz / 10.0F);
     }
+    layout.deep_bass_end = static_cast<int>(std::ceil(kDeepBassHz / bin));
     layout.even_from = count;
     while (layout.even_from > 1 && layout.step[layout.even_from - 1] == 0.5F) {
         --layout.even_from;
     }
+    return layout;
 }
 
 void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out, bool tonality) {
-    const Layout& layout = layouts_[k];
+    const Layout& layout = (*layouts_)[static_cast<std::size_t>(k)];
     const int n = params_.block_len(k);
     const auto& partitions = layout.partitions;
     const std::size_t count = partitions.size();
@@ -260,13 +277,23 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
             allowed *= std::pow(coefficients / partitions_in_band,
                                 static_cast<double>(tuning_.width_share));
         }
-        out.allowed[b] = static_cast<float>(allowed);
         out.tonality[b] = static_cast<float>(tonal / coefficients);
         // Energy and bits of the coded part (all of the band when none of it is coded).
         const int coded_to = std::min(to, end);
         const int energy_to = coded_to > from ? coded_to : to;
         const float signal = Sum(power + from, energy_to - from);
         out.energy[b] = signal / static_cast<float>(energy_to - from);
+        if (from < layout.deep_bass_end) {
+            // The deep bass keeps its own signal-to-noise ratio (measured on its part of the
+            // band: louder partials above it would set the noise above the bass), but never
+            // costs more than kDeepBassMost under what the mask asks for: faint bass stays
+            // cheap.
+            const int bass_to = std::min(to, layout.deep_bass_end);
+            const double bass = Sum(power + from, bass_to - from) / (bass_to - from);
+            allowed = std::max(std::min(allowed, bass * static_cast<double>(deep_bass_noise_)),
+                               allowed * kDeepBassMost);
+        }
+        out.allowed[b] = static_cast<float>(allowed);
         if (coded_to > from) {
             out.perceptual_entropy += 0.5F * static_cast<float>(coded_to - from) *
                                       FastLog2(1.0F + out.energy[b] / static_cast<float>(allowed));

@@ -14,6 +14,7 @@
 #include "stream_params.h"
 
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace wma2 {
@@ -28,11 +29,17 @@ struct BandMasking {
     float perceptual_entropy = 0; // bits, at the allowed noise
 };
 
+// Upper end of the deep bass, where the noise follows the signal rather than the mask
+// (above 80 Hz: the noise of the partials just above the bass would fall into it).
+constexpr double kDeepBassHz = 100.0;
+
 struct HearingModelTuning {
     float tonal_offset_db = 6.0F; // extra masking offset of a pure tone over noise
     // How strongly the allowed noise follows a band's width rather than its mask: 0 gives
     // every partition the same noise-to-mask ratio, 1 minimises the mean ratio for the bits.
     float width_share = 0.0F;
+    // Least signal-to-noise ratio of the bands below kDeepBassHz (dB; 0: none).
+    float deep_bass_snr_db = 0.0F;
 };
 
 class HearingModel {
@@ -71,14 +78,17 @@ private:
         std::vector<float> step;          // Bark from the partition below
         std::vector<float> downward_step; // spreading factor from the partition above
         std::size_t even_from = 0;        // every partition from here is half a Bark above the last
+        int deep_bass_end = 0;            // first coefficient at or above kDeepBassHz
         float to_model = 0;               // transform energy to model units
     };
 
-    void BuildLayout(int k);
+    using Layouts = std::array<Layout, kMaxBlockSizes>;
+    static Layout BuildLayout(int sample_rate, int n);
 
     const StreamParams& params_;
     HearingModelTuning tuning_;
-    std::array<Layout, kMaxBlockSizes> layouts_;
+    float deep_bass_noise_ = 0;              // noise-to-signal ratio that deep_bass_snr_db allows
+    std::shared_ptr<const Layouts> layouts_; // shared by every model of the same stream shape
     std::vector<float> power_;
     std::vector<float> energy_;
     std::vector<float> spread_;

@@ -6,7 +6,6 @@
 namespace wma2 {
 namespace {
 
-constexpr int kMaxFramesEndingInPacket = 14; // the frame count field holds 1 + this
 constexpr int kPacketIndexBits = 4;
 constexpr int kFrameCountBits = 4;
 
@@ -36,7 +35,7 @@ FrameSlot Packetizer::NextSlot() const {
     // A frame that opens a packet's payload has to end in that packet; one behind an
     // earlier frame end may run into the next packet as far as the offset field reaches.
     slot.max_bits = something_ended_here ? slot.room_in_packet + max_carry_ : slot.room_in_packet;
-    slot.min_bits = started >= kMaxFramesEndingInPacket ? slot.room_in_packet + 1 : 1;
+    slot.min_bits = started >= kMaxWholeFramesInPacket ? slot.room_in_packet + 1 : 1;
     return slot;
 }
 
@@ -82,7 +81,7 @@ void Packetizer::EmitPacket(std::vector<CodedPacket>& out) {
         // Only the end of a carried-over frame: point at that end.
         offset = std::min(frames_.front().end, end) - start;
     }
-    assert(ending > 0 && whole <= kMaxFramesEndingInPacket);
+    assert(ending > 0 && whole <= kMaxWholeFramesInPacket);
     assert(offset < (std::uint64_t{1} << offset_bits_));
 
     BitWriter packet;

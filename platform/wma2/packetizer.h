@@ -18,6 +18,9 @@
 
 namespace wma2 {
 
+// The frame count field of a packet holds 1 + the frames that start and end in it.
+inline constexpr int kMaxWholeFramesInPacket = 14;
+
 struct FrameSlot {
     bool explicit_sizes = false; // the first frame that starts in its packet
     std::uint64_t min_bits = 1;
@@ -46,6 +49,8 @@ public:
     int header_bits() const { return header_bits_; }
     std::uint64_t stream_bits() const { return written_; }
     std::int64_t packets_out() const { return next_packet_; }
+    // Frames whose end lies in the packets handed out so far.
+    std::int64_t frames_out() const { return frames_done_; }
 
     // Largest frame fraction the packets allow behind an earlier frame: what the offset
     // field can point past.

@@ -1,7 +1,5 @@
 #include "quantiser.h"
 
-#include "block_syntax.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -21,13 +19,6 @@ bool Quantise(const float* coefs, const float* inverse_steps, float scale, float
         any |= level;
     }
     return any != 0;
-}
-
-int CoefficientBits(const CoefficientCode& code, const std::int32_t* values, int count,
-                    int escape_level_bits, int frame_bits) {
-    BitCounter counter;
-    PutCoefficients(counter, code, values, count, escape_level_bits, frame_bits);
-    return static_cast<int>(counter.bits);
 }
 
 } // namespace wma2

@@ -1,11 +1,8 @@
 // Quantisation of a channel's coefficients with the steps its exponents and the block's
-// gain give, and the exact bit count of the result.
+// gain give.
 #pragma once
 
-#include "tables.h"
-
 #include <cstdint>
-#include <vector>
 
 namespace wma2 {
 
@@ -15,9 +12,5 @@ namespace wma2 {
 // value is non-zero.
 bool Quantise(const float* coefs, const float* inverse_steps, float scale, float bias, int count,
               int max_level, std::int32_t* values);
-
-// Bits of the run/level codes of `values[0 .. count)` (the same as PutCoefficients writes).
-int CoefficientBits(const CoefficientCode& code, const std::int32_t* values, int count,
-                    int escape_level_bits, int frame_bits);
 
 } // namespace wma2

@@ -9,6 +9,8 @@ namespace {
 // The share of the reservoir that frames may borrow (run ahead of their packets): a
 // stream that ends then is that much longer than its rate says.
 constexpr double kBorrowShare = 0.125;
+// Room a frame's floor leaves below its ceiling: two filler escapes of the longest kind.
+constexpr std::uint64_t kFillerSpan = 80;
 
 } // namespace
 RateControl::RateControl(double frame_budget, double capacity, int max_offset,
@@ -16,20 +18,29 @@ RateControl::RateControl(double frame_budget, double capacity, int max_offset,
     : budget_(frame_budget), capacity_(capacity), max_offset_(max_offset),
       proportional_(proportional_db), integral_(integral) {}
 
-FrameBounds RateControl::Bounds(const FrameBounds& packets, bool last) const {
+FrameBounds RateControl::Bounds(const FrameBounds& packets, int frames_left) const {
     // The reservoir runs from a little borrowed to most of its size saved.
     const double most = budget_ + reservoir_ + kBorrowShare * capacity_;
     double least = budget_ + reservoir_ - (1.0 - kBorrowShare) * capacity_;
-    if (last) {
-        // What is still saved is filled up, so that the stream keeps its size.
-        least = budget_ + reservoir_;
+    if (frames_left > 0) {
+        // What is still saved is spent by the last frames, so that the stream keeps its size.
+        least = std::max(least, budget_ + reservoir_ / frames_left);
     }
+    // The packets' bounds are the format's rules, the reservoir's only keep the rate: where
+    // they disagree the packets win. Filler comes in escapes of a few dozen bits, so floor
+    // and ceiling stay that far apart where the packets allow it.
+    const auto clamp = [&packets](double bits, std::uint64_t lowest) {
+        return std::clamp(static_cast<std::uint64_t>(std::max(0.0, bits)), lowest,
+                          packets.max_bits);
+    };
     FrameBounds bounds;
     bounds.max_bits =
-        std::min(packets.max_bits, static_cast<std::uint64_t>(std::max(1.0, std::floor(most))));
-    bounds.min_bits =
-        std::max(packets.min_bits, static_cast<std::uint64_t>(std::max(0.0, std::ceil(least))));
-    bounds.min_bits = std::min(bounds.min_bits, bounds.max_bits);
+        clamp(std::floor(most), std::min(packets.max_bits, packets.min_bits + kFillerSpan));
+    bounds.min_bits = std::min(clamp(std::ceil(least), packets.min_bits), bounds.max_bits);
+    if (bounds.max_bits - bounds.min_bits < kFillerSpan) {
+        bounds.min_bits =
+            std::max(packets.min_bits, bounds.max_bits - std::min(bounds.max_bits, kFillerSpan));
+    }
     return bounds;
 }
 

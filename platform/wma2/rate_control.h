@@ -27,9 +27,10 @@ public:
     RateControl(double frame_budget, double capacity, int max_offset = kMaxOffset,
                 double proportional_db = 3.0, double integral = 0.05);
 
-    // What the reservoir allows for the next frame, within the packets' own bounds; the
-    // last frame spends all that is left.
-    FrameBounds Bounds(const FrameBounds& packets, bool last) const;
+    // What the reservoir allows for the next frame, within the packets' own bounds (which
+    // win where the two disagree). `frames_left`, when the end of the stream is known: the
+    // frames still to code, this one included; they share out what is saved.
+    FrameBounds Bounds(const FrameBounds& packets, int frames_left = 0) const;
 
     // Chooses the gain offset of a frame: `bits(offset)` codes the frame at an offset
     // and answers its size. `activity` (perceptual entropy) guides the first step.

@@ -18,6 +18,10 @@ struct EncoderTuning {
     // allowed noise follows a band's width (0: the same noise-to-mask ratio everywhere).
     float tonal_offset_db = 6.0F;
     float width_share = 0.0F;
+    // Least signal-to-noise ratio of the deep bass (kDeepBassHz): neither the ear model's
+    // threshold in quiet nor its masking there holds for music played loud, where the bass
+    // is heard on its own.
+    float deep_bass_snr_db = 22.0F;
     // Quantisation: how far small values lean towards zero (fraction of a step).
     float rounding_bias = 0.18F;
     // Exponents: bits an exponent is worth per coefficient per squared unit of error.
@@ -30,7 +34,7 @@ struct EncoderTuning {
     float noise_fill_db = -6.0F;
     // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
     // its halves are considered.
-    float split_unevenness = 3.2F;
+    float split_unevenness = 2.0F;
     // Rate control: reservoir size in frames; reaction of the gain offset (dB) to the
     // reservoir's fill (from -1 to 1), now and over time.
     double reservoir_frames = 4.0;

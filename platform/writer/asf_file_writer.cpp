@@ -104,6 +104,10 @@ struct AsfFileWriter::Impl {
         }
         format->pb = io;
         format->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_BITEXACT;
+        // The first packets of a stream may start before zero: the lead-in a decoder drops.
+        // ASF carries such times (its preroll lies before them), and shifting every packet
+        // later would move the audio away from the start of the file.
+        format->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
 
         int largestPacket = 0;
         for (const auto& info : streams) {

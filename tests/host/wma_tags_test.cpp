@@ -236,7 +236,7 @@ TEST_F(RealWma, AFiveMegabyteCoverConvertsWhole) {
               "3\timage/png\t\t" + std::to_string(fs::file_size(cover)) + "\tsame\n");
     EXPECT_EQ(mutagen_tags(out)["Title"], "Big");
     EXPECT_EQ(probe_tags(out)["title"], "Big");
-    EXPECT_NEAR(decoded_seconds(out), 1.0, 0.05);
+    EXPECT_NEAR(decoded_seconds(out), 1.0, 0.1);
     expect_clean_decode(out);
     EXPECT_EQ(files_left(), (std::vector<std::string>{"big.flac", "big.png", "big.wma"}));
 
@@ -269,7 +269,7 @@ TEST_F(RealWma, ACoverThatCannotBeAddedIsAWarningNotAFailure) {
         << r.err;
     EXPECT_TRUE(contains(r.err, "1 track written, 0 failed")) << r.err;
     EXPECT_EQ(mutagen_pictures(out, cover), "");
-    EXPECT_NEAR(decoded_seconds(out), 1.0, 0.05);
+    EXPECT_NEAR(decoded_seconds(out), 1.0, 0.1);
     EXPECT_EQ(files_left(), (std::vector<std::string>{"cover.bin", "in.flac", "in.wma"}));
 }
 

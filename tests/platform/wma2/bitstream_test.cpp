@@ -111,8 +111,9 @@ TEST(RunLevelCode, EscapesCarryLargeLevelsAndLongRunsAndCountsMatchTheBits) {
         values[460] = 511; // past every table's largest level: an escape
         BitWriter bits;
         PutCoefficients(bits, code, values.data(), 466, 9, 11);
-        EXPECT_EQ(static_cast<std::uint64_t>(CoefficientBits(code, values.data(), 466, 9, 11)),
-                  bits.size());
+        BitCounter counter;
+        PutCoefficients(counter, code, values.data(), 466, 9, 11);
+        EXPECT_EQ(counter.bits, bits.size());
         std::uint64_t used = 0;
         EXPECT_EQ(ReadCoefficients(bits, code, 466, 9, 11, &used),
                   std::vector<int>(values.begin(), values.end()))
@@ -124,19 +125,29 @@ TEST(RunLevelCode, FillerIsZeroLevelEscapesThatDecodeToNothing) {
     const CoefficientCode& code = CoefficientCodeTable(2);
     std::vector<std::int32_t> values(50, 0);
     values[4] = 3;
+    values[20] = -1;
     BitWriter plain;
     PutCoefficients(plain, code, values.data(), 50, 12, 11);
-    for (const int filler : {1, 10, 45}) {
+    const int each = FillerBits(code, 12, 11);
+    // Filler takes the last zeros: behind the last value it costs its escapes (and the end
+    // of block goes, as the escapes reach the last position); among earlier zeros it also
+    // shortens the runs of the values after it.
+    for (const int filler : {1, 10, 29, 30, 47, 60}) {
         BitWriter bits;
         PutCoefficients(bits, code, values.data(), 50, 12, 11, filler);
-        const int each = StuffingBits(code, 12, 11);
-        // The end of block goes once the filler reaches the last position.
-        const int end_of_block = filler == 45 ? code.lengths[kEndOfBlockSymbol] : 0;
-        EXPECT_EQ(bits.size(), plain.size() + static_cast<std::uint64_t>(filler * each) -
-                                   static_cast<std::uint64_t>(end_of_block));
+        if (filler <= 29) {
+            EXPECT_EQ(bits.size(), plain.size() + static_cast<std::uint64_t>(filler * each) -
+                                       code.lengths[kEndOfBlockSymbol]);
+        } else {
+            EXPECT_GT(bits.size(), plain.size() + static_cast<std::uint64_t>(29 * each));
+        }
+        BitCounter counter;
+        PutCoefficients(counter, code, values.data(), 50, 12, 11, filler);
+        EXPECT_EQ(counter.bits, bits.size());
         std::uint64_t used = 0;
         EXPECT_EQ(ReadCoefficients(bits, code, 50, 12, 11, &used),
-                  std::vector<int>(values.begin(), values.end()));
+                  std::vector<int>(values.begin(), values.end()))
+            << filler;
         EXPECT_EQ(used, bits.size());
     }
 }

@@ -1,7 +1,7 @@
 // Short test signals, planar float, full scale +-1.
 #pragma once
 
-#include "libav_decoder.h"
+#include "stream_round_trip.h"
 
 #include <cmath>
 #include <cstdint>

@@ -26,9 +26,14 @@ TEST(Wma2Target, ProfilesTheFormatCannotCarryAreRefusedWithTheirLimit) {
         EncoderTarget target;
         const char* names;
     } refused[] = {
-        {Target(44100, 6, 128000), "channels"},  {Target(96000, 2, 128000), "96000 Hz"},
-        {Target(4000, 1, 16000), "4000 Hz"},     {Target(44100, 2, 8000), "too low"},
+        {Target(44100, 6, 128000), "channels"},
+        {Target(96000, 2, 128000), "96000 Hz"},
+        {Target(4000, 1, 16000), "4000 Hz"},
+        {Target(44100, 2, 8000), "too low"},
         {Target(44100, 2, 9000000), "too high"},
+        // Packets of more frames than the format lets a packet hold cannot be filled.
+        {Target(44100, 2, 32000, 3000), "at most 2600 bytes per packet"},
+        {Target(44100, 2, 128016, 12000), "at most 10403 bytes per packet"},
     };
     for (const auto& item : refused) {
         SCOPED_TRACE(item.names);
@@ -72,13 +77,14 @@ TEST(Wma2Target, TheStreamDescriptionAndPacketsFollowTheProfile) {
               S_OK);
     ASSERT_EQ(encoder->Finish(packets), S_OK);
     ASSERT_FALSE(packets.empty());
-    std::int64_t covered = 0;
+    // From the two frames of lead-in the decoder drops, packet after packet, to the end of
+    // one second of audio at the profile's rate.
+    std::int64_t covered = -2 * 2048;
     for (const auto& packet : packets) {
         EXPECT_EQ(packet.data.size(), 5945u);
         EXPECT_EQ(packet.pts, covered);
         covered += packet.duration;
     }
-    // One second of audio, at the profile's rate.
     EXPECT_NEAR(static_cast<double>(covered), 44100.0, 2.0);
 }
 

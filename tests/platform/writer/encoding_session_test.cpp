@@ -1,6 +1,7 @@
 // The encoding back end on its own: PCM in, a Windows Media file out, read back
 // by libavformat and libavcodec.
 #include "built_in_profiles.h"
+#include "commands.h"
 #include "decoded_audio.h"
 #include "encoding_session.h"
 #include "pcm_analysis.h"
@@ -62,7 +63,9 @@ HRESULT Encode(const std::string& path, const EncoderTarget& target, int rate, i
     return session->Finish();
 }
 
-constexpr int kFrameSize = 2048; // of the codec at 44100 Hz
+// A WMA 2 track decodes to its length and less than two codec frames (2048 samples at
+// 44100 Hz) more: the decoder's final flush and the padding that completes it.
+constexpr int kPadding = 2 * 2048 - 1;
 
 TEST(EncodingSession, EveryLossyBuiltInProfileWritesStereo44100AndMono48000) {
     TemporaryFolder folder;
@@ -80,7 +83,7 @@ TEST(EncodingSession, EveryLossyBuiltInProfileWritesStereo44100AndMono48000) {
                       S_OK);
             const auto audio = DecodeFile(path);
             ASSERT_TRUE(audio.opened);
-            EXPECT_TRUE(Decoded(audio, "wmav2", 44100, 2, 441000, kFrameSize));
+            EXPECT_TRUE(Decoded(audio, "wmav2", 44100, 2, 441000, kPadding));
             EXPECT_EQ(audio.bitRate, target.bitrate);
             EXPECT_EQ(audio.decodeErrors, 0);
             // Ten seconds at the profile's bit rate, with the container's framing.
@@ -108,6 +111,34 @@ TEST(EncodingSession, AudioStaysWhereItWas) {
     const int lag =
         BestLag(FirstChannel(Sweep(44100, 1, 3.0), 1), DecodeFile(path).firstChannel, 3000);
     EXPECT_LE(std::abs(lag), 2);
+}
+
+TEST(EncodingSession, TracksOfAnyLengthPlayWithCleanTimesAndTheirOwnDuration) {
+    // FFmpeg's own player path reads the packet times: nothing is logged (a short track
+    // once made it guess a time going backwards), the audio starts at zero, and the file
+    // names the track's own length.
+    TemporaryFolder folder;
+    const auto target = BuiltInTarget(5);
+    const auto path = folder.File("short.wma");
+    for (const int frames : {700, 1500, 3000, 5000, 6143, 44100}) {
+        SCOPED_TRACE(frames);
+        ASSERT_EQ(Encode(path, target, 44100, 2, Tone(44100, 2, frames / 44100.0)), S_OK);
+        const auto played = test_support::RunCommand(
+            "/usr/bin/ffmpeg -nostdin -hide_banner -v warning -xerror -i " +
+            test_support::ShellQuote(path) + " -f null - 2>&1 | grep -v 'Guessed Channel Layout'");
+        EXPECT_EQ(played.out, "");
+        const auto probed = test_support::RunCommand(
+            "/usr/bin/ffprobe -v error -show_entries frame=pts -of csv=p=0 " +
+            test_support::ShellQuote(path) + " | head -n 1; /usr/bin/ffprobe -v error " +
+            "-show_entries format=duration -of csv=p=0 " + test_support::ShellQuote(path));
+        ASSERT_EQ(probed.status, 0) << probed.err;
+        // A track of less than half a frame decodes from the final flush alone, which
+        // carries no time of its own.
+        EXPECT_EQ(probed.out.substr(0, probed.out.find('\n')), frames < 960 ? "N/A" : "0");
+        EXPECT_NEAR(std::stod(probed.out.substr(probed.out.find('\n') + 1)), frames / 44100.0,
+                    0.0011)
+            << probed.out;
+    }
 }
 
 TEST(EncodingSession, FileSizeFollowsTheBitRateOverAMinute) {

@@ -184,7 +184,8 @@ TEST_F(WriterFilterGraph, EachAcceptedProfileEncodesStereo44100AndMono48000) {
                 EXPECT_TRUE(Decoded(audio, "wmalossless", rate, channels, rate * 10));
                 continue;
             }
-            EXPECT_TRUE(Decoded(audio, "wmav2", 44100, 2, 441000, 2048));
+            // Less than two codec frames more: the decoder's final flush and its padding.
+            EXPECT_TRUE(Decoded(audio, "wmav2", 44100, 2, 441000, 2 * 2048 - 1));
             EXPECT_EQ(audio.bitRate, kBuiltInProfiles[static_cast<std::size_t>(preset)].bitrate);
         }
     }
@@ -196,7 +197,7 @@ TEST_F(WriterFilterGraph, WithoutAProfileTheDefaultConfigurationIsUsed) {
     ASSERT_EQ(graph.Build(nullptr, path, Plan(22050, 1, 3.0)), S_OK);
     ASSERT_EQ(graph.RunToCompletion(), EC_COMPLETE);
     const auto audio = DecodeFile(path);
-    EXPECT_TRUE(Decoded(audio, "wmav2", 44100, 2, 132300, 2048));
+    EXPECT_TRUE(Decoded(audio, "wmav2", 44100, 2, 132300, 2 * 2048 - 1));
     EXPECT_EQ(audio.bitRate, 128000);
 }
 

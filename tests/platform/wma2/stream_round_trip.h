@@ -1,5 +1,6 @@
 // Test helpers: encode planar audio with wma2::Encoder, keep the packets, and decode them
-// with libavcodec's own wmav2 decoder, counting every warning or error it logs.
+// with libavcodec's own wmav2 decoder (libav_decoding.h), counting every warning or error
+// it logs.
 #pragma once
 
 #include "encoder.h"

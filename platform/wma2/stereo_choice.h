@@ -1,0 +1,28 @@
+// Mid/side or left/right, per block: the pair is coded as sum and difference when that
+// takes fewer bits at the noise the hearing model allows (each output hears the noise of
+// both coded channels, so the sum and difference share the stricter of the two masks).
+#pragma once
+
+#include "block_analysis.h"
+#include "stream_params.h"
+#include "tuning.h"
+
+#include <vector>
+
+namespace wma2 {
+
+class StereoChooser {
+public:
+    explicit StereoChooser(const StreamParams& params) : params_(params) {}
+
+    // Decides for a stereo block whose channels hold left and right; with mid/side their
+    // coefficients, masks and content become those of the sum and the difference.
+    void Choose(StereoChoice choice, BlockAnalysis& block);
+
+private:
+    const StreamParams& params_;
+    std::vector<float> mid_;
+    std::vector<float> side_;
+};
+
+} // namespace wma2
