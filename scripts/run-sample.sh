@@ -20,8 +20,8 @@ ffmpeg -hide_banner -loglevel error -y -f lavfi \
     -metadata tracknumber="1" -metadata comment="Made on the spot by run-sample.sh" \
     -c:a flac "$input"
 
-echo "== vantrel convert --preset 5 $input"
-build/bin/vantrel convert --preset 5 -o "$output" "$input"
+echo "== vantrel convert -f --preset 5 $input"
+build/bin/vantrel convert -f --preset 5 -o "$output" "$input"
 
 echo
 echo "== ffprobe $output"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libavcodec-dev libavformat-dev libswresample-dev libavutil-dev
           libpugixml-dev libncurses-dev ffmpeg python3-mutagen python3-taglib kid3-cli tmux
-          clang-format git)
+          clang-format git man-db groff-base bsdextrautils)
 if [ "${1:-}" = "--bench" ]; then
     packages+=(flac fluidsynth fluid-soundfont-gm espeak-ng sox hyperfine time
                python3-numpy python3-scipy)

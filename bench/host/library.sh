@@ -129,13 +129,13 @@ make_tree "$work/lib_quarter" $((tracks / 4)) "$work/template.flac"
 make_tree "$work/lib_sample" "$sample" "$work/template.flac"
 cat "$work/template.flac" >/dev/null
 
-measure convert_j1 "$vantrel" convert -q --preset 5 -j 1 -d "$work/out_j1" "$work/lib"
+measure convert_j1 "$vantrel" convert -q -f --preset 5 -j 1 -d "$work/out_j1" "$work/lib"
 check_outputs "$work/out_j1" "$tracks"
 rm -rf "$work/out_j1"
-measure convert_j2 "$vantrel" convert -q --preset 5 -j 2 -d "$work/out_j2" "$work/lib"
+measure convert_j2 "$vantrel" convert -q -f --preset 5 -j 2 -d "$work/out_j2" "$work/lib"
 check_outputs "$work/out_j2" "$tracks"
 rm -rf "$work/out_j2"
-measure convert_quarter "$vantrel" convert -q --preset 5 -j 1 -d "$work/out_q" "$work/lib_quarter"
+measure convert_quarter "$vantrel" convert -q -f --preset 5 -j 1 -d "$work/out_q" "$work/lib_quarter"
 check_outputs "$work/out_q" $((tracks / 4))
 rm -rf "$work/out_q"
 
@@ -148,7 +148,7 @@ find . -name '*.flac' | while read -r f; do
     ffmpeg -nostdin -hide_banner -loglevel error -y -i "$f" -c:a wmav2 -b:a 128k "$out" || exit 1
 done
 EOF
-measure sample_j2 "$vantrel" convert -q --preset 5 -j 2 -d "$work/out_sample" "$work/lib_sample"
+measure sample_j2 "$vantrel" convert -q -f --preset 5 -j 2 -d "$work/out_sample" "$work/lib_sample"
 check_outputs "$work/out_sample" "$sample"
 measure per_track bash "$work/per_track.sh" "$work/lib_sample" "$work/out_ffmpeg"
 check_outputs "$work/out_ffmpeg" "$sample"

@@ -120,7 +120,7 @@ median() {
         awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-vantrel_convert=("$vantrel" convert -q --preset 5)
+vantrel_convert=("$vantrel" convert -q -f --preset 5)
 
 cat "$work"/in/*.wav >/dev/null # start every run with the inputs in the page cache
 

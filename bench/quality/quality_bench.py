@@ -48,7 +48,7 @@ def run(command):
 
 def encode(encoder, preset, kbps, source, out, vantrel):
     if encoder == "ours":
-        run([vantrel, "convert", "-q", "-j", "1", "--preset", str(preset), "-o", out, source])
+        run([vantrel, "convert", "-q", "-f", "-j", "1", "--preset", str(preset), "-o", out, source])
         return
     ffmpeg = ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", source]
     if encoder == "opus":

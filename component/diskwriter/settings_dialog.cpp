@@ -144,6 +144,16 @@ void diskwriter_wma::OnDialogOk(HWND dialog) {
         MessageBoxA(dialog, "No custom profile data is loaded.", "", MB_OK);
         return;
     }
+    // A typed profile gets the check a loaded one gets: one the writer cannot
+    // encode with is refused here, with the reason, and nothing is stored.
+    if (position == presetLoader_.PresetCount()) {
+        const std::string problem = CustomProfileProblem(presetLoader_, customProfile_.text());
+        if (!problem.empty()) {
+            const std::string message = "The custom profile cannot be used: " + problem;
+            MessageBoxA(dialog, message.c_str(), "", MB_OK);
+            return;
+        }
+    }
     selectedPreset_ = position;
     EndDialog(dialog, 1);
 }

@@ -7,7 +7,7 @@
 namespace vantrel {
 
 int run_components(const Options& options) {
-    HostSession session(options, false, false);
+    HostSession session(options, false, Verbosity::normal);
     const std::vector<DiskWriterChoice> writers = session.components().disk_writers();
     std::printf("Components in %s:\n", session.components().folder().c_str());
     for (const LoadedComponent& component : session.components().components()) {

@@ -163,6 +163,18 @@ std::size_t count_plans(const std::vector<OutputPlan>& plans, Action action) {
         plans.begin(), plans.end(), [action](const OutputPlan& p) { return p.action == action; }));
 }
 
+// Outputs that exist are kept unless asked otherwise; said once when that
+// passed some over without -n having asked for it.
+void tell_how_to_replace(StatusOutput& output, const ConvertOptions& c,
+                         const std::vector<OutputPlan>& plans) {
+    if (c.existing_given || std::none_of(plans.begin(), plans.end(), [](const OutputPlan& p) {
+            return p.skip_reason == SkipReason::output_exists;
+        }))
+        return;
+    output.info("vantrel: outputs that exist are kept; -f replaces them, -u replaces those older "
+                "than their source");
+}
+
 constexpr std::size_t kFailureLines = 20;
 
 } // namespace
@@ -176,7 +188,10 @@ int run_convert(const Options& options) {
         std::fprintf(stderr, "vantrel: %s\n", e.what());
         return 2;
     }
-    HostSession session(options, StatusOutput::stderr_is_terminal() && !c.dry_run, c.quiet);
+    const Verbosity verbosity = c.quiet     ? Verbosity::quiet
+                                : c.verbose ? Verbosity::verbose
+                                            : Verbosity::normal;
+    HostSession session(options, StatusOutput::stderr_is_terminal() && !c.dry_run, verbosity);
     StatusOutput& output = session.output();
     session.report_failures();
     const DiskWriterChoice* choice = session.writer();
@@ -223,7 +238,7 @@ int run_convert(const Options& options) {
 
     RunPlan plan =
         plan_outputs(walk.found, OutputRequest{c.output_file, c.output_dir, choice->extension,
-                                               c.existing, c.reencode_wma});
+                                               c.existing, c.reencode_wma, c.safe_names});
     walk = {};
     prepare_output_folders(plan.plans, c.output_dir.value_or(""), !c.dry_run);
     announce_collisions(output, plan);
@@ -231,6 +246,7 @@ int run_convert(const Options& options) {
         const std::size_t failing = count_plans(plan.plans, Action::fail);
         if (!print_dry_run(plan.plans, output))
             return 1;
+        tell_how_to_replace(output, c, plan.plans);
         output.info(
             "vantrel: dry run: " + std::to_string(count_plans(plan.plans, Action::convert)) +
             " to convert, " + std::to_string(count_plans(plan.plans, Action::copy)) + " to copy, " +
@@ -267,6 +283,7 @@ int run_convert(const Options& options) {
     output.info("vantrel: " + summary_line(totals));
     if (const std::string skips = skip_summary(totals.skips); !skips.empty())
         output.info("vantrel: skipped: " + skips);
+    tell_how_to_replace(output, c, request.plans);
     const std::vector<std::string> failed = failure_lines(totals, kFailureLines);
     if (!failed.empty()) {
         output.error("vantrel: failed:");

@@ -10,8 +10,8 @@ std::string program_path() {
     return ec ? std::string("vantrel") : self.string();
 }
 
-HostSession::HostSession(const Options& options, bool progress, bool quiet)
-    : output_(stderr, progress, quiet), services_(output_),
+HostSession::HostSession(const Options& options, bool progress, Verbosity verbosity)
+    : output_(stderr, progress, verbosity), services_(output_),
       components_(services_, components_folder(options.components_dir.value_or("")),
                   program_path()) {
     writers_ = components_.disk_writers();

@@ -14,7 +14,7 @@ namespace vantrel {
 
 class HostSession {
 public:
-    HostSession(const Options& options, bool progress, bool quiet);
+    HostSession(const Options& options, bool progress, Verbosity verbosity);
 
     StatusOutput& output() { return output_; }
     ComponentSet& components() { return components_; }

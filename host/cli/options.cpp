@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/suggestion.h"
 #include "platform/unicode.h"
 #include "vantrel/wma_config_block.h"
 
@@ -24,6 +25,7 @@ public:
     // The next argument. Returns false for an operand (stored in `operand`).
     bool next(std::string& option, std::string& operand) {
         std::string_view arg = argv_[index_++];
+        argument_ = arg;
         inline_value_.reset();
         if (operands_only_ || arg.size() < 2 || arg[0] != '-') {
             operand = std::string(arg);
@@ -66,13 +68,44 @@ public:
             throw UsageError("option " + option + " takes no value");
     }
 
+    // The last argument as typed.
+    std::string_view argument() const { return argument_; }
+
 private:
     int argc_;
     const char* const* argv_;
+    std::string_view argument_;
     int index_ = 0;
     bool operands_only_ = false;
     std::optional<std::string> inline_value_;
 };
+
+// The long options of each command, for suggestions when one is mistyped.
+const std::vector<std::string_view> kConvertOptions = {
+    "--output",       "--output-dir", "--skip-existing", "--update",     "--force", "--safe-names",
+    "--reencode-wma", "--dry-run",    "--preset",        "--profile",    "--tag",   "--jobs",
+    "--quiet",        "--verbose",    "--no-cover",      "--components", "--help"};
+const std::vector<std::string_view> kSettingsOptions = {"--show",    "--reset",      "--preset",
+                                                        "--profile", "--components", "--help"};
+const std::vector<std::string_view> kComponentsOptions = {"--components", "--help"};
+const std::vector<std::string_view> kCommands = {"convert", "components", "settings",
+                                                 "tags",    "help",       "version"};
+
+// "unknown option '--presett' for convert; did you mean '--preset'?"
+[[noreturn]] void unknown_option(const ArgumentScanner& scanner, const std::string& option,
+                                 const std::string& command,
+                                 const std::vector<std::string_view>& known) {
+    std::string_view typed = scanner.argument();
+    typed = typed.substr(0, typed.find('='));
+    std::string meant = closest_name(typed, known);
+    // "-preset" was read as "-p" with a value; named whole when that is what it resembles.
+    if (meant.empty() && !typed.starts_with("--"))
+        typed = option;
+    std::string message = "unknown option '" + std::string(typed) + "' for " + command;
+    if (!meant.empty())
+        message += "; did you mean '" + meant + "'?";
+    throw UsageError(message);
+}
 
 int parse_int(const std::string& text, const std::string& option, int low, int high) {
     int value = 0;
@@ -101,7 +134,17 @@ bool shared_option(const std::string& option, ArgumentScanner& scanner, Options&
 
 bool encoding_option(const std::string& option, ArgumentScanner& scanner, EncodingChoice& choice) {
     if (option == "--preset") {
-        choice.preset = parse_int(scanner.value(option), option, 0, wma_config::preset_count - 1);
+        const std::string text = scanner.value(option);
+        try {
+            choice.preset = parse_int(text, option, 0, wma_config::preset_count - 1);
+        } catch (const UsageError& e) {
+            const std::optional<int> meant = preset_meant(text);
+            if (!meant)
+                throw;
+            throw UsageError(std::string(e.what()) + "; did you mean --preset " +
+                             std::to_string(*meant) + " (" + wma_config::preset_summary(*meant) +
+                             ")?");
+        }
         return true;
     }
     if (option == "--profile") {
@@ -125,6 +168,17 @@ std::pair<std::string, std::string> parse_tag(const std::string& text) {
         throw UsageError("--tag name contains a NUL byte");
     // A field is text: a malformed piece becomes U+FFFD rather than cut it short.
     return {unicode::ValidUtf8(name), unicode::ValidUtf8(text.substr(equals + 1))};
+}
+
+// What -n, -u or -f asks for; two different ones cannot be had together.
+ExistingOutput existing_rule(const std::string& option, ExistingOutput before, bool given) {
+    const ExistingOutput rule = option == "-u" || option == "--update"  ? ExistingOutput::update
+                                : option == "-f" || option == "--force" ? ExistingOutput::replace
+                                                                        : ExistingOutput::keep;
+    if (given && before != rule)
+        throw UsageError("-n (keep existing outputs), -u (update them) and -f (replace them) "
+                         "exclude each other");
+    return rule;
 }
 
 void parse_convert(ArgumentScanner& scanner, Options& options) {
@@ -157,18 +211,20 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
         } else if (option == "-q" || option == "--quiet") {
             scanner.no_value(option);
             c.quiet = true;
-        } else if (option == "-n" || option == "--skip-existing" || option == "-u" ||
-                   option == "--update") {
+        } else if (option == "-v" || option == "--verbose") {
             scanner.no_value(option);
-            const bool keep = option == "-n" || option == "--skip-existing";
-            const ExistingOutput rule = keep ? ExistingOutput::keep : ExistingOutput::update;
-            if (c.existing != ExistingOutput::replace && c.existing != rule)
-                throw UsageError("-n (keep existing outputs) and -u (update them) cannot be used "
-                                 "together");
-            c.existing = rule;
+            c.verbose = true;
+        } else if (option == "-n" || option == "--skip-existing" || option == "-u" ||
+                   option == "--update" || option == "-f" || option == "--force") {
+            scanner.no_value(option);
+            c.existing = existing_rule(option, c.existing, c.existing_given);
+            c.existing_given = true;
         } else if (option == "--reencode-wma") {
             scanner.no_value(option);
             c.reencode_wma = true;
+        } else if (option == "--safe-names") {
+            scanner.no_value(option);
+            c.safe_names = true;
         } else if (option == "--dry-run") {
             scanner.no_value(option);
             c.dry_run = true;
@@ -179,11 +235,13 @@ void parse_convert(ArgumentScanner& scanner, Options& options) {
             options.command = Command::help;
             return;
         } else {
-            throw UsageError("unknown option '" + option + "' for convert");
+            unknown_option(scanner, option, "convert", kConvertOptions);
         }
     }
     if (c.inputs.empty())
         throw UsageError("convert needs at least one input file or folder");
+    if (c.quiet && c.verbose)
+        throw UsageError("-q and -v cannot be used together");
     if (c.output_file && c.output_dir)
         throw UsageError("-o and -d cannot be used together");
     if (c.output_file && c.inputs.size() > 1)
@@ -217,7 +275,7 @@ void parse_settings(ArgumentScanner& scanner, Options& options) {
             options.command = Command::help;
             return;
         } else {
-            throw UsageError("unknown option '" + option + "' for settings");
+            unknown_option(scanner, option, "settings", kSettingsOptions);
         }
     }
     if (actions > 1)
@@ -236,7 +294,7 @@ void parse_components(ArgumentScanner& scanner, Options& options) {
             options.command = Command::help;
             return;
         }
-        throw UsageError("unknown option '" + option + "' for components");
+        unknown_option(scanner, option, "components", kComponentsOptions);
     }
 }
 
@@ -274,7 +332,9 @@ Options parse_options(int argc, const char* const* argv) {
         options.command = Command::settings;
         parse_settings(scanner, options);
     } else {
-        throw UsageError("unknown command '" + std::string(command) + "'");
+        const std::string meant = closest_name(command, kCommands);
+        throw UsageError("unknown command '" + std::string(command) + "'" +
+                         (meant.empty() ? "" : "; did you mean '" + meant + "'?"));
     }
     return options;
 }

@@ -34,10 +34,14 @@ struct ConvertOptions {
     std::vector<std::pair<std::string, std::string>> tags;
     unsigned jobs = 0; // 0: one per processor core
     bool quiet = false;
-    ExistingOutput existing = ExistingOutput::replace;
-    bool reencode_wma = false; // encode .wma sources again instead of copying them
-    bool dry_run = false;      // say what would be done, do nothing
-    bool cover = true;         // copy the cover picture into the output
+    bool verbose = false; // the encoder's information lines too
+    // Outputs that exist are kept unless -f (replace) or -u (update) asks otherwise.
+    ExistingOutput existing = ExistingOutput::keep;
+    bool existing_given = false; // -n, -u or -f was given
+    bool safe_names = false;     // names the run makes hold only what FAT and exFAT can
+    bool reencode_wma = false;   // encode .wma sources again instead of copying them
+    bool dry_run = false;        // say what would be done, do nothing
+    bool cover = true;           // copy the cover picture into the output
 };
 
 enum class SettingsAction { dialog, show, reset, store };
@@ -60,7 +64,8 @@ Options parse_options(int argc, const char* const* argv);
 // The text of `vantrel --help`.
 std::string usage_text();
 
-// One line per built-in preset: its index and what it encodes.
-std::string preset_list(const std::string& indent);
+// One line per built-in preset: its index and what it encodes. The line of
+// preset `marked` starts with "* " in place of the indent and ends "(current)".
+std::string preset_list(const std::string& indent, int marked = -1);
 
 } // namespace vantrel

@@ -23,17 +23,30 @@ bool configure(diskwriter& writer, const std::vector<std::uint8_t>& block) {
     return writer.set_config(block.data(), static_cast<std::uint32_t>(block.size()));
 }
 
+// The setting in the words of the preset list: "preset 5: WMA 2, 128 kbps, ..."
+// for a preset, the writer's own description for a custom profile.
+std::string setting_words(int index, diskwriter& writer) {
+    if (index >= 0 && index < wma_config::preset_count)
+        return "preset " + std::to_string(index) + ": " + wma_config::preset_summary(index);
+    if (index == wma_config::custom_profile_index)
+        return "custom profile: " + description(writer);
+    return description(writer);
+}
+
 void show(diskwriter& writer, const DiskWriterChoice& choice, const std::string& file) {
     std::error_code ec;
     bool saved = std::filesystem::exists(file, ec);
+    const std::vector<std::uint8_t> block = current_block(writer);
+    const int index = wma_config::read(block.data(), block.size()).preset_index.value_or(-1);
     std::printf("Disk writer:   %s\n", choice.format_name.c_str());
     std::printf("Settings file: %s%s\n", file.c_str(), saved ? "" : " (not saved yet)");
-    std::printf("Setting:       %s\n", description(writer).c_str());
-    const std::string problem = custom_profile_problem(current_block(writer));
+    std::printf("Setting:       %s\n", setting_words(index, writer).c_str());
+    const std::string problem = custom_profile_problem(block);
     if (!problem.empty())
         std::printf("Warning:       %s; converting will stop until another setting is saved\n",
                     problem.c_str());
-    std::printf("Presets (--preset N):\n%s", preset_list("  ").c_str());
+    std::printf("Presets (--preset N; --profile FILE for a custom profile):\n%s",
+                preset_list("  ", index).c_str());
 }
 
 int save(HostSession& session, diskwriter& writer, const std::string& file) {
@@ -102,6 +115,13 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
             std::printf("Settings unchanged: %s\n", description(writer).c_str());
             return 0;
         }
+        // The dialog checks a custom profile itself; a setting that would stop
+        // every conversion is not saved whatever the dialog let through.
+        if (const std::string problem = custom_profile_problem(current_block(writer));
+            !problem.empty()) {
+            session.output().error("vantrel: the setting was not saved: " + problem);
+            return 1;
+        }
         return save(session, writer, file);
     }
     return 1;
@@ -110,7 +130,7 @@ int run_with_writer(HostSession& session, const Options& options, const DiskWrit
 } // namespace
 
 int run_settings(const Options& options) {
-    HostSession session(options, false, false);
+    HostSession session(options, false, Verbosity::normal);
     session.report_failures();
     const DiskWriterChoice* choice = session.writer();
     if (!choice)

@@ -4,10 +4,13 @@
 
 namespace vantrel {
 
-std::string preset_list(const std::string& indent) {
+std::string preset_list(const std::string& indent, int marked) {
     std::string list;
-    for (int i = 0; i < wma_config::preset_count; ++i)
-        list += indent + std::to_string(i) + "  " + wma_config::preset_summary(i) + "\n";
+    for (int i = 0; i < wma_config::preset_count; ++i) {
+        const bool current = i == marked;
+        list += (current ? "* " : indent) + std::to_string(i) + "  " +
+                wma_config::preset_summary(i) + (current ? "  (current)" : "") + "\n";
+    }
     return list;
 }
 
@@ -33,8 +36,13 @@ Options of convert:
   -d, --output-dir DIR    output folder, made when missing; folders given as
                           inputs are mirrored below it (default: beside each input)
   -n, --skip-existing     leave outputs that exist untouched, counted as skipped
+                          (the default)
   -u, --update            convert a source again only when it is newer than its
                           output; outputs that are up to date are skipped
+  -f, --force             replace outputs that exist
+  --safe-names            names of files and folders the run makes fit FAT and
+                          exFAT devices: \ : * ? " < > | and trailing dots and
+                          spaces become _, names are cut to 255 bytes
   --reencode-wma          encode .wma sources again (default: copy them unchanged)
   --dry-run               show each input and its output; write nothing
   --preset N              encode with preset N (0 to 8) in this run only
@@ -44,7 +52,9 @@ Options of convert:
                           an empty VALUE removes the field; 'vantrel tags'
                           lists the fields
   -j, --jobs N            convert N tracks at once (default: number of cores)
-  -q, --quiet             print errors only
+  -q, --quiet             print errors and warnings only
+  -v, --verbose           also print the encoder's own lines (its time per track)
+                          and each output kept because it exists or is up to date
   --no-cover              leave out the pictures, the track's own and the
                           folder's (cover.jpg, folder.jpg, front.jpg, ...)
 

@@ -34,7 +34,14 @@ std::string components_folder(const std::string& option) {
         return option;
     if (const char* variable = std::getenv("VANTREL_COMPONENTS"); variable && variable[0])
         return variable;
-    return (fs::path(program_folder()) / "components").string();
+    // Beside the program where it was built; below lib/ where it was installed.
+    const fs::path beside = fs::path(program_folder()) / "components";
+    const fs::path installed =
+        (fs::path(program_folder()) / VANTREL_INSTALLED_COMPONENTS).lexically_normal();
+    std::error_code ec;
+    if (!fs::is_directory(beside, ec) && fs::is_directory(installed, ec))
+        return installed.string();
+    return beside.string();
 }
 
 ComponentSet::ComponentSet(host_api& api, const std::string& folder, const std::string& host_path)

@@ -32,7 +32,8 @@ struct DiskWriterChoice {
 };
 
 // The folder: `option` when given, else $VANTREL_COMPONENTS, else "components"
-// beside the running program.
+// beside the running program, else the installed components folder (in
+// lib/vantrel/ beside the program's bin/).
 std::string components_folder(const std::string& option);
 
 class ComponentSet {

@@ -29,8 +29,10 @@ bool writes(const OutputPlan& plan) {
     return plan.action == Action::convert || plan.action == Action::copy;
 }
 
-// Says before the run what will not be converted: track skips as
-// information, failures found while planning as errors (unless announced).
+// Says before the run what will not be converted: failures found while
+// planning as errors (unless announced), track skips as information. Outputs
+// kept because they exist or are up to date are named only with -v: a run
+// again over a library would name every track; the summary counts them.
 // Names passed over in a folder are only counted.
 void announce_plans(const std::vector<OutputPlan>& plans, StatusOutput& output) {
     for (const OutputPlan& plan : plans) {
@@ -40,10 +42,11 @@ void announce_plans(const std::vector<OutputPlan>& plans, StatusOutput& output) 
             continue;
         switch (plan.skip_reason) {
         case SkipReason::output_exists:
-            output.info("vantrel: " + plan.input + ": skipped, " + plan.output + " exists");
+            output.detail("vantrel: " + plan.input + ": skipped, " + plan.output + " exists");
             break;
         case SkipReason::output_up_to_date:
-            output.info("vantrel: " + plan.input + ": skipped, " + plan.output + " is up to date");
+            output.detail("vantrel: " + plan.input + ": skipped, " + plan.output +
+                          " is up to date");
             break;
         case SkipReason::already_in_place:
             output.info("vantrel: " + plan.input + ": skipped, already in place");

@@ -1,5 +1,6 @@
 #include "convert/output_paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "convert/safe_names.h"
 
 namespace fs = std::filesystem;
 
@@ -97,10 +100,14 @@ private:
         } else {
             std::string folder;
             if (request_.output_dir)
-                folder = (fs::path(*request_.output_dir) / source.subfolder).string();
+                folder =
+                    (fs::path(*request_.output_dir) /
+                     (request_.safe_names ? device_safe_path(source.subfolder) : source.subfolder))
+                        .string();
             plan.output = output_path_for(source.path, folder,
                                           plan.action == Action::copy ? name_extension(source.path)
-                                                                      : request_.extension);
+                                                                      : request_.extension,
+                                          request_.safe_names);
         }
         return plan;
     }
@@ -204,14 +211,22 @@ private:
 
     // Two outputs are one file when their folder is one folder (by device and
     // inode) and their names are equal; a folder still to be made is known by
-    // its path alone.
+    // its path alone. Names meant for a device are equal regardless of the
+    // case of their ASCII letters, as FAT and exFAT compare them.
     std::string target_key(const std::string& output) {
         const FolderFacts& folder = folder_facts(parent_of(output));
-        if (folder.exists)
-            return std::to_string(folder.identity.device) + ":" +
-                   std::to_string(folder.identity.inode) + "/" + name_of(output);
-        const std::string absolute = output.front() == '/' ? output : cwd_ + "/" + output;
-        return fs::path(absolute).lexically_normal().string();
+        std::string key;
+        if (folder.exists) {
+            key = std::to_string(folder.identity.device) + ":" +
+                  std::to_string(folder.identity.inode) + "/" + name_of(output);
+        } else {
+            const std::string absolute = output.front() == '/' ? output : cwd_ + "/" + output;
+            key = fs::path(absolute).lexically_normal().string();
+        }
+        if (request_.safe_names)
+            std::transform(key.begin(), key.end(), key.begin(),
+                           [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+        return key;
     }
 
     struct FolderFacts {
@@ -242,10 +257,12 @@ private:
 } // namespace
 
 std::string output_path_for(const std::string& input, const std::string& folder,
-                            const std::string& extension) {
+                            const std::string& extension, bool device_safe) {
     fs::path in(input);
     fs::path name = in.filename();
     name.replace_extension("." + extension);
+    if (device_safe)
+        name = device_safe_name(name.string(), extension.size() + 1);
     fs::path base = folder.empty() ? in.parent_path() : fs::path(folder);
     return (base / name).string();
 }

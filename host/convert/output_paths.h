@@ -39,6 +39,9 @@ struct OutputRequest {
     std::string extension;                 // without the dot ("wma")
     ExistingOutput existing = ExistingOutput::replace;
     bool reencode = false; // sources with `extension` are encoded, not copied
+    // The names the run makes (file names, and folders below output_dir) are
+    // made fit for FAT and exFAT (see safe_names.h).
+    bool safe_names = false;
 };
 
 // A target that several sources would be written to.
@@ -72,9 +75,10 @@ std::unordered_set<std::string> replaced_outputs(const std::vector<OutputPlan>& 
 void prepare_output_folders(std::vector<OutputPlan>& plans, const std::string& made_below,
                             bool create);
 
-// The output name of `input` in `folder` (empty folder: beside the input).
+// The output name of `input` in `folder` (empty folder: beside the input),
+// made fit for FAT and exFAT when `device_safe`.
 std::string output_path_for(const std::string& input, const std::string& folder,
-                            const std::string& extension);
+                            const std::string& extension, bool device_safe = false);
 
 // Empty when a new file can be made in the folder of `output`; else the
 // reason. With `probe` a file is made there and removed again, the only sure

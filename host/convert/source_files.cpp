@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 #include <utility>
 
@@ -68,6 +69,38 @@ SourceFile passed_over(std::string path, SkipReason reason) {
 
 std::string open_problem(int error) {
     return std::string("cannot open: ") + std::strerror(error);
+}
+
+// Why an input named on the command line is not there, naming what is missing:
+// the file itself, a folder on its way, or a file standing where a folder
+// should be.
+std::string missing_input(const std::string& input, int error) {
+    if (error != ENOENT && error != ENOTDIR)
+        return open_problem(error);
+    std::string missing;
+    for (std::filesystem::path folder = std::filesystem::path(input).parent_path();
+         !folder.empty() && folder != folder.parent_path(); folder = folder.parent_path()) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return "input not found: " + folder.string() + " is a file, not a folder";
+            break;
+        }
+        missing = folder.string();
+    }
+    if (!missing.empty())
+        return "input not found: folder " + missing + " does not exist";
+    return "input not found";
+}
+
+// Why a found link cannot be read: where it leads, when that is missing.
+std::string link_problem(const std::string& link, int error) {
+    char target[PATH_MAX];
+    const ssize_t size = error == ENOENT ? ::readlink(link.c_str(), target, sizeof target) : -1;
+    if (size <= 0 || static_cast<std::size_t>(size) >= sizeof target)
+        return open_problem(error);
+    return "a link to " + std::string(target, static_cast<std::size_t>(size)) +
+           ", which does not exist";
 }
 
 // One input folder: each folder below it is read once, by name (paths stay
@@ -168,9 +201,9 @@ private:
                                 has_extension(entry.name, request_.output_extension);
             if (type == DT_LNK) {
                 if (::stat(path.c_str(), &st) != 0) {
-                    found_.push_back(wanted
-                                         ? problem(std::move(path), relative, open_problem(errno))
-                                         : passed_over(std::move(path), SkipReason::not_audio));
+                    const int error = errno;
+                    found_.push_back(wanted ? problem(path, relative, link_problem(path, error))
+                                            : passed_over(std::move(path), SkipReason::not_audio));
                     continue;
                 }
                 looked = true;
@@ -230,7 +263,7 @@ WalkResult expand_inputs(const std::vector<std::string>& inputs, const WalkReque
         }
         struct stat st {};
         if (::stat(input.c_str(), &st) != 0) {
-            SourceFile missing = problem(input, {}, open_problem(errno));
+            SourceFile missing = problem(input, {}, missing_input(input, errno));
             missing.named = true;
             result.found.push_back(std::move(missing));
         } else if (S_ISDIR(st.st_mode)) {

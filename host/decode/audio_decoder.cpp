@@ -193,6 +193,13 @@ AudioDecoder::AudioDecoder(const std::string& path, const InputOptions& options)
     s.tag_path = s.input->reread_path();
     s.format = s.input->open_format(path);
     int result = avformat_find_stream_info(s.format, nullptr);
+    // What FFmpeg recognised but cannot make sense of (a MIDI file, a text
+    // that looks like a playlist) is no audio file to this program either.
+    if (result == AVERROR_EXIT && s.input->failure().empty())
+        throw DecodeError("interrupted");
+    if (result < 0 && s.input->failure().empty())
+        throw DecodeError("not an audio file (FFmpeg: cannot read the stream information: " +
+                          av_error_text(result) + ")");
     if (result < 0)
         s.fail("cannot read the stream information", result);
     const AVCodec* decoder = nullptr;

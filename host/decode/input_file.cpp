@@ -75,6 +75,10 @@ InputFile::~InputFile() {
 }
 
 AVFormatContext* InputFile::open_format(const std::string& path) {
+    // FFmpeg would take an empty file by its extension and find no stream in it.
+    struct stat st {};
+    if (!pipe_ && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+        throw DecodeError("not an audio file (it is empty)");
     AVFormatContext* format = avformat_alloc_context();
     if (!format)
         throw DecodeError("out of memory");
@@ -107,9 +111,7 @@ AVFormatContext* InputFile::open_format(const std::string& path) {
         throw DecodeError(failure_);
     if (result == AVERROR_EXIT)
         throw DecodeError("interrupted");
-    if (result == AVERROR_INVALIDDATA)
-        throw DecodeError("not an audio file FFmpeg can read");
-    throw DecodeError("not an audio file FFmpeg can read (" + error_text(result) + ")");
+    throw DecodeError("not an audio file (FFmpeg: " + error_text(result) + ")");
 }
 
 std::string InputFile::reread_path() const {

@@ -1,7 +1,6 @@
 #include "progress/status_output.h"
 
 #include <algorithm>
-#include <cmath>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -9,51 +8,28 @@ namespace vantrel {
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr auto kTickInterval = std::chrono::milliseconds(100);
+constexpr auto kClockInterval = std::chrono::seconds(1);
 
-std::size_t characters(const std::string& text) {
-    std::size_t count = 0;
-    for (unsigned char c : text)
-        count += (c & 0xC0) != 0x80;
-    return count;
-}
+struct TerminalSize {
+    std::size_t columns = 80;
+    std::size_t rows = 24;
+};
 
-// Cuts UTF-8 text to at most `columns` characters, marking the cut with "...".
-std::string fit(const std::string& text, std::size_t columns) {
-    if (characters(text) <= columns)
-        return text;
-    std::size_t keep = columns > 3 ? columns - 3 : 0;
-    std::size_t i = 0, seen = 0;
-    while (i < text.size() && seen <= keep) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == keep)
-            break;
-        ++i;
+TerminalSize terminal_size(std::FILE* stream) {
+    winsize size{};
+    TerminalSize terminal;
+    if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        terminal.columns = size.ws_col;
+        terminal.rows = size.ws_row > 0 ? size.ws_row : terminal.rows;
     }
-    return text.substr(0, i) + "...";
+    return terminal;
 }
 
 } // namespace
 
-std::string remaining_time(double done_fraction, double elapsed_seconds) {
-    // Too early, the rate of progress says little yet.
-    if (done_fraction < 0.01 || done_fraction >= 1 || elapsed_seconds < 2)
-        return {};
-    const double left = elapsed_seconds * (1 - done_fraction) / done_fraction;
-    return "  about " + format_duration(left + 0.5) + " left";
-}
-
-std::string format_duration(double seconds) {
-    auto total = static_cast<long long>(std::max(0.0, std::floor(seconds)));
-    char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
-                      total % 60);
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
-    return text;
-}
-
-StatusOutput::StatusOutput(std::FILE* stream, bool progress, bool quiet)
-    : stream_(stream), progress_(progress && !quiet), quiet_(quiet),
+StatusOutput::StatusOutput(std::FILE* stream, bool progress, Verbosity verbosity)
+    : stream_(stream), progress_(progress && verbosity != Verbosity::quiet), verbosity_(verbosity),
       start_(std::chrono::steady_clock::now()) {}
 
 StatusOutput::~StatusOutput() {
@@ -69,7 +45,12 @@ void StatusOutput::error(const std::string& text) {
 }
 
 void StatusOutput::info(const std::string& text) {
-    if (!quiet_)
+    if (verbosity_ != Verbosity::quiet)
+        write_line(text);
+}
+
+void StatusOutput::detail(const std::string& text) {
+    if (verbosity_ == Verbosity::verbose)
         write_line(text);
 }
 
@@ -87,6 +68,10 @@ void StatusOutput::begin_run(std::size_t tracks) {
     finished_ = 0;
     finished_audio_ = 0;
     start_ = std::chrono::steady_clock::now();
+    if (progress_ && !running_) {
+        running_ = true;
+        ticker_ = std::thread([this] { keep_drawing(); });
+    }
 }
 
 int StatusOutput::track_started(const std::string& name, double duration_seconds) {
@@ -103,8 +88,7 @@ int StatusOutput::track_started(const std::string& name, double duration_seconds
 void StatusOutput::track_progress(int slot, double seconds_done) {
     std::lock_guard lock(mutex_);
     slots_[static_cast<std::size_t>(slot)].done = seconds_done;
-    auto now = std::chrono::steady_clock::now();
-    if (progress_ && now - last_draw_ >= kRedrawInterval) {
+    if (progress_ && std::chrono::steady_clock::now() - last_draw_ >= kRedrawInterval) {
         erase_locked();
         draw_locked();
     }
@@ -120,76 +104,87 @@ void StatusOutput::track_finished(int slot, double audio_seconds) {
 }
 
 void StatusOutput::end_run() {
+    stop_ticker();
     std::lock_guard lock(mutex_);
     erase_locked();
     slots_.clear();
     std::fflush(stream_);
 }
 
+void StatusOutput::stop_ticker() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!running_)
+            return;
+        running_ = false;
+    }
+    wake_.notify_all();
+    ticker_.join();
+}
+
+// Between events the clock and the time left still move, and a terminal made
+// narrower has wrapped the display's lines: both call for a redraw.
+void StatusOutput::keep_drawing() {
+    std::unique_lock lock(mutex_);
+    while (running_) {
+        wake_.wait_for(lock, kTickInterval);
+        if (!running_)
+            break;
+        const bool resized = drawn_ && terminal_size(stream_).columns != drawn_columns_;
+        if (resized || std::chrono::steady_clock::now() - last_draw_ >= kClockInterval) {
+            erase_locked();
+            draw_locked();
+            std::fflush(stream_);
+        }
+    }
+}
+
+// The cursor rests at the start of the display's first line. Clearing from
+// there to the end of the screen removes every line of it, however many rows
+// the terminal has wrapped them into since they were drawn.
 void StatusOutput::erase_locked() {
-    if (drawn_lines_ == 0)
+    if (!drawn_)
         return;
-    std::fputs("\r\x1b[K", stream_);
-    for (int i = 1; i < drawn_lines_; ++i)
-        std::fputs("\x1b[A\x1b[K", stream_);
-    drawn_lines_ = 0;
-}
-
-std::string StatusOutput::bar(double fraction, int width) const {
-    fraction = std::clamp(fraction, 0.0, 1.0);
-    int filled = static_cast<int>(fraction * width + 0.5);
-    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-           std::string(static_cast<std::size_t>(width - filled), '-') + "]";
-}
-
-int StatusOutput::terminal_width() const {
-    winsize size{};
-    if (::ioctl(::fileno(stream_), TIOCGWINSZ, &size) == 0 && size.ws_col >= 40)
-        return size.ws_col;
-    return 80;
+    std::fputs("\r\x1b[J", stream_);
+    drawn_ = false;
 }
 
 void StatusOutput::draw_locked() {
     if (!progress_)
         return;
-    last_draw_ = std::chrono::steady_clock::now();
-    int width = terminal_width() - 1;
-    std::vector<std::string> lines;
-    double active_fraction = 0, active_audio = 0;
+    const auto now = std::chrono::steady_clock::now();
+    last_draw_ = now;
+    std::vector<TrackProgress> tracks;
+    RunProgress run;
+    double active_fraction = 0;
     for (const Slot& slot : slots_) {
         if (!slot.active)
             continue;
-        double fraction = slot.duration > 0 ? slot.done / slot.duration : 0;
-        active_fraction += std::clamp(fraction, 0.0, 1.0);
-        active_audio += slot.done;
-        char percent[16];
-        std::snprintf(percent, sizeof percent, " %3d%%",
-                      static_cast<int>(std::min(fraction, 1.0) * 100));
-        std::string right = " " + bar(fraction, 20) + percent;
-        int name_width = std::max(10, width - static_cast<int>(right.size()) - 2);
-        std::string name = fit(slot.name, static_cast<std::size_t>(name_width));
-        std::size_t pad = static_cast<std::size_t>(name_width) - characters(name);
-        lines.push_back("  " + name + std::string(pad, ' ') + right);
+        const double fraction =
+            slot.duration > 0 ? std::clamp(slot.done / slot.duration, 0.0, 1.0) : 0;
+        active_fraction += fraction;
+        run.audio_seconds += slot.done;
+        tracks.push_back({slot.name, fraction});
     }
-    double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    double audio = finished_audio_ + active_audio;
-    double overall = tracks_ ? (static_cast<double>(finished_) + active_fraction) / tracks_ : 0;
-    char summary[160];
-    std::snprintf(summary, sizeof summary, " %3d%%  %zu/%zu tracks  %s audio in %s",
-                  static_cast<int>(overall * 100), finished_, tracks_,
-                  format_duration(audio).c_str(), format_duration(elapsed).c_str());
-    std::string total = bar(overall, 20) + summary;
-    if (elapsed > 0.5 && audio > 0) {
-        char speed[32];
-        std::snprintf(speed, sizeof speed, "  %.1fx", audio / elapsed);
-        total += speed;
-    }
-    total += remaining_time(overall, elapsed);
-    lines.push_back(fit(total, static_cast<std::size_t>(width)));
+    run.tracks = tracks_;
+    run.finished = finished_;
+    run.audio_seconds += finished_audio_;
+    run.elapsed_seconds = std::chrono::duration<double>(now - start_).count();
+    run.fraction =
+        tracks_ ? (static_cast<double>(finished_) + active_fraction) / static_cast<double>(tracks_)
+                : 0;
+    const TerminalSize terminal = terminal_size(stream_);
+    const std::vector<std::string> lines =
+        progress_lines(tracks, run, terminal.columns, terminal.rows);
     for (std::size_t i = 0; i < lines.size(); ++i)
         std::fprintf(stream_, "%s%s", i ? "\n" : "", lines[i].c_str());
-    drawn_lines_ = static_cast<int>(lines.size());
+    // Back to the start of the first line.
+    if (lines.size() > 1)
+        std::fprintf(stream_, "\r\x1b[%zuA", lines.size() - 1);
+    else
+        std::fputs("\r", stream_);
+    drawn_ = true;
+    drawn_columns_ = terminal.columns;
     std::fflush(stream_);
 }
 

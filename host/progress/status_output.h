@@ -5,31 +5,43 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "progress/progress_layout.h"
+
 namespace vantrel {
+
+// How much is said: errors and warnings always; what happened to each track
+// unless quiet; the encoder's own information (its timing per track) when verbose.
+enum class Verbosity { quiet, normal, verbose };
 
 class StatusOutput {
 public:
     // `progress`: draw the progress display (only sensible on a terminal).
-    // `quiet`: information lines are dropped; errors are always written.
-    StatusOutput(std::FILE* stream, bool progress, bool quiet);
+    StatusOutput(std::FILE* stream, bool progress, Verbosity verbosity);
     ~StatusOutput();
+    StatusOutput(const StatusOutput&) = delete;
+    StatusOutput& operator=(const StatusOutput&) = delete;
 
-    void error(const std::string& text);
-    void info(const std::string& text);
+    void error(const std::string& text);  // always
+    void info(const std::string& text);   // unless quiet
+    void detail(const std::string& text); // when verbose
 
-    // The run's progress. Slots identify tracks being converted.
+    // The run's progress. Slots identify tracks being converted. While a run
+    // is on, the display is also redrawn on its own every second, and at once
+    // when the terminal changes its width.
     void begin_run(std::size_t tracks);
     int track_started(const std::string& name, double duration_seconds);
     void track_progress(int slot, double seconds_done);
     void track_finished(int slot, double audio_seconds);
     void end_run();
 
-    bool quiet() const { return quiet_; }
+    bool quiet() const { return verbosity_ == Verbosity::quiet; }
 
     // True when standard error is a terminal.
     static bool stderr_is_terminal();
@@ -45,27 +57,24 @@ private:
     void write_line(const std::string& text);
     void erase_locked();
     void draw_locked();
-    std::string bar(double fraction, int width) const;
-    int terminal_width() const;
+    void keep_drawing();
+    void stop_ticker();
 
     std::FILE* stream_;
     bool progress_;
-    bool quiet_;
+    Verbosity verbosity_;
     std::mutex mutex_;
     std::vector<Slot> slots_;
     std::size_t tracks_ = 0;
     std::size_t finished_ = 0;
     double finished_audio_ = 0;
-    int drawn_lines_ = 0;
+    bool drawn_ = false;
+    std::size_t drawn_columns_ = 0;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point last_draw_;
+    bool running_ = false;
+    std::condition_variable wake_;
+    std::thread ticker_;
 };
-
-// "1:05" for 65 seconds, "1:01:05" past an hour.
-std::string format_duration(double seconds);
-
-// "  about 3:20 left" for the whole run, from the share done so far and the
-// time it took; empty while that says too little.
-std::string remaining_time(double done_fraction, double elapsed_seconds);
 
 } // namespace vantrel

@@ -48,7 +48,7 @@ void host_console::print(std::int32_t severity, const char* text, const char* so
     } else if (severity == severity_warning) {
         output_.error(line); // shown even when quiet, but the track goes on
     } else {
-        output_.info(line);
+        output_.detail(line); // the encoder's own information, asked for with -v
     }
 }
 

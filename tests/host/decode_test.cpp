@@ -175,7 +175,18 @@ TEST(Decoder, BadInputsAreNamed) {
     };
     EXPECT_EQ(reason(dir.File("missing.wav")), "cannot open: No such file or directory");
     std::ofstream(dir.File("words.mp3")) << "these are words, not audio\n";
-    EXPECT_EQ(reason(dir.File("words.mp3")).rfind("not an audio file FFmpeg can read", 0), 0u);
+    EXPECT_EQ(reason(dir.File("words.mp3")).rfind("not an audio file (FFmpeg: ", 0), 0u)
+        << reason(dir.File("words.mp3"));
+    std::ofstream(dir.File("words.txt")) << "these are words, not audio\n";
+    EXPECT_EQ(reason(dir.File("words.txt")),
+              "not an audio file (FFmpeg: Invalid data found when processing input)");
+    std::ofstream(dir.File("nothing.flac")).close();
+    EXPECT_EQ(reason(dir.File("nothing.flac")), "not an audio file (it is empty)");
+    // A MIDI file: a header FFmpeg has no demuxer for.
+    std::ofstream(dir.File("tune.mid"), std::ios::binary)
+        << std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xff\x2f\0", 26);
+    EXPECT_EQ(reason(dir.File("tune.mid")).rfind("not an audio file (FFmpeg: ", 0), 0u)
+        << reason(dir.File("tune.mid"));
     make_tone(dir.File("x.wav"), 0.1, 8000, 1);
     testing::RunCommand(
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=d=0.2 -frames:v 2 " +

@@ -27,7 +27,7 @@ TEST_F(Links, EachNameOnTheCommandLineHasItsOwnOutput) {
         EXPECT_TRUE(read_recorded(dir_.File(output)).pcm == samples) << output;
 
     // The very same name twice is one request, said once.
-    r = vantrel({"convert", dir_.File("song.wav"), dir_.File("./song.wav")});
+    r = vantrel({"convert", "-f", dir_.File("song.wav"), dir_.File("./song.wav")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count(r.err, "is given more than once; it is taken once"), 1) << r.err;
     EXPECT_TRUE(contains(r.err, "1 track written, 0 failed")) << r.err;

@@ -1,6 +1,6 @@
 // Plans: a dry run writes nothing and fails when its plan cannot be written,
-// sources already in the output format are copied, -u converts only what is
-// newer, nothing passes without being counted, no input is ever an output,
+// sources already in the output format are copied, outputs that exist are
+// kept unless -f or -u, nothing passes without being counted, no input is ever an output,
 // and an interrupted run names the tracks it never started, once.
 #include <fcntl.h>
 #include <filesystem>
@@ -88,7 +88,7 @@ TEST_F(Plans, UpdateConvertsOnlySourcesNewerThanTheirOutputs) {
     const std::string two = ReadFile(dir_.File("out/two.wma"));
     std::ofstream(dir_.File("out/A/one.wma")) << "old";
     set_time(dir_.File("out/A/one.wma"), 1000); // older than its source
-    CommandResult r = vantrel({"convert", "-u", "-d", dir_.File("out"), lib()});
+    CommandResult r = vantrel({"convert", "-u", "-v", "-d", dir_.File("out"), lib()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(read_recorded(dir_.File("out/A/one.wma")).pcm ==
                 wav_samples(dir_.File("lib/A/one.wav")));
@@ -100,6 +100,49 @@ TEST_F(Plans, UpdateConvertsOnlySourcesNewerThanTheirOutputs) {
     EXPECT_TRUE(contains(r.err, "vantrel: skipped: 2 outputs up to date, 1 not an audio file, "
                                 "1 hidden"))
         << r.err;
+}
+
+// Outputs that exist are kept and counted unless -f or -u asks otherwise; the
+// run says once how to replace them, unless -n asked for keeping.
+TEST_F(Plans, ExistingOutputsAreKeptUnlessForcedAndTheRunSaysHowToReplaceThem) {
+    ASSERT_EQ(vantrel({"convert", "-q", "-d", dir_.File("out"), lib()}).status, 0);
+    std::ofstream(dir_.File("out/A/one.wma")) << "mine";
+    const std::string hint =
+        "vantrel: outputs that exist are kept; -f replaces them, -u replaces those older than "
+        "their source\n";
+    const std::string kept =
+        dir_.File("lib/A/one.wav") + ": skipped, " + dir_.File("out/A/one.wma") + " exists";
+    CommandResult r = vantrel({"convert", "-d", dir_.File("out"), lib()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir_.File("out/A/one.wma")), "mine");
+    EXPECT_FALSE(contains(r.err, kept)) << "each track kept is named with -v only: " << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: 0 tracks written, 5 skipped, 0 failed")) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: skipped: 3 outputs exist, 1 not an audio file, 1 hidden"))
+        << r.err;
+    EXPECT_EQ(count(r.err, hint), 1) << r.err;
+
+    r = vantrel({"convert", "--dry-run", "-d", dir_.File("out"), lib()});
+    EXPECT_TRUE(contains(r.out, dir_.File("lib/A/one.wav") + " -> " + dir_.File("out/A/one.wma") +
+                                    "  (skipped: exists)\n"))
+        << r.out;
+    EXPECT_EQ(count(r.err, hint), 1) << r.err;
+
+    r = vantrel({"convert", "-n", "-v", "-d", dir_.File("out"), lib()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, kept)) << r.err;
+    EXPECT_TRUE(contains(r.err, "vantrel: 0 tracks written, 5 skipped, 0 failed")) << r.err;
+    EXPECT_EQ(count(r.err, hint), 0) << "-n asked for it: " << r.err;
+
+    r = vantrel({"convert", "--force", "-d", dir_.File("out"), lib()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(read_recorded(dir_.File("out/A/one.wma")).pcm ==
+                wav_samples(dir_.File("lib/A/one.wav")));
+    EXPECT_TRUE(contains(r.err, "vantrel: 2 tracks written, 1 copied, 2 skipped, 0 failed"))
+        << r.err;
+    EXPECT_EQ(count(r.err, hint), 0) << r.err;
+
+    r = vantrel({"convert", "-f", "-n", "-d", dir_.File("out"), lib()});
+    EXPECT_EQ(r.status, 2) << r.err;
 }
 
 TEST_F(Plans, NoInputIsEverAnOutput) {

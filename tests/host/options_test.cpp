@@ -144,16 +144,75 @@ TEST(Options, NoCoverLeavesThePictureOut) {
               "option --no-cover takes no value");
 }
 
-TEST(Options, ExistingOutputsAreReplacedKeptOrUpdated) {
-    EXPECT_EQ(parse({"convert", "a.flac"}).convert.existing, ExistingOutput::replace);
+TEST(Options, ExistingOutputsAreKeptUnlessForcedOrUpdated) {
+    EXPECT_EQ(parse({"convert", "a.flac"}).convert.existing, ExistingOutput::keep);
+    EXPECT_FALSE(parse({"convert", "a.flac"}).convert.existing_given);
     EXPECT_EQ(parse({"convert", "-n", "a.flac"}).convert.existing, ExistingOutput::keep);
+    EXPECT_TRUE(parse({"convert", "-n", "a.flac"}).convert.existing_given);
     EXPECT_EQ(parse({"convert", "--update", "a.flac"}).convert.existing, ExistingOutput::update);
     EXPECT_EQ(parse({"convert", "-u", "-u", "a.flac"}).convert.existing, ExistingOutput::update);
-    EXPECT_EQ(usage_error({"convert", "-n", "--update", "a.flac"}),
-              "-n (keep existing outputs) and -u (update them) cannot be used together");
+    EXPECT_EQ(parse({"convert", "-f", "a.flac"}).convert.existing, ExistingOutput::replace);
+    EXPECT_EQ(parse({"convert", "--force", "-f", "a.flac"}).convert.existing,
+              ExistingOutput::replace);
+    const std::string exclusive =
+        "-n (keep existing outputs), -u (update them) and -f (replace them) exclude each other";
+    EXPECT_EQ(usage_error({"convert", "-n", "--update", "a.flac"}), exclusive);
+    EXPECT_EQ(usage_error({"convert", "-f", "-n", "a.flac"}), exclusive);
+    EXPECT_EQ(usage_error({"convert", "-u", "--force", "a.flac"}), exclusive);
     EXPECT_EQ(usage_error({"convert", "-u=1", "a.flac"}), "option -u takes no value");
+    EXPECT_EQ(usage_error({"convert", "--force=yes", "a.flac"}), "option --force takes no value");
     EXPECT_FALSE(parse({"convert", "a.flac"}).convert.reencode_wma);
     EXPECT_TRUE(parse({"convert", "--reencode-wma", "a.wma"}).convert.reencode_wma);
+    EXPECT_FALSE(parse({"convert", "a.flac"}).convert.safe_names);
+    EXPECT_TRUE(parse({"convert", "--safe-names", "a.flac"}).convert.safe_names);
+    EXPECT_EQ(usage_error({"convert", "--safe-name", "a.flac"}),
+              "unknown option '--safe-name' for convert; did you mean '--safe-names'?");
+}
+
+TEST(Options, VerboseAndQuietAreLevelsOfOneScale) {
+    EXPECT_TRUE(parse({"convert", "-v", "a.flac"}).convert.verbose);
+    EXPECT_TRUE(parse({"convert", "--verbose", "a.flac"}).convert.verbose);
+    EXPECT_FALSE(parse({"convert", "a.flac"}).convert.verbose);
+    EXPECT_EQ(usage_error({"convert", "-q", "-v", "a.flac"}), "-q and -v cannot be used together");
+    EXPECT_EQ(usage_error({"convert", "--verbose=2", "a.flac"}), "option --verbose takes no value");
+}
+
+TEST(Options, MistypedNamesGetASuggestion) {
+    EXPECT_EQ(usage_error({"convert", "--presett", "5", "a"}),
+              "unknown option '--presett' for convert; did you mean '--preset'?");
+    EXPECT_EQ(usage_error({"convert", "--presett=5", "a"}),
+              "unknown option '--presett' for convert; did you mean '--preset'?");
+    EXPECT_EQ(usage_error({"convert", "-preset", "5", "a"}),
+              "unknown option '-preset' for convert; did you mean '--preset'?");
+    EXPECT_EQ(usage_error({"convert", "--ouptut-dir", "o", "a"}),
+              "unknown option '--ouptut-dir' for convert; did you mean '--output-dir'?");
+    EXPECT_EQ(usage_error({"convert", "--dryrun", "a"}),
+              "unknown option '--dryrun' for convert; did you mean '--dry-run'?");
+    EXPECT_EQ(usage_error({"settings", "--sho"}),
+              "unknown option '--sho' for settings; did you mean '--show'?");
+    EXPECT_EQ(usage_error({"components", "--component", "x"}),
+              "unknown option '--component' for components; did you mean '--components'?");
+    EXPECT_EQ(usage_error({"conver", "a"}), "unknown command 'conver'; did you mean 'convert'?");
+    EXPECT_EQ(usage_error({"setings"}), "unknown command 'setings'; did you mean 'settings'?");
+    EXPECT_EQ(usage_error({"tag"}), "unknown command 'tag'; did you mean 'tags'?");
+    // Nothing close: no guess.
+    EXPECT_EQ(usage_error({"convert", "--loudness", "a"}),
+              "unknown option '--loudness' for convert");
+    EXPECT_EQ(usage_error({"convert", "-x", "a"}), "unknown option '-x' for convert");
+}
+
+TEST(Options, APresetGivenAsABitRateOrAWordIsNamed) {
+    EXPECT_EQ(usage_error({"convert", "--preset", "128", "a"}),
+              "option --preset needs a whole number from 0 to 8, not '128'; did you mean "
+              "--preset 5 (WMA 2, 128 kbps, 44.1 kHz stereo)?");
+    EXPECT_EQ(usage_error({"settings", "--preset", "192k"}),
+              "option --preset needs a whole number from 0 to 8, not '192k'; did you mean "
+              "--preset 7 (WMA 2, 192 kbps, 44.1 kHz stereo)?");
+    EXPECT_EQ(usage_error({"convert", "--preset=Lossless", "a"}),
+              "option --preset needs a whole number from 0 to 8, not 'Lossless'; did you mean "
+              "--preset 8 (WMA Lossless)?");
+    EXPECT_EQ(usage_error({"convert", "--preset", "100", "a"}),
+              "option --preset needs a whole number from 0 to 8, not '100'");
 }
 
 } // namespace

@@ -124,7 +124,7 @@ TEST(LocalFileSystem, ExistenceAndReadingFiles) {
 
 TEST(HostServicesRoot, HandsOutEachServiceAtIndexZeroOnly) {
     std::FILE* sink = std::tmpfile();
-    StatusOutput output(sink, false, false);
+    StatusOutput output(sink, false, Verbosity::normal);
     host_services services(output);
     EXPECT_NE(services.get_service_as<console>(0), nullptr);
     EXPECT_NE(services.get_service_as<pcm_converter>(0), nullptr);
@@ -141,7 +141,7 @@ TEST(HostServicesRoot, HandsOutEachServiceAtIndexZeroOnly) {
 TEST(HostConsole, WritesSeverityAndSourceAndCountsErrorsForTheTrack) {
     std::FILE* sink = std::tmpfile();
     {
-        StatusOutput output(sink, false, false);
+        StatusOutput output(sink, false, Verbosity::verbose);
         host_console console(output);
         console.print(console::severity_information, "Encoding took 5 milliseconds",
                       "/c/ostrel.so");
@@ -161,10 +161,47 @@ TEST(HostConsole, WritesSeverityAndSourceAndCountsErrorsForTheTrack) {
     std::fclose(sink);
 }
 
+TEST(HostConsole, TheEncodersInformationWaitsForVerboseAndWarningsDoNot) {
+    for (Verbosity verbosity : {Verbosity::quiet, Verbosity::normal}) {
+        std::FILE* sink = std::tmpfile();
+        {
+            StatusOutput output(sink, false, verbosity);
+            host_console console(output);
+            TrackContext track{"song.flac", 0, {}};
+            ScopedTrack scope(track);
+            console.print(console::severity_information, "Encoding took 5 milliseconds",
+                          "/c/ostrel.so");
+            console.print(console::severity_warning, "careful", "/c/ostrel.so");
+            console.print(console::severity_error, "Encoding failed", "/c/ostrel.so");
+        }
+        EXPECT_EQ(drain(sink), "ostrel.so: warning: careful (song.flac)\n"
+                               "ostrel.so: error: Encoding failed (song.flac)\n");
+        std::fclose(sink);
+    }
+}
+
+TEST(StatusOutputLines, EachLevelAddsToTheOneBelow) {
+    const std::pair<Verbosity, const char*> levels[] = {
+        {Verbosity::quiet, "error\n"},
+        {Verbosity::normal, "error\ninfo\n"},
+        {Verbosity::verbose, "error\ninfo\ndetail\n"}};
+    for (const auto& [verbosity, expected] : levels) {
+        std::FILE* sink = std::tmpfile();
+        {
+            StatusOutput output(sink, false, verbosity);
+            output.error("error");
+            output.info("info");
+            output.detail("detail");
+        }
+        EXPECT_EQ(drain(sink), expected);
+        std::fclose(sink);
+    }
+}
+
 TEST(StatusOutputLines, QuietKeepsOnlyErrors) {
     std::FILE* sink = std::tmpfile();
     {
-        StatusOutput output(sink, true, true);
+        StatusOutput output(sink, true, Verbosity::quiet);
         output.info("hidden");
         output.error("shown");
         int slot = output.track_started("a", 10);
@@ -178,7 +215,7 @@ TEST(StatusOutputLines, QuietKeepsOnlyErrors) {
 TEST(StatusOutputLines, LinesClearTheProgressDisplayAndItComesBack) {
     std::FILE* sink = std::tmpfile();
     {
-        StatusOutput output(sink, true, false);
+        StatusOutput output(sink, true, Verbosity::normal);
         output.begin_run(2);
         int slot = output.track_started("first.flac", 10);
         output.error("a message");
@@ -190,24 +227,12 @@ TEST(StatusOutputLines, LinesClearTheProgressDisplayAndItComesBack) {
     ASSERT_NE(message, std::string::npos);
     EXPECT_NE(text.rfind("first.flac", message), std::string::npos); // drawn before
     EXPECT_NE(text.find("first.flac", message), std::string::npos);  // and again after
-    EXPECT_NE(text.find("\r\x1b[K"), std::string::npos);
+    // The display is cleared from the start of its first line, where the
+    // cursor rests, to the end of the screen.
+    EXPECT_NE(text.find("\r\x1b[J"), std::string::npos);
     EXPECT_NE(text.find("1/2 tracks"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\r\x1b[J")) << "the display is gone at the end";
     std::fclose(sink);
-}
-
-TEST(FormatDuration, MinutesAndHours) {
-    EXPECT_EQ(format_duration(0), "0:00");
-    EXPECT_EQ(format_duration(65.9), "1:05");
-    EXPECT_EQ(format_duration(3725), "1:02:05");
-    EXPECT_EQ(format_duration(-3), "0:00");
-}
-
-TEST(RemainingTime, FollowsTheRateOfTheWholeRun) {
-    EXPECT_EQ(remaining_time(0.25, 60), "  about 3:00 left");
-    EXPECT_EQ(remaining_time(0.5, 10), "  about 0:10 left");
-    EXPECT_EQ(remaining_time(0.005, 60), "") << "too early to tell";
-    EXPECT_EQ(remaining_time(0.5, 1), "") << "too early to tell";
-    EXPECT_EQ(remaining_time(1.0, 60), "") << "nothing left";
 }
 
 } // namespace

@@ -115,5 +115,27 @@ TEST_F(SettingsDialog, TheCustomPositionNeedsAProfileText) {
     EXPECT_FALSE(fs::exists(dir_.File(kSettingsFile)));
 }
 
+TEST_F(SettingsDialog, ATypedProfileThatCannotEncodeIsRefusedWithTheReasonAndNotSaved) {
+    start_dialog();
+    ASSERT_TRUE(screen_shows({"44kHz Stereo CBR 64kbps"})) << last_screen();
+    keys("Tab Tab Tab"); // slider -> OK -> Cancel -> the custom text
+    terminal_->Type("hello");
+    ASSERT_TRUE(screen_shows({"Custom Profile", "hello"})) << last_screen();
+    keys("BTab BTab"); // back to OK
+    keys("Enter");
+    ASSERT_TRUE(screen_shows({"The custom profile cannot be used"})) << last_screen();
+    keys("Enter"); // the message goes, the dialog stays
+    ASSERT_TRUE(screen_shows({"Custom Profile", "hello"}, {"cannot be used"})) << last_screen();
+    keys("Escape");
+    EXPECT_EQ(finished(), "0\n") << ReadFile(dir_.File("err.txt"));
+    EXPECT_EQ(ReadFile(dir_.File("out.txt")), "Settings unchanged: 44kHz Stereo CBR 64kbps\n");
+    EXPECT_FALSE(fs::exists(dir_.File(kSettingsFile)));
+
+    // Conversions go on with the setting as it was.
+    make_tone(dir_.File("a.wav"), 0.5, 44100, 2);
+    CommandResult r = vantrel({"convert", dir_.File("a.wav")});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
 } // namespace
 } // namespace vantrel::testing

@@ -1,6 +1,6 @@
 // Walking the inputs: what is taken, what is passed over and why, links to
-// files each taken and folders searched once (loops and fan-out), and paths
-// too long for the system named instead of dropped.
+// files each taken and folders searched once (loops and fan-out), paths
+// too long for the system named instead of dropped, missing inputs explained.
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -71,7 +71,7 @@ TEST_F(Walk, EveryNameIsTakenOrPassedOverWithItsReasonInNameOrder) {
         {dir_.File("lib/notes"), dir_.File("lib/./notes"), dir_.File("none.mp3")}, {"wma"});
     ASSERT_EQ(named.found.size(), 2u);
     EXPECT_TRUE(named.found[0].named && named.found[0].problem.empty());
-    EXPECT_EQ(named.found[1].problem, "cannot open: No such file or directory");
+    EXPECT_EQ(named.found[1].problem, "input not found");
     EXPECT_EQ(named.warnings,
               std::vector<std::string>{dir_.File("lib/./notes") +
                                        " is given more than once; it is taken once"});
@@ -95,7 +95,8 @@ TEST_F(Walk, LinksToFilesAreEachTakenLinksToFoldersFollowedOnce) {
                                  "lib/Albums/X/alias.flac in Albums/X",
                                  "lib/Albums/X/song.flac in Albums/X",
                                  "lib/Albums/loop (skip: " + searched + ")",
-                                 "lib/dangling.flac (cannot open: No such file or directory)",
+                                 "lib/dangling.flac (a link to " + dir_.File("gone.flac") +
+                                     ", which does not exist)",
                                  "lib/dangling.jpg (skip: " + not_audio + ")",
                                  "lib/hard.flac",
                                  "lib/outside/far.mp3 in outside",
@@ -159,6 +160,26 @@ TEST_F(Walk, APathTooLongForTheSystemIsNamedNotDropped) {
                                     " bytes, the most the system takes");
     EXPECT_GE(too_long.path.size(), static_cast<std::size_t>(PATH_MAX));
     EXPECT_EQ(result.found[1].path, dir_.File("lib/ok.wav"));
+}
+
+// A missing input names what is missing: the deepest folder that exists is
+// the boundary, so the first missing folder below it is the one named.
+TEST_F(Walk, AMissingInputNamesTheFolderOrFileThatIsMissing) {
+    fs::create_directories(dir_.Path() / "lib");
+    touch(dir_.File("lib/plain"));
+    const WalkResult result =
+        expand_inputs({dir_.File("lib/gone.flac"), dir_.File("lib/no/such/a.flac"),
+                       dir_.File("lib/plain/a.flac"), "nowhere-relative/a.flac"},
+                      {"wma"});
+    ASSERT_EQ(result.found.size(), 4u);
+    EXPECT_EQ(result.found[0].problem, "input not found");
+    EXPECT_EQ(result.found[1].problem,
+              "input not found: folder " + dir_.File("lib/no") + " does not exist");
+    EXPECT_EQ(result.found[2].problem,
+              "input not found: " + dir_.File("lib/plain") + " is a file, not a folder");
+    EXPECT_EQ(result.found[3].problem, "input not found: folder nowhere-relative does not exist");
+    for (const SourceFile& f : result.found)
+        EXPECT_TRUE(f.named) << f.path;
 }
 
 TEST(AudioNames, ExtensionsAreComparedWithoutCase) {

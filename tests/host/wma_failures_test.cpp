@@ -21,12 +21,12 @@ TEST_F(RealWma, BadInputsAreNamedAndTheOthersWritten) {
     make_tone(dir_.File("empty.wav"), 0.0, 44100, 2);
     std::ofstream(dir_.File("text.flac")) << "this is not audio\n";
     std::ofstream(dir_.File("text.wma")) << "older file";
-    CommandResult r = vantrel({"convert", "-j", "2", "--preset", "3", dir_.File("missing.mp3"),
-                               dir_.File("one.wav"), dir_.File("text.flac"), dir_.File("empty.wav"),
-                               dir_.File("two.flac")});
+    CommandResult r =
+        vantrel({"convert", "-f", "-v", "-j", "2", "--preset", "3", dir_.File("missing.mp3"),
+                 dir_.File("one.wav"), dir_.File("text.flac"), dir_.File("empty.wav"),
+                 dir_.File("two.flac")});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("missing.mp3") +
-                                    ": cannot open: No such file or directory"))
+    EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("missing.mp3") + ": input not found\n"))
         << r.err;
     EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("text.flac") + ": not an audio file"))
         << r.err;
@@ -46,7 +46,7 @@ TEST_F(RealWma, BadInputsAreNamedAndTheOthersWritten) {
 TEST_F(RealWma, TwoInputsWithOneOutputNameWriteOnlyTheFirst) {
     make_tone(dir_.File("same.wav"), 0.5, 44100, 2);
     make_tone(dir_.File("same.flac"), 0.5, 44100, 2);
-    CommandResult r = vantrel({"convert", dir_.File("same.wav"), dir_.File("same.flac")});
+    CommandResult r = vantrel({"convert", "-v", dir_.File("same.wav"), dir_.File("same.flac")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(count(r.err, dir_.File("same.wav") + " and " + dir_.File("same.flac") +
                                " would both be written to " + dir_.File("same.wma") + "; only " +
@@ -69,7 +69,7 @@ TEST_F(RealWma, OutputsThroughALinkADeviceAndOverAnOlderFile) {
     fs::create_directory(dir_.Path() / "real");
     std::ofstream(dir_.File("real/target.wma")) << "older";
     fs::create_symlink(dir_.File("real/target.wma"), dir_.File("link.wma"));
-    CommandResult r = vantrel({"convert", "-o", dir_.File("link.wma"), dir_.File("a.wav")});
+    CommandResult r = vantrel({"convert", "-f", "-o", dir_.File("link.wma"), dir_.File("a.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::is_symlink(dir_.File("link.wma")));
     EXPECT_EQ(probe(dir_.File("real/target.wma"), "stream=codec_name"), "wmav2\n");
@@ -78,7 +78,7 @@ TEST_F(RealWma, OutputsThroughALinkADeviceAndOverAnOlderFile) {
     EXPECT_EQ(r.status, 0) << r.err;
 
     std::ofstream(dir_.File("a.wma")) << "older";
-    r = vantrel({"convert", dir_.File("a.wav")});
+    r = vantrel({"convert", "-f", dir_.File("a.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(probe(dir_.File("a.wma"), "stream=codec_name"), "wmav2\n");
     for (const fs::path& folder : {dir_.Path(), dir_.Path() / "real"})
@@ -185,7 +185,7 @@ TEST_F(SmallFileSystem, AFullDiskSaysSoAndKeepsTheOlderFile) {
         GTEST_SKIP() << "this machine does not allow mounting a file system here";
     std::ofstream(folder + "/a.wma") << "older file";
     make_tone(dir_.File("a.wav"), 20, 44100, 2);
-    CommandResult r = vantrel({"convert", "-o", folder + "/a.wma", dir_.File("a.wav")});
+    CommandResult r = vantrel({"convert", "-f", "-o", folder + "/a.wma", dir_.File("a.wav")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_TRUE(contains(r.err, "cannot write " + folder + "/a.wma: No space left on device"))
         << r.err;
@@ -199,7 +199,7 @@ TEST_F(SmallFileSystem, AReadOnlyFolderFailsItsTrackAndTheOtherIsWritten) {
     if (!mount_read_only(folder, dir_.File("ro/b.wav")))
         GTEST_SKIP() << "this machine does not allow mounting a file system here";
     make_tone(dir_.File("a.wav"), 0.4, 44100, 2);
-    CommandResult r = vantrel({"convert", dir_.File("ro/b.wav"), dir_.File("a.wav")});
+    CommandResult r = vantrel({"convert", "-v", dir_.File("ro/b.wav"), dir_.File("a.wav")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_TRUE(contains(r.err, "vantrel: " + dir_.File("ro/b.wav") + ": output folder " + folder +
                                     " is not writable: Read-only file system"))

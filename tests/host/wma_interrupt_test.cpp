@@ -32,7 +32,7 @@ TEST_P(Interrupted, EndsAsTheSignalWouldLeavingOlderFilesAndNoTemporaryOnes) {
     const std::string script = "cd " + ShellQuote(dir_.Path().string()) + R"( || exit 9
 mkfifo in.wav
 )" + ShellQuote(vantrel_program()) +
-                               R"( convert -o out.wma in.wav 2> err.txt &
+                               R"( convert -f -o out.wma in.wav 2> err.txt &
 pid=$!
 exec 3> in.wav
 head -c 400000 tone.wav >&3

@@ -118,7 +118,8 @@ TEST_F(Library, AProfileThatCannotEncodeIsRefusedBeforeItIsSaved) {
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_TRUE(contains(r.err, "cannot be used: not a usable profile: not XML")) << r.err;
     r = vantrel({"settings", "--show"});
-    EXPECT_TRUE(contains(r.out, "Setting:       44kHz Stereo CBR 80kbps")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Setting:       preset 3: WMA 2, 80 kbps, 44.1 kHz stereo"))
+        << r.out;
 
     // A saved custom setting with no text: shown with a warning, and a run
     // stops once, before any track.

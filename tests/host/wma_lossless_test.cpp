@@ -58,7 +58,7 @@ TEST_P(Lossless, FlacDecodesToTheSameSamples) {
     ASSERT_EQ(made.status, 0) << made.err;
 
     std::string out = dir_.File("in.wma");
-    CommandResult r = vantrel({"convert", "--preset", "8", flac});
+    CommandResult r = vantrel({"convert", "-v", "--preset", "8", flac});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(probe(out, "stream=codec_name"), "wmalossless\n");
     EXPECT_EQ(probe(out, "stream=sample_rate,channels"),

@@ -199,7 +199,7 @@ TEST_F(TagRules, FolderArtGoesToTracksWithoutAFrontCoverOfTheirOwn) {
         << "a track's own front cover wins";
     EXPECT_TRUE(kid3_tags(wma_of(bare)).contains("Picture: Cover (front)"));
 
-    r = vantrel({"convert", "--no-cover", dir_.File("album")});
+    r = vantrel({"convert", "-f", "--no-cover", dir_.File("album")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(mutagen_pictures(wma_of(bare), cover_jpeg), "");
     EXPECT_EQ(mutagen_pictures(wma_of(own), own_png), "");

@@ -240,7 +240,7 @@ TEST_F(RealWma, AFiveMegabyteCoverConvertsWhole) {
     expect_clean_decode(out);
     EXPECT_EQ(files_left(), (std::vector<std::string>{"big.flac", "big.png", "big.wma"}));
 
-    r = vantrel({"convert", "--no-cover", input});
+    r = vantrel({"convert", "-f", "--no-cover", input});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(mutagen_pictures(out, cover), "") << "--no-cover leaves the picture out";
     EXPECT_EQ(mutagen_tags(out)["Title"], "Big");

@@ -1,6 +1,7 @@
 // Real conversions through the component ostrel from WAV, FLAC and MP3 inputs:
 // the .wma files are read back with ffprobe, ffmpeg and mutagen for codec, bit
-// rate, duration and every tag, and the console shows each track's timing line.
+// rate, duration and every tag, and with -v the console shows each track's
+// timing line.
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -34,9 +35,20 @@ void expect_tags(TagMap actual, const TagMap& expected) {
         EXPECT_EQ(actual[name], value) << name;
 }
 
+TEST_F(RealWma, TheEncodersTimingLineWaitsForVerbose) {
+    make_tone(dir_.File("short.wav"), 0.5, 44100, 2);
+    CommandResult r = vantrel({"convert", dir_.File("short.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(contains(r.err, "Encoding took")) << r.err;
+    EXPECT_TRUE(contains(r.err, dir_.File("short.wav") + " -> " + dir_.File("short.wma"))) << r.err;
+    r = vantrel({"convert", "-q", dir_.File("short.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
 TEST_F(RealWma, WavToWmaAt128kbps) {
     make_tone(dir_.File("ten.wav"), 10.0, 44100, 2);
-    CommandResult r = vantrel({"convert", "--preset", "5", dir_.File("ten.wav")});
+    CommandResult r = vantrel({"convert", "-v", "--preset", "5", dir_.File("ten.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string out = dir_.File("ten.wma");
     expect_lossy_file(out, 10.0, 128000);
@@ -61,7 +73,7 @@ TEST_F(RealWma, MonoFlacAt48kHzWithSeveralValuesAndNonAsciiTags) {
                                {"COMMENT", {"Çà va"}}});
     fs::create_directory(dir_.Path() / "flac-out");
     std::string out = dir_.File("flac-out/renamed.wma");
-    CommandResult r = vantrel({"convert", "-o", out, "--tag", "mood=calm", flac});
+    CommandResult r = vantrel({"convert", "-v", "-o", out, "--tag", "mood=calm", flac});
     ASSERT_EQ(r.status, 0) << r.err;
     expect_lossy_file(out, 2.0, 64000); // the default preset
     EXPECT_EQ(timing_lines_for(r.err, flac), 1) << r.err;
@@ -93,7 +105,7 @@ TEST_F(RealWma, Mp3WithId3TagsAt192kbps) {
                "t.add(COMM(encoding=3, lang='eng', desc='', text=['Nice']))\nt.save(" +
                ShellQuote(mp3) + ")\n");
     fs::create_directory(dir_.Path() / "mp3-out");
-    CommandResult r = vantrel({"convert", "--preset", "7", "-d", dir_.File("mp3-out"), mp3});
+    CommandResult r = vantrel({"convert", "-v", "--preset", "7", "-d", dir_.File("mp3-out"), mp3});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string out = dir_.File("mp3-out/tagged.wma");
     expect_lossy_file(out, 3.0, 192000);
@@ -118,8 +130,8 @@ TEST_F(RealWma, ParallelTracksEachWriteTheirFileAndTimingLine) {
     make_tone(inputs[3], 0.7, 96000, 2);
     const double seconds[] = {1.5, 2.5, 1.0, 0.7};
     fs::create_directory(dir_.Path() / "out");
-    std::vector<std::string> arguments{"convert",       "-j", "2", "--preset", "0", "-d",
-                                       dir_.File("out")};
+    std::vector<std::string> arguments{"convert",  "-v", "-j", "2",
+                                       "--preset", "0",  "-d", dir_.File("out")};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
     CommandResult r = vantrel(arguments);
     ASSERT_EQ(r.status, 0) << r.err;

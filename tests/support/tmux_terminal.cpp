@@ -38,6 +38,16 @@ std::string TmuxTerminal::Screen() const {
     return RunCommand(Tmux() + " capture-pane -p -t main", 20).out;
 }
 
+std::string TmuxTerminal::JoinedScreen() const {
+    return RunCommand(Tmux() + " capture-pane -p -J -t main", 20).out;
+}
+
+void TmuxTerminal::Resize(int columns, int rows) const {
+    RunCommand(Tmux() + " resize-window -t main -x " + std::to_string(columns) + " -y " +
+                   std::to_string(rows),
+               20);
+}
+
 bool TmuxTerminal::Shows(std::initializer_list<std::string> parts,
                          std::initializer_list<std::string> absent) {
     return WaitFor([&] {

@@ -28,6 +28,10 @@ public:
     // Text typed as it is.
     void Type(const std::string& literal) const;
     std::string Screen() const;
+    // The screen with the rows of each wrapped line joined into one line.
+    std::string JoinedScreen() const;
+    // Gives the terminal a new size, as a person resizing its window.
+    void Resize(int columns, int rows) const;
 
     // Waits (bounded) until the screen shows every one of `parts` and none of
     // `absent`; LastScreen() is what it saw last.

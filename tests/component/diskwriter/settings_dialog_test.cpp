@@ -28,6 +28,10 @@ std::u16string UsableProfile(const std::u16string& name) {
            u" codecdata=\"008800000F00752E0000\"/></wmmediatype></streamconfig></profile>";
 }
 
+std::string Ascii(const std::u16string& text) {
+    return std::string(text.begin(), text.end());
+}
+
 class SettingsDialogTest : public DiskWriterTest {
 protected:
     SettingsDialogTest() : face(std::make_shared<scripted_face>()) {
@@ -98,15 +102,52 @@ TEST_F(SettingsDialogTest, OkStoresTheSliderPosition) {
 
 TEST_F(SettingsDialogTest, TypingMovesTheSliderToTheCustomPosition) {
     Configure(3, "");
-    EXPECT_TRUE(Run([](dialog_session& dialog) {
-        ASSERT_TRUE(dialog.type_text(kCustomBox, "<profile name=\"Typed\">"));
+    const std::string typed = Ascii(UsableProfile(u"Typed"));
+    EXPECT_TRUE(Run([&typed](dialog_session& dialog) {
+        ASSERT_TRUE(dialog.type_text(kCustomBox, typed));
         EXPECT_EQ(dialog.trackbar_position(kSlider), 9);
         EXPECT_EQ(dialog.text_of(kNameLabel), "Custom Profile");
         EXPECT_EQ(dialog.text_of(kDescriptionLabel), "Typed");
         dialog.click_button(IDOK);
+        EXPECT_TRUE(dialog.ended());
+    }));
+    EXPECT_TRUE(face->messages().empty());
+    EXPECT_EQ(writer->selected_preset(), 9);
+    EXPECT_EQ(writer->custom_profile().text(), typed);
+}
+
+TEST_F(SettingsDialogTest, OkRefusesATypedProfileTheWriterCannotUseAndSaysWhy) {
+    Configure(4, "");
+    EXPECT_TRUE(Run([this](dialog_session& dialog) {
+        ASSERT_TRUE(dialog.type_text(kCustomBox, "hello"));
+        dialog.click_button(IDOK);
+        EXPECT_FALSE(dialog.ended()) << "the dialog stays open to mend the text";
+        ASSERT_EQ(face->messages().size(), 1u);
+        EXPECT_EQ(face->messages()[0].text.rfind("The custom profile cannot be used: ", 0), 0u)
+            << face->messages()[0].text;
+        EXPECT_GT(face->messages()[0].text.size(), 40u) << "a reason follows";
+        EXPECT_EQ(face->messages()[0].owner, dialog.handle());
+        EXPECT_EQ(writer->selected_preset(), 4);
+        // A profile the writer takes goes through.
+        ASSERT_TRUE(dialog.type_text(kCustomBox, Ascii(UsableProfile(u"Mended"))));
+        dialog.click_button(IDOK);
+        EXPECT_TRUE(dialog.ended());
+        EXPECT_EQ(face->messages().size(), 1u);
     }));
     EXPECT_EQ(writer->selected_preset(), 9);
-    EXPECT_STREQ(writer->custom_profile().text(), "<profile name=\"Typed\">");
+}
+
+TEST_F(SettingsDialogTest, CancelAfterARefusedProfileKeepsEverything) {
+    Configure(2, "");
+    EXPECT_FALSE(Run([this](dialog_session& dialog) {
+        dialog.type_text(kCustomBox, "<profile><not closed");
+        dialog.click_button(IDOK);
+        EXPECT_FALSE(dialog.ended());
+        EXPECT_EQ(face->messages().size(), 1u);
+        dialog.click_button(IDCANCEL);
+    }));
+    EXPECT_EQ(writer->selected_preset(), 2);
+    EXPECT_STREQ(writer->custom_profile().text(), "");
 }
 
 TEST_F(SettingsDialogTest, CancelRestoresTheTextAndKeepsTheIndex) {

@@ -10,6 +10,10 @@
 // Like the platform's file writer, it writes beside the path and moves the file
 // onto it only when it finished without an error.
 //   throw       process_chunk throws
+// With VANTREL_STAND_IN_GATE naming a file, every chunk after a track's first
+// waits while that file exists (a minute at most), so that a test can look at
+// tracks in progress for as long as it needs.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +36,19 @@ std::string g_component_path;
 std::string failure_mode() {
     const char* mode = std::getenv("VANTREL_STAND_IN_FAIL");
     return mode ? mode : "";
+}
+
+void wait_at_gate() {
+    const char* gate = std::getenv("VANTREL_STAND_IN_GATE");
+    if (!gate || !gate[0])
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::FILE* file = std::fopen(gate, "rb")) {
+        std::fclose(file);
+        if (std::chrono::steady_clock::now() > deadline)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 void print(std::int32_t severity, const std::string& text) {
@@ -102,6 +119,8 @@ public:
         }
         if (mode == "throw")
             throw std::runtime_error("stand-in exception");
+        if (chunks_ > 0)
+            wait_at_gate();
         if (!converter_)
             converter_ = g_host->get_service_as<pcm_converter>(0);
         rate_ = chunk.sample_rate();
