@@ -6,7 +6,9 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 
+#include "convert/job_slots.h"
 #include "convert/track_copy.h"
 #include "convert/track_job.h"
 #include "progress/status_output.h"
@@ -24,6 +26,18 @@ diskwriter* make_writer(service_factory_base& factory, std::string& error) {
     }
     return nullptr;
 }
+
+// A slot taken for one track, given back when the track is over at the latest.
+struct SlotHeld {
+    JobSlots& slots;
+    JobSlots::Ticket ticket;
+    bool held = true;
+    void leave() {
+        if (std::exchange(held, false))
+            slots.leave(ticket);
+    }
+    ~SlotHeld() { leave(); }
+};
 
 bool writes(const OutputPlan& plan) {
     return plan.action == Action::convert || plan.action == Action::copy;
@@ -89,6 +103,12 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
     std::mutex writer_error_mutex;
     std::string writer_error;
 
+    // At most `jobs` tracks are converted at once; a track whose file is only
+    // being published gives its slot to the next meanwhile, so there are
+    // twice as many workers as slots.
+    JobSlots slots(std::max<unsigned>(1, request.jobs));
+    PublishNoticeScope notice(slots);
+
     // Each worker has a disk writer of its own; one that had to abandon a
     // track is released and a fresh one made for the next.
     auto worker = [&] {
@@ -112,6 +132,9 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
         for (;;) {
             if (stop.load())
                 break;
+            SlotHeld slot{slots, slots.enter()};
+            if (stop.load())
+                break;
             std::size_t index = next.fetch_add(1);
             if (index >= request.plans.size())
                 break;
@@ -120,17 +143,19 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
                 attempted[index] = true;
                 continue;
             }
+            slots.writes(slot.ticket, plan.output);
             TrackOutcome outcome;
             if (plan.action == Action::copy) {
-                const int slot = output.track_started(plan.input, 0);
+                const int shown = output.track_started(plan.input, 0);
                 outcome = copy_track(plan);
-                output.track_finished(slot, 0);
+                output.track_finished(shown, 0);
             } else {
                 if (!ready_writer())
                     break;
                 outcome =
                     convert_track(*writer, plan, request.overrides, output, stop, request.cover);
             }
+            slot.leave();
             if (outcome.written)
                 output.info(plan.input + " -> " + plan.output +
                             (plan.action == Action::copy ? " (copied)" : ""));
@@ -150,7 +175,8 @@ RunTotals run_conversion(const RunRequest& request, StatusOutput& output,
     announce_plans(request.plans, output);
     const std::size_t to_convert =
         static_cast<std::size_t>(std::count_if(request.plans.begin(), request.plans.end(), writes));
-    std::size_t threads = std::max<std::size_t>(1, std::min<std::size_t>(request.jobs, to_convert));
+    const std::size_t threads = std::max<std::size_t>(
+        1, std::min<std::size_t>(2 * std::size_t{std::max<unsigned>(1, request.jobs)}, to_convert));
     output.begin_run(to_convert);
     if (threads == 1) {
         worker();

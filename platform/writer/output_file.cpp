@@ -78,6 +78,17 @@ bool HostAllowsReplacing(const std::string& path) {
     return check == nullptr || check(path.c_str(), replaceContext.load()) != FALSE;
 }
 
+// The host's word of files about to be published (SetOutputPublishNotice),
+// stored the same way.
+std::atomic<void*> publishContext{nullptr};
+std::atomic<OutputPublishNotice> publishNotice{nullptr};
+
+void TellPublishing(const std::string& path) {
+    if (const OutputPublishNotice notice = publishNotice.load(std::memory_order_acquire)) {
+        notice(path.c_str(), publishContext.load());
+    }
+}
+
 // Moves `from` onto `to` unless something stands at `to`. Answers 0 or errno.
 int MoveWithoutReplacing(const std::string& from, const std::string& to) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
@@ -115,6 +126,7 @@ HRESULT OutputFile::Open(const std::string& path, bool replaceExisting,
         return NS_E_FILE_OPEN_FAILED;
     }
     std::unique_ptr<OutputFile> output(new OutputFile());
+    output->path_ = path;
     output->target_ = FollowLinks(path);
     if (output->target_.empty()) {
         return Failed(NS_E_FILE_OPEN_FAILED, "cannot create", path, ELOOP);
@@ -196,6 +208,7 @@ HRESULT OutputFile::Commit() {
         return NS_E_FILE_WRITE;
     }
     if (temporary_) {
+        TellPublishing(path_);
         if (fsync(fd_) != 0 || !Close()) {
             const int error = errno;
             Abandon();
@@ -252,6 +265,12 @@ extern "C" void SetOutputReplaceCheck(OutputReplaceCheck check, void* context) {
     writer::replaceCheck.store(nullptr, std::memory_order_release);
     writer::replaceContext.store(context);
     writer::replaceCheck.store(check, std::memory_order_release);
+}
+
+extern "C" void SetOutputPublishNotice(OutputPublishNotice notice, void* context) {
+    writer::publishNotice.store(nullptr, std::memory_order_release);
+    writer::publishContext.store(context);
+    writer::publishNotice.store(notice, std::memory_order_release);
 }
 
 extern "C" void RemoveUnfinishedOutputFiles() {

@@ -32,7 +32,8 @@ public:
     // Writes at an offset (seekable files) or at the end (devices and pipes, where
     // the offset must be where the last write ended). NS_E_FILE_WRITE on failure.
     HRESULT Write(std::int64_t offset, const void* data, std::size_t size);
-    // Moves the temporary file onto the path. NS_E_FILE_WRITE on failure, which
+    // Flushes the temporary file to the disk and moves it onto the path (after
+    // telling the host's publish notice). NS_E_FILE_WRITE on failure, which
     // removes the temporary file; NS_E_FILE_OPEN_FAILED when a file appeared at
     // the path meanwhile and may not be replaced.
     HRESULT Commit();
@@ -51,6 +52,7 @@ private:
     bool replaceExisting_ = true;
     bool finished_ = false;
     std::int64_t streamPosition_ = 0;
+    std::string path_; // as given, for the host's publish notice
     std::string target_;
     std::string temporaryPath_;
     std::atomic<char*>* registration_ = nullptr; // in the table of unfinished files

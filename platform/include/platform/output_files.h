@@ -1,6 +1,7 @@
 // What a host may ask of the files the platform's file writer publishes: a say
-// in which existing files may be replaced, and copying a finished file into
-// place with the same care as an encoded one.
+// in which existing files may be replaced, word of a file about to be
+// published, and copying a finished file into place with the same care as an
+// encoded one.
 #pragma once
 
 #include "platform/win32_types.h"
@@ -16,6 +17,16 @@ typedef BOOL (*OutputReplaceCheck)(const char* path, void* context);
 // Installs the check for the whole process; a null check lets every writer
 // replace as its mode says.
 PLATFORM_API void SetOutputReplaceCheck(OutputReplaceCheck check, void* context);
+
+// Told the path of each output the writer is about to publish, as the writer
+// was given it: the file is written in full and is now flushed to the disk
+// and moved onto the path, which may take a while and which the writer's
+// caller still waits for. A device or pipe, written directly, is not told.
+// Called from any thread; must not block.
+typedef void (*OutputPublishNotice)(const char* path, void* context);
+
+// Installs the notice for the whole process; null installs none.
+PLATFORM_API void SetOutputPublishNotice(OutputPublishNotice notice, void* context);
 
 // Copies the regular file `source` to `target` as the writer publishes an
 // output: through a temporary file beside the target that is moved onto it

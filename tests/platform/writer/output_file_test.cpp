@@ -80,11 +80,54 @@ struct HostRule {
     }
 };
 
+// Remembers each path it is told of, with what stood in its folder then.
+struct PublishLog {
+    const TemporaryFolder* folder = nullptr;
+    std::vector<std::string> told;
+    std::vector<Names> entries;
+    static void Notice(const char* path, void* context) {
+        auto* log = static_cast<PublishLog*>(context);
+        log->told.emplace_back(path);
+        log->entries.push_back(log->folder->Entries());
+    }
+};
+
 class OutputFiles : public ::testing::Test {
 protected:
     TemporaryFolder folder_;
-    void TearDown() override { SetOutputReplaceCheck(nullptr, nullptr); }
+    void TearDown() override {
+        SetOutputReplaceCheck(nullptr, nullptr);
+        SetOutputPublishNotice(nullptr, nullptr);
+    }
 };
+
+TEST_F(OutputFiles, TheHostIsToldOfEachFileAboutToBePublished) {
+    PublishLog log{&folder_, {}, {}};
+    SetOutputPublishNotice(&PublishLog::Notice, &log);
+    EXPECT_EQ(WriteFile(folder_.File("a.wma"), true, "new"), S_OK);
+    ASSERT_EQ(log.told, Names{folder_.File("a.wma")});
+    ASSERT_EQ(log.entries.size(), 1u);
+    ASSERT_EQ(log.entries[0].size(), 1u) << "only the temporary file stands, not yet a.wma";
+    EXPECT_NE(log.entries[0][0], "a.wma");
+
+    {
+        std::unique_ptr<OutputFile> file;
+        ASSERT_EQ(OutputFile::Open(folder_.File("b.wma"), true, &file), S_OK);
+        file->Abandon();
+    }
+    ASSERT_EQ(symlink("target.wma", folder_.File("link.wma").c_str()), 0);
+    EXPECT_EQ(WriteFile(folder_.File("link.wma"), true, "through"), S_OK);
+    EXPECT_EQ(ReadFile(folder_.File("target.wma")), "through");
+    EXPECT_EQ(WriteFile("/dev/null", true, "streamed"), S_OK);
+    EXPECT_EQ(WriteFile(folder_.File("late.wma"), false, "new", "appeared"), NS_E_FILE_OPEN_FAILED);
+    EXPECT_EQ(log.told,
+              (Names{folder_.File("a.wma"), folder_.File("link.wma"), folder_.File("late.wma")}))
+        << "the path as given; nothing for an abandoned file or a device";
+
+    SetOutputPublishNotice(nullptr, nullptr);
+    EXPECT_EQ(WriteFile(folder_.File("c.wma"), true, "new"), S_OK);
+    EXPECT_EQ(log.told.size(), 3u);
+}
 
 TEST_F(OutputFiles, WithoutReplacementAFileThatAppearedMeanwhileIsKept) {
     const auto path = folder_.File("song.wma");
