@@ -100,8 +100,13 @@ void RegisterPacketEncoderFactory(WORD formatTag, PacketEncoderFactory factory);
 std::unique_ptr<PacketEncoder> CreatePacketEncoder(const EncoderTarget& target,
                                                    const PcmFormat& input, HRESULT* result);
 
-// Whether an encoder can be made for the target (checked with PCM already in
-// the target's rate and channel count): S_OK or the failure code.
+// Whether an encoder can be made for the target from PCM in the input format:
+// S_OK or the failure code (with the encoder's reason as the thread's error
+// object, where it gave one). A target and input an encoder was made for
+// before, with the same factory, are not tried again.
+HRESULT CheckEncoder(const EncoderTarget& target, const PcmFormat& input);
+
+// CheckEncoder with PCM already in the target's rate and channel count.
 HRESULT CheckEncodable(const EncoderTarget& target);
 
 // Why no encoder writes the target, in words: the codec and what it was asked for.

@@ -8,9 +8,26 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <set>
+#include <tuple>
 
 namespace writer {
 namespace {
+
+// A target and input format an encoder was made for.
+using EncodableKey = std::tuple<WORD, int, int, DWORD, WORD, std::vector<BYTE>, int, int, int>;
+
+EncodableKey KeyOf(const EncoderTarget& target, const PcmFormat& input) {
+    return {target.formatTag, target.sampleRate, target.channels,
+            target.bitrate,   target.blockAlign, target.codecData,
+            input.sampleRate, input.channels,    input.bitsPerSample};
+}
+
+// Every track checks its profile and its input before its encoder is made;
+// making an encoder only to throw it away costs as much as the one kept, so
+// what was made once is known to be makeable. Failures are not remembered:
+// their reasons come from the attempt.
+constexpr std::size_t kMostRemembered = 64;
 
 struct Registry {
     std::mutex lock;
@@ -19,6 +36,7 @@ struct Registry {
         {WAVE_FORMAT_WMAUDIO2, &CreateWma2PacketEncoder},
         {WAVE_FORMAT_WMAUDIO_LOSSLESS, &CreateWmaLosslessEncoder},
     };
+    std::set<EncodableKey> made; // with the factories as they are
 };
 
 Registry& TheRegistry() {
@@ -36,6 +54,7 @@ void RegisterPacketEncoderFactory(WORD formatTag, PacketEncoderFactory factory) 
     } else {
         registry.factories[formatTag] = factory;
     }
+    registry.made.clear();
 }
 
 std::unique_ptr<PacketEncoder> CreatePacketEncoder(const EncoderTarget& target,
@@ -58,13 +77,34 @@ std::unique_ptr<PacketEncoder> CreatePacketEncoder(const EncoderTarget& target,
     if (encoder == nullptr && SUCCEEDED(*result)) {
         *result = NS_E_INVALID_OUTPUT_FORMAT;
     }
+    if (encoder != nullptr) {
+        auto& registry = TheRegistry();
+        std::lock_guard guard(registry.lock);
+        if (registry.factories.count(target.formatTag) != 0 &&
+            registry.factories.at(target.formatTag) == factory) {
+            if (registry.made.size() >= kMostRemembered) {
+                registry.made.clear();
+            }
+            registry.made.insert(KeyOf(target, input));
+        }
+    }
     return encoder;
 }
 
-HRESULT CheckEncodable(const EncoderTarget& target) {
+HRESULT CheckEncoder(const EncoderTarget& target, const PcmFormat& input) {
+    {
+        auto& registry = TheRegistry();
+        std::lock_guard guard(registry.lock);
+        if (registry.made.count(KeyOf(target, input)) != 0) {
+            return S_OK;
+        }
+    }
     HRESULT result = S_OK;
-    const PcmFormat input{target.sampleRate, target.channels};
     return CreatePacketEncoder(target, input, &result) != nullptr ? S_OK : result;
+}
+
+HRESULT CheckEncodable(const EncoderTarget& target) {
+    return CheckEncoder(target, PcmFormat{target.sampleRate, target.channels});
 }
 
 std::string DescribeUnencodable(const EncoderTarget& target) {

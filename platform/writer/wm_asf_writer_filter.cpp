@@ -163,10 +163,9 @@ bool WmAsfWriterFilter::TakesInput(const WAVEFORMATEX& format) {
     }
     // Exactly the encoder a run would make, so that a refusal comes now, with
     // its reason, and not as a failed file.
-    HRESULT hr = S_OK;
     const PcmFormat input{static_cast<int>(format.nSamplesPerSec), format.nChannels,
                           format.wBitsPerSample};
-    if (CreatePacketEncoder(targets_.front().target, input, &hr) != nullptr) {
+    if (SUCCEEDED(CheckEncoder(targets_.front().target, input))) {
         return true;
     }
     IErrorInfo* said = nullptr;

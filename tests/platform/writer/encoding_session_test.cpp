@@ -259,6 +259,49 @@ TEST(EncodingSession, TheRegisteredFactoryIsTheOneUsed) {
     EXPECT_EQ(audio.blockAlign, 4096); // the fake's packets, not the real encoder's
 }
 
+// Counts the encoders it is asked for; refuses 8-bit input.
+int fakesAsked = 0;
+std::unique_ptr<PacketEncoder> CountFakeLossless(const EncoderTarget& target,
+                                                 const PcmFormat& input, HRESULT* result) {
+    ++fakesAsked;
+    if (input.bitsPerSample == 8) {
+        *result = NS_E_INVALID_DATA;
+        return nullptr;
+    }
+    return MakeFakeLossless(target, input, result);
+}
+
+TEST(EncodingSession, ChecksOfWhatWasMadeBeforeMakeNoEncoder) {
+    const auto target = BuiltInTarget(8);
+    const PcmFormat input{48000, 1, 16};
+    fakesAsked = 0;
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, &CountFakeLossless);
+    EXPECT_EQ(CheckEncoder(target, input), S_OK);
+    EXPECT_EQ(CheckEncoder(target, input), S_OK);
+    EXPECT_EQ(fakesAsked, 1);
+    HRESULT hr = E_FAIL;
+    EXPECT_NE(CreatePacketEncoder(target, input, &hr), nullptr) << "a run's encoder is made";
+    EXPECT_EQ(fakesAsked, 2);
+    EXPECT_EQ(CheckEncoder(target, PcmFormat{44100, 2, 16}), S_OK) << "another input";
+    EXPECT_EQ(CheckEncoder(target, PcmFormat{44100, 2, 16}), S_OK);
+    EXPECT_EQ(fakesAsked, 3);
+    auto other = target;
+    other.bitrate += 1000;
+    EXPECT_EQ(CheckEncoder(other, input), S_OK) << "another target";
+    EXPECT_EQ(fakesAsked, 4);
+    EXPECT_EQ(CheckEncoder(target, PcmFormat{48000, 1, 8}), NS_E_INVALID_DATA);
+    EXPECT_EQ(CheckEncoder(target, PcmFormat{48000, 1, 8}), NS_E_INVALID_DATA);
+    EXPECT_EQ(fakesAsked, 6) << "a refusal is asked again, for its reason";
+
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, &CountFakeLossless);
+    EXPECT_EQ(CheckEncoder(target, input), S_OK);
+    EXPECT_EQ(fakesAsked, 7) << "a factory registered again is asked again";
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, nullptr);
+    EXPECT_EQ(CheckEncoder(target, input), NS_E_INVALID_OUTPUT_FORMAT);
+    RegisterPacketEncoderFactory(WAVE_FORMAT_WMAUDIO_LOSSLESS, &CreateWmaLosslessEncoder);
+    EXPECT_EQ(fakesAsked, 7);
+}
+
 TEST(EncodingSession, LosslessKeepsTheInputsRateChannelsAndEverySample) {
     TemporaryFolder folder;
     const auto target = BuiltInTarget(8);
