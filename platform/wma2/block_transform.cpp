@@ -2,19 +2,81 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <numbers>
 #include <stdexcept>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace wma2 {
+namespace {
+
+// MDCTs kept for the next transform: every track makes its own encoder, and
+// making its MDCTs cost more than transforming a second of audio. A context
+// holds scratch space, so each is lent to one transform at a time.
+class MdctPool {
+public:
+    // A context for n coefficients and its function, or a null context.
+    std::pair<AVTXContext*, av_tx_fn> Take(int n) {
+        {
+            const std::lock_guard guard(lock_);
+            auto& spare = spare_[n];
+            if (!spare.empty()) {
+                const auto mdct = spare.back();
+                spare.pop_back();
+                return mdct;
+            }
+        }
+        const float scale = -1.0F; // the decoder's sign
+        std::pair<AVTXContext*, av_tx_fn> made{nullptr, nullptr};
+        if (av_tx_init(&made.first, &made.second, AV_TX_FLOAT_MDCT, 0, n, &scale, 0) < 0) {
+            av_tx_uninit(&made.first);
+        }
+        return made;
+    }
+
+    void Give(int n, AVTXContext*& context, av_tx_fn function) {
+        if (context == nullptr) {
+            return;
+        }
+        {
+            const std::lock_guard guard(lock_);
+            auto& spare = spare_[n];
+            if (spare.size() < kMostSpare) {
+                spare.emplace_back(std::exchange(context, nullptr), function);
+                return;
+            }
+        }
+        av_tx_uninit(&context);
+    }
+
+private:
+    // Two per encoder (its block planner's and its frame coder's) for a few
+    // encoders at once.
+    static constexpr std::size_t kMostSpare = 16;
+    std::mutex lock_;
+    std::map<int, std::vector<std::pair<AVTXContext*, av_tx_fn>>> spare_;
+};
+
+// Never destroyed: a transform may still give its contexts back while the
+// process ends.
+MdctPool& Mdcts() {
+    static auto* pool = new MdctPool();
+    return *pool;
+}
+
+} // namespace
 
 BlockTransform::BlockTransform(const StreamParams& params)
     : frame_len_(params.frame_len), block_sizes_(params.block_sizes) {
-    const float scale = -1.0F; // the decoder's sign
     for (int k = 0; k < block_sizes_; ++k) {
         const int n = frame_len_ >> k;
-        if (av_tx_init(&contexts_[k], &functions_[k], AV_TX_FLOAT_MDCT, 0, n, &scale, 0) < 0) {
-            for (auto*& context : contexts_) {
-                av_tx_uninit(&context);
+        std::tie(contexts_[k], functions_[k]) = Mdcts().Take(n);
+        if (contexts_[k] == nullptr) {
+            for (int made = 0; made < k; ++made) {
+                Mdcts().Give(frame_len_ >> made, contexts_[made], functions_[made]);
             }
             throw std::runtime_error("no MDCT");
         }
@@ -28,8 +90,8 @@ BlockTransform::BlockTransform(const StreamParams& params)
 }
 
 BlockTransform::~BlockTransform() {
-    for (auto*& context : contexts_) {
-        av_tx_uninit(&context);
+    for (int k = 0; k < block_sizes_; ++k) {
+        Mdcts().Give(frame_len_ >> k, contexts_[k], functions_[k]);
     }
 }
 
