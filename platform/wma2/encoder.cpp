@@ -90,7 +90,8 @@ std::string SettingsProblem(const EncoderSettings& settings) {
 }
 
 // Where a frame should end relative to the packet it starts in.
-enum class PacketGoal { kNone, kFillPacket, kReachNextPacket };
+// kStayInPacket: end in the packet the frame starts in; kReachNextPacket: end in a later one.
+enum class PacketGoal { kNone, kStayInPacket, kReachNextPacket };
 
 struct Encoder::Impl {
     Impl(const EncoderSettings& settings, PacketSink packet_sink, const EncoderTuning& tunes)
@@ -185,17 +186,13 @@ struct Encoder::Impl {
         return status;
     }
 
-    // The packet bounds a frame keeps to its goal with, where its filler can get it there.
-    FrameBounds GoalBounds(const FrameSlot& slot, PacketGoal goal) const {
+    // The packet bounds a frame keeps to its goal with.
+    static FrameBounds GoalBounds(const FrameSlot& slot, PacketGoal goal) {
         FrameBounds bounds{slot.min_bits, slot.max_bits};
         if (goal == PacketGoal::kReachNextPacket) {
             bounds.min_bits = std::clamp(slot.room_in_packet + 1, slot.min_bits, slot.max_bits);
-        } else if (goal == PacketGoal::kFillPacket) {
-            // Close to the packet's end, leaving the next frames what they easily fill.
-            const auto keep = static_cast<std::uint64_t>(2 * rate.frame_budget());
+        } else if (goal == PacketGoal::kStayInPacket) {
             bounds.max_bits = std::clamp(slot.room_in_packet, slot.min_bits, slot.max_bits);
-            bounds.min_bits = std::clamp(slot.room_in_packet - std::min(slot.room_in_packet, keep),
-                                         slot.min_bits, bounds.max_bits);
         }
         return bounds;
     }
@@ -328,18 +325,32 @@ Status Encoder::Finish() {
             s.signal[ch].resize(needed, 0.0F);
         }
     }
+    // A decoder shifts the times of what it returns from the packets that hold the lead-in
+    // it drops (the ends of frames 0 and 1), and a player then guesses the time of the
+    // final flush wrongly if such a packet also holds the last frame. So when the stream
+    // yields audio at all, a packet boundary falls between the end of frame 1 and the end
+    // of the last frame: frames up to 1 stay in their packet, the last one reaches into the
+    // next. A short track may have to carry most of a packet more than its rate gives it
+    // for that; the reservoir gets those bits, so that every frame from the first with
+    // sound on takes an even share rather than the last one all of it.
+    const bool packet_goal = frames > 2 && s.packetizer.frames_out() < 2;
+    bool granted = false;
     while (s.next_frame < frames) {
-        // A decoder shifts the times of what it returns from the packets that hold the
-        // lead-in it drops (the ends of frames 0 and 1), and a player then guesses the time
-        // of the final flush wrongly if such a packet also holds the last frame. So when the
-        // stream yields audio at all, a packet boundary falls between the end of frame 1
-        // and the end of the last frame: frames up to 1 fill the packet, later ones reach
-        // into the next.
+        const int frames_left = static_cast<int>(frames - s.next_frame);
         PacketGoal goal = PacketGoal::kNone;
-        if (frames > 2 && s.packetizer.frames_out() < 2) {
-            goal = s.next_frame >= 2 ? PacketGoal::kReachNextPacket : PacketGoal::kFillPacket;
+        if (packet_goal && s.packetizer.frames_out() < 2) {
+            if (s.next_frame < 2) {
+                goal = PacketGoal::kStayInPacket;
+            } else if (frames_left == 1) {
+                goal = PacketGoal::kReachNextPacket;
+            }
+            if (!granted && s.next_frame >= 1) {
+                granted = true;
+                s.rate.Grant(static_cast<double>(s.packetizer.NextSlot().room_in_packet + 1),
+                             frames_left);
+            }
         }
-        const Status status = s.CodeFrame(static_cast<int>(frames - s.next_frame), goal);
+        const Status status = s.CodeFrame(frames_left, goal);
         if (status != Status::kOk) {
             s.failure = status;
             return status;

@@ -8,13 +8,28 @@
 #include <cmath>
 
 namespace wma2 {
+namespace {
+
+// At the rates that code the high bands as noise, bits are too scarce to lower whole
+// blocks' masks for the quiet before a hit, and the noise levels are sent relative to
+// exponents that must stay within reach of them.
+TemporalMaskTuning TemporalTuning(const StreamParams& params, const EncoderTuning& tuning) {
+    TemporalMaskTuning temporal = tuning.temporal_mask;
+    if (params.noise_coding) {
+        temporal.limit_db = 0.0F;
+    }
+    return temporal;
+}
+
+} // namespace
 
 FrameCoder::FrameCoder(const StreamParams& params, const EncoderTuning& tuning)
     : params_(params), tuning_(tuning),
       bandwidth_hz_(tuning.bandwidth_hz > 0 ? tuning.bandwidth_hz : BandwidthFor(params)),
       transform_(params),
       model_(params, {tuning.tonal_offset_db, tuning.width_share, tuning.deep_bass_snr_db}),
-      stereo_(params), quantiser_(params, tuning) {}
+      temporal_(params.sample_rate, TemporalTuning(params, tuning)), stereo_(params),
+      quantiser_(params, tuning) {}
 
 void FrameCoder::Analyse(const FrameRequest& request, float expected_offset_db) {
     quantised_at_ = kNotQuantised;
@@ -39,6 +54,9 @@ void FrameCoder::Analyse(const FrameRequest& request, float expected_offset_db) 
         // The block's 2N samples start half a block before its own stretch of the frame,
         // which begins F/2 into the frame.
         const int start = frame_len / 2 + position - n / 2;
+        const int left = frame_len >> std::max(block.k, block.prev_k);
+        const int right = frame_len >> std::max(block.k, block.next_k);
+        std::array<float, 2> temporal{1.0F, 1.0F};
         for (int ch = 0; ch < params_.channels; ++ch) {
             ChannelAnalysis& channel = block.channels[ch];
             if (channel.coefs.size() < static_cast<std::size_t>(frame_len)) {
@@ -46,14 +64,18 @@ void FrameCoder::Analyse(const FrameRequest& request, float expected_offset_db) 
             }
             transform_.Forward(block.k, block.prev_k, block.next_k, request.signal[ch] + start,
                                channel.coefs.data());
+            if (block.k >= tuning_.temporal_mask.from_k) {
+                temporal[static_cast<std::size_t>(ch)] =
+                    temporal_.Factor(request.signal[ch] + start, n, left, right);
+            }
         }
-        AnalyseBlock(block);
+        AnalyseBlock(block, temporal);
         PlanReuse(params_, tuning_, block, held);
         position += n;
     }
 }
 
-void FrameCoder::AnalyseBlock(BlockAnalysis& block) {
+void FrameCoder::AnalyseBlock(BlockAnalysis& block, const std::array<float, 2>& temporal) {
     const int n = params_.block_len(block.k);
     for (int ch = 0; ch < params_.channels; ++ch) {
         ChannelAnalysis& channel = block.channels[ch];
@@ -67,6 +89,12 @@ void FrameCoder::AnalyseBlock(BlockAnalysis& block) {
         }
         // Tonality needs the frequency resolution of the longer blocks.
         model_.Analyse(block.k, channel.coefs.data(), block.end, channel.masking, block.k < 2);
+        const float factor = temporal[static_cast<std::size_t>(ch)];
+        if (factor < 1.0F) {
+            for (int b = 0; b < params_.band_count(block.k); ++b) {
+                channel.masking.allowed[b] *= factor;
+            }
+        }
         channel.content = false;
         // Below a hundredth of a 16-bit step there is nothing to code.
         const float floor = 0.01F * static_cast<float>(n);

@@ -18,6 +18,7 @@
 #include "stereo_choice.h"
 #include "stored_exponents.h"
 #include "stream_params.h"
+#include "temporal_mask.h"
 #include "tuning.h"
 
 #include <array>
@@ -57,7 +58,8 @@ public:
     bool silent() const { return silent_; }
 
 private:
-    void AnalyseBlock(BlockAnalysis& block);
+    // `temporal`: per channel, the factor TemporalMask gives the block's allowed noise.
+    void AnalyseBlock(BlockAnalysis& block, const std::array<float, 2>& temporal);
 
     const StreamParams& params_;
     const EncoderTuning& tuning_;
@@ -65,6 +67,7 @@ private:
     float expected_offset_db_ = 10.0F;
     BlockTransform transform_;
     HearingModel model_;
+    TemporalMask temporal_;
     StereoChooser stereo_;
     BlockQuantiser quantiser_;
     std::vector<BlockAnalysis> analysis_;

@@ -138,4 +138,8 @@ void RateControl::Spend(std::uint64_t bits) {
     reservoir_ += budget_ - static_cast<double>(bits);
 }
 
+void RateControl::Grant(double bits, int frames) {
+    reservoir_ = std::max(reservoir_, bits - budget_ * frames);
+}
+
 } // namespace wma2

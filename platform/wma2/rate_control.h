@@ -39,6 +39,9 @@ public:
 
     // Books a coded frame.
     void Spend(std::uint64_t bits);
+    // The stream's framing needs the last `frames` frames to hold at least `bits`: the
+    // reservoir gets what their shares and its savings leave short, for them to share.
+    void Grant(double bits, int frames);
 
     double reservoir() const { return reservoir_; }
     double capacity() const { return capacity_; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "stream_params.h"
+#include "temporal_mask.h"
 
 #include <vector>
 
@@ -32,6 +33,8 @@ struct EncoderTuning {
     // the band's fine structure, so at the full level its error stands above that of a
     // silent band; a quarter of the energy keeps the band's presence at less error.
     float noise_fill_db = -6.0F;
+    // How far a block's allowed noise comes down where its sound is uneven in time.
+    TemporalMaskTuning temporal_mask;
     // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
     // its halves are considered.
     float split_unevenness = 2.0F;
