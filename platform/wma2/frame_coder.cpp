@@ -14,7 +14,7 @@ FrameCoder::FrameCoder(const StreamParams& params, const EncoderTuning& tuning)
       bandwidth_hz_(tuning.bandwidth_hz > 0 ? tuning.bandwidth_hz : BandwidthFor(params)),
       transform_(params),
       model_(params, {tuning.tonal_offset_db, tuning.width_share, tuning.deep_bass_snr_db}),
-      stereo_(params), quantiser_(params, tuning) {}
+      stereo_(params, tuning), quantiser_(params, tuning) {}
 
 void FrameCoder::Analyse(const FrameRequest& request, float expected_offset_db) {
     quantised_at_ = kNotQuantised;

@@ -35,6 +35,12 @@ struct EncoderTuning {
     // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
     // its halves are considered.
     float split_unevenness = 2.0F;
+    // Stereo: how much more (a fraction) mid/side may cost in perceptual entropy than
+    // left/right and still be chosen. The estimate leaves out what a nearly empty difference
+    // channel saves in side information and how one gain serves two unequal channels; PEAQ
+    // and the noise-to-mask ratio both favour mid/side on voices in a room and on a band
+    // mix until about this much.
+    float mid_side_bias = 0.3F;
     // Rate control: reservoir size in frames; reaction of the gain offset (dB) to the
     // reservoir's fill (from -1 to 1), now and over time.
     double reservoir_frames = 4.0;
