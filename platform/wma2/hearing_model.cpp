@@ -23,8 +23,9 @@ constexpr float kNegligible = 1e-4F;
 constexpr int kPeakWidth = 8; // coefficients around a partition for its tonality
 // Upward spreading over half-Bark steps is added this many partitions at a time.
 constexpr std::size_t kSpreadRun = 8;
-// The masks fall by HearingModelTuning::low_tilt_db_per_bark per Bark below this.
-constexpr double kLowTiltFromBark = 12.0;
+// The masks fall by HearingModelTuning::low_tilt_db_per_bark per Bark below this (about
+// 2.7 kHz).
+constexpr double kLowTiltFromBark = 15.0;
 // The deep bass's allowed noise comes down at most 30 dB from the mask's.
 constexpr double kDeepBassMost = 1e-3;
 

@@ -40,7 +40,7 @@ struct HearingModelTuning {
     float width_share = 0.0F;
     // Least signal-to-noise ratio of the bands below kDeepBassHz (dB; 0: none).
     float deep_bass_snr_db = 0.0F;
-    // How much lower the masks get per Bark below 12 Bark (about 1.7 kHz), dB: the partials
+    // How much lower the masks get per Bark below 15 Bark (about 2.7 kHz), dB: the partials
     // of voices and instruments there are resolved one by one and heard against less noise
     // than their spread energy predicts.
     float low_tilt_db_per_bark = 0.0F;

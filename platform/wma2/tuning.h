@@ -22,7 +22,7 @@ struct EncoderTuning {
     // threshold in quiet nor its masking there holds for music played loud, where the bass
     // is heard on its own.
     float deep_bass_snr_db = 22.0F;
-    // How far the masks below 12 Bark (about 1.7 kHz) are lowered per Bark (dB): PEAQ and
+    // How far the masks below 15 Bark (about 2.7 kHz) are lowered per Bark (dB): PEAQ and
     // the noise-to-mask ratio both gain on voices and on a band mix from noise moved out of
     // the partials there and into the higher bands.
     float low_tilt_db_per_bark = 1.5F;

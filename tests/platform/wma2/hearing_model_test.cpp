@@ -1,4 +1,4 @@
-// The hearing model's low-frequency tilt: the masks below 12 Bark come down by the tuned
+// The hearing model's low-frequency tilt: the masks below 15 Bark come down by the tuned
 // amount per Bark, more the lower the band, and nothing changes above, nor at the rates
 // that send bands as noise.
 #include "hearing_model.h"
@@ -14,11 +14,13 @@ namespace {
 
 using namespace wma2;
 
+constexpr double kFrom = 15.0; // Bark
+
 double Bark(double hz) {
     return 7.0 * std::asinh(hz / 650.0);
 }
 
-TEST(HearingModel, LowTiltLowersTheMasksBelowTwelveBarkOnly) {
+TEST(HearingModel, LowTiltLowersTheMasksBelowFifteenBarkOnly) {
     const StreamParams params = DeriveStreamParams(44100, 2, 128000);
     const int n = params.frame_len;
     // Loud flat coefficients: every band masks itself alike, far above the threshold in quiet.
@@ -40,17 +42,17 @@ TEST(HearingModel, LowTiltLowersTheMasksBelowTwelveBarkOnly) {
         const double from = edges[static_cast<std::size_t>(b)] * 22050.0 / n;
         const double to = edges[static_cast<std::size_t>(b) + 1] * 22050.0 / n;
         const double drop = 10 * std::log10(plain.allowed[b] / lowered.allowed[b]);
-        if (Bark(from) >= 12.0) {
+        if (Bark(from) >= kFrom) {
             EXPECT_NEAR(drop, 0.0, 0.01) << from << " Hz";
-        } else if (Bark(to) < 12.0 && from >= 100.0) {
-            // Within the band the tilt runs from (12 - z(to)) to (12 - z(from)) times 1.5 dB.
-            EXPECT_GE(drop, 1.5 * (12.0 - Bark(to)) - 0.3) << from << " Hz";
-            EXPECT_LE(drop, 1.5 * (12.0 - Bark(from)) + 0.3) << from << " Hz";
+        } else if (Bark(to) < kFrom && from >= 100.0) {
+            // Within the band the tilt runs from (15 - z(to)) to (15 - z(from)) times 1.5 dB.
+            EXPECT_GE(drop, 1.5 * (kFrom - Bark(to)) - 0.3) << from << " Hz";
+            EXPECT_LE(drop, 1.5 * (kFrom - Bark(from)) + 0.3) << from << " Hz";
             EXPECT_GE(drop, previous - 0.01) << from << " Hz";
             previous = drop;
         }
     }
-    EXPECT_GT(previous, 10.0); // the lowest band checked is far under 12 Bark
+    EXPECT_GT(previous, 10.0); // the lowest band checked is far under 15 Bark
 
     // Where the high bands are sent as noise the masks keep their shape.
     const StreamParams noisy = DeriveStreamParams(44100, 2, 32000);
