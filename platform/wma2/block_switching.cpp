@@ -18,8 +18,8 @@ constexpr int kSegmentLen = 128;
 
 BlockPlanner::BlockPlanner(const StreamParams& params, const EncoderTuning& tuning)
     : params_(params), split_unevenness_(tuning.split_unevenness), forced_(tuning.forced_blocks),
-      transform_(params),
-      model_(params, {tuning.tonal_offset_db, tuning.width_share, tuning.deep_bass_snr_db}),
+      transform_(params), model_(params, {tuning.tonal_offset_db, tuning.width_share,
+                                          tuning.deep_bass_snr_db, tuning.low_tilt_db_per_bark}),
       segment_len_(kSegmentLen) {
     energy_.resize(static_cast<std::size_t>(2 * params_.frame_len / segment_len_));
     // The squared sine window of each block size at the middle of each segment.

@@ -26,9 +26,9 @@ TemporalMaskTuning TemporalTuning(const StreamParams& params, const EncoderTunin
 FrameCoder::FrameCoder(const StreamParams& params, const EncoderTuning& tuning)
     : params_(params), tuning_(tuning),
       bandwidth_hz_(tuning.bandwidth_hz > 0 ? tuning.bandwidth_hz : BandwidthFor(params)),
-      transform_(params),
-      model_(params, {tuning.tonal_offset_db, tuning.width_share, tuning.deep_bass_snr_db}),
-      temporal_(params.sample_rate, TemporalTuning(params, tuning)), stereo_(params),
+      transform_(params), model_(params, {tuning.tonal_offset_db, tuning.width_share,
+                                          tuning.deep_bass_snr_db, tuning.low_tilt_db_per_bark}),
+      temporal_(params.sample_rate, TemporalTuning(params, tuning)), stereo_(params, tuning),
       quantiser_(params, tuning) {}
 
 void FrameCoder::Analyse(const FrameRequest& request, float expected_offset_db) {

@@ -56,6 +56,8 @@ public:
 
     float perceptual_entropy() const { return perceptual_entropy_; }
     bool silent() const { return silent_; }
+    // The analysed blocks of the frame (size, stereo mode, masks).
+    const std::vector<BlockAnalysis>& blocks() const { return analysis_; }
 
 private:
     // `temporal`: per channel, the factor TemporalMask gives the block's allowed noise.

@@ -23,6 +23,9 @@ constexpr float kNegligible = 1e-4F;
 constexpr int kPeakWidth = 8; // coefficients around a partition for its tonality
 // Upward spreading over half-Bark steps is added this many partitions at a time.
 constexpr std::size_t kSpreadRun = 8;
+// The masks fall by HearingModelTuning::low_tilt_db_per_bark per Bark below this (about
+// 2.7 kHz).
+constexpr double kLowTiltFromBark = 15.0;
 // The deep bass's allowed noise comes down at most 30 dB from the mask's.
 constexpr double kDeepBassMost = 1e-3;
 
@@ -69,6 +72,16 @@ HearingModel::HearingModel(const StreamParams& params, HearingModelTuning tuning
     });
     const auto n = static_cast<std::size_t>(params_.frame_len);
     power_.resize(n);
+    // Not at the rates that code the high bands as noise, for the deep bass's reason: the
+    // noise levels are sent relative to the exponents, whose range lower masks would stretch.
+    const double tilt_db = params.noise_coding ? 0.0 : tuning.low_tilt_db_per_bark;
+    for (int k = 0; k < params_.block_sizes; ++k) {
+        auto& tilt = low_tilt_[static_cast<std::size_t>(k)];
+        for (const Partition& partition : (*layouts_)[static_cast<std::size_t>(k)].partitions) {
+            const double below = std::max(0.0, kLowTiltFromBark - partition.z);
+            tilt.push_back(static_cast<float>(std::pow(10.0, -below * tilt_db / 10.0)));
+        }
+    }
 }
 
 HearingModel::Layout HearingModel::BuildLayout(int sample_rate, int n) {
@@ -241,9 +254,11 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
             spread_[i] += term;
         }
     }
+    const std::vector<float>& low_tilt = low_tilt_[static_cast<std::size_t>(k)];
     for (std::size_t p = 0; p < count; ++p) {
         const float tonal = FastExp2(-tonality_[p] * tuning_.tonal_offset_db * kLog2Of10Over10);
-        const float mask = spread_[p] * partitions[p].offset * tonal + partitions[p].quiet;
+        const float mask =
+            spread_[p] * partitions[p].offset * tonal * low_tilt[p] + partitions[p].quiet;
         inverse_mask_[p] = partitions[p].weight * layout.to_model / mask;
     }
 

@@ -40,6 +40,10 @@ struct HearingModelTuning {
     float width_share = 0.0F;
     // Least signal-to-noise ratio of the bands below kDeepBassHz (dB; 0: none).
     float deep_bass_snr_db = 0.0F;
+    // How much lower the masks get per Bark below 15 Bark (about 2.7 kHz), dB: the partials
+    // of voices and instruments there are resolved one by one and heard against less noise
+    // than their spread energy predicts.
+    float low_tilt_db_per_bark = 0.0F;
 };
 
 class HearingModel {
@@ -96,6 +100,7 @@ private:
     std::vector<float> floor_below_; // and below partition p
     std::vector<float> inverse_mask_;
     std::vector<float> tonality_;
+    std::array<std::vector<float>, kMaxBlockSizes> low_tilt_; // per partition, as a factor
 };
 
 } // namespace wma2

@@ -55,7 +55,7 @@ void StereoChooser::Choose(StereoChoice choice, BlockAnalysis& block) {
         BandPerceptualEntropy(mid_.data(), mid_masking.allowed.data(), params_, block.k, block.end);
     const float side_bits = BandPerceptualEntropy(side_.data(), side_masking.allowed.data(),
                                                   params_, block.k, block.end);
-    if (mid_bits + side_bits >= separate && choice != StereoChoice::kMidSide) {
+    if (mid_bits + side_bits >= separate * (1.0F + bias_) && choice != StereoChoice::kMidSide) {
         return;
     }
     block.mid_side = true;

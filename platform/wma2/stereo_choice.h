@@ -13,7 +13,10 @@ namespace wma2 {
 
 class StereoChooser {
 public:
-    explicit StereoChooser(const StreamParams& params) : params_(params) {}
+    StereoChooser(const StreamParams& params, const EncoderTuning& tuning)
+        // Measured only where no band is sent as noise: there the sum and difference would
+        // each carry noise levels of their own, and the choice stays the plain comparison.
+        : params_(params), bias_(params.noise_coding ? 0.0F : tuning.mid_side_bias) {}
 
     // Decides for a stereo block whose channels hold left and right; with mid/side their
     // coefficients, masks and content become those of the sum and the difference.
@@ -21,6 +24,7 @@ public:
 
 private:
     const StreamParams& params_;
+    float bias_;
     std::vector<float> mid_;
     std::vector<float> side_;
 };

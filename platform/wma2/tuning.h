@@ -23,6 +23,10 @@ struct EncoderTuning {
     // threshold in quiet nor its masking there holds for music played loud, where the bass
     // is heard on its own.
     float deep_bass_snr_db = 22.0F;
+    // How far the masks below 15 Bark (about 2.7 kHz) are lowered per Bark (dB): PEAQ and
+    // the noise-to-mask ratio both gain on voices and on a band mix from noise moved out of
+    // the partials there and into the higher bands.
+    float low_tilt_db_per_bark = 1.5F;
     // Quantisation: how far small values lean towards zero (fraction of a step).
     float rounding_bias = 0.18F;
     // Exponents: bits an exponent is worth per coefficient per squared unit of error.
@@ -36,8 +40,15 @@ struct EncoderTuning {
     // How far a block's allowed noise comes down where its sound is uneven in time.
     TemporalMaskTuning temporal_mask;
     // Block switching: how uneven (as a noise-to-mask loss factor) a block must be before
-    // its halves are considered.
-    float split_unevenness = 2.0F;
+    // its halves are considered. The cost comparison still keeps steady voiced sounds in
+    // long blocks; below 2 it catches more of the onsets of words in a room.
+    float split_unevenness = 1.5F;
+    // Stereo: how much more (a fraction) mid/side may cost in perceptual entropy than
+    // left/right and still be chosen. The estimate leaves out what a nearly empty difference
+    // channel saves in side information and how one gain serves two unequal channels; PEAQ
+    // and the noise-to-mask ratio both favour mid/side on voices in a room and on a band
+    // mix until about this much.
+    float mid_side_bias = 0.3F;
     // Rate control: reservoir size in frames; reaction of the gain offset (dB) to the
     // reservoir's fill (from -1 to 1), now and over time.
     double reservoir_frames = 4.0;
