@@ -403,11 +403,12 @@ bool Encoder::Impl::restart_if_cheaper() {
     // through a bad patch that a frame or two more would have shown them out of.
     const uint64_t lead = quick == QuickTools::none ? best / 64 : 0;
     // Tries a restart with `tools`; one that loses sits out more and more frames after, up to
-    // sixteen, as it has lost more often in a row.
+    // sixty-four, as it has lost more often in a row: on music neither kind wins for minutes,
+    // and every try costs a fit or a frame coded twice.
     auto attempt = [&](const TileParams& tools, QuickTools tools_kind) {
         QuickRest& rest = rests[static_cast<int>(tools_kind)];
         auto lost = [&] {
-            rest.losses = std::min(rest.losses + 1, 4);
+            rest.losses = std::min(rest.losses + 1, 6);
             rest.frames = (1 << rest.losses) - 1;
         };
         std::unique_ptr<TileEncoderBase> trial = copy_of(*tiles);
