@@ -142,6 +142,7 @@ struct Encoder::Impl {
     void recycle(std::unique_ptr<TileEncoderBase>& tiles);
     bool choose_tools(int count, bool restart_due);
     bool fit_tools(TileParams& tools, int count) const;
+    void fit_quick_prefilter(TileParams& tools) const;
     bool stage_signals(const TileParams& tools, int count);
     bool fit_staged(TileParams& tools);
     std::vector<std::vector<int32_t>> fit_work; // the frames as the multichannel stage sees them
@@ -232,7 +233,7 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
         if (restarts && tools.ac_fitted && !fit_tools(tools, count))
             continue;
         if (requick && quick == QuickTools::fitted &&
-            !(stage_signals(tools, 1) && fit_staged(tools)))
+            !(fit_quick_prefilter(tools), stage_signals(tools, 1) && fit_staged(tools)))
             continue;
         std::unique_ptr<TileEncoderBase> trial = copy_of(*tiles);
         // After a change of sound the weights reached before it are of little use.
@@ -313,9 +314,27 @@ bool Encoder::Impl::fit_tools(TileParams& tools, int count) const {
                          tools.ac_order, kHeadroomBits, kLeastGain, tools);
 }
 
+// Gives the tools with a fitted multichannel stage, on 24-bit streams, a pre-filter of up to two
+// taps fitted to the first queued frame, wherever it leaves less energy than none. That stage
+// adapts by one unit of its scaling per sample, and a loud 24-bit signal allows only coarse
+// scalings: it then jitters by far more than a fitted predictor would leave. The fixed
+// pre-filter does not adapt; whatever level it takes off lets the stage use a finer scaling.
+// (On 16-bit streams the stage reaches its finest scaling anyway.)
+void Encoder::Impl::fit_quick_prefilter(TileParams& tools) const {
+    constexpr int kOrder = 2;
+    constexpr int kHeadroomBits = 1;
+    tools.ac_order = 0;
+    if (format.bits_per_sample <= 16)
+        return;
+    const int32_t* channels[kMaxChannels];
+    frame_pointers(0, channels);
+    fit_prefilter(channels, format.channels, format.samples_per_frame, kOrder, kHeadroomBits, 0.0,
+                  tools);
+}
+
 // Puts the first `count` queued frames into `stage_view` as the multichannel stage of `tools`
-// will see them: without the low bits that are zero throughout, after mid/side. Returns false
-// when they are silent.
+// will see them: without the low bits that are zero throughout, through the pre-filter (from a
+// restart), after mid/side. Returns false when they are silent.
 bool Encoder::Impl::stage_signals(const TileParams& tools, int count) {
     const int length = count * format.samples_per_frame;
     const int channels = format.channels;
@@ -333,6 +352,10 @@ bool Encoder::Impl::stage_signals(const TileParams& tools, int count) {
         for (int i = 0; i < length; ++i)
             w[static_cast<size_t>(i)] =
                 pcm[static_cast<size_t>(c)][static_cast<size_t>(i)] >> shift;
+        if (tools.ac_order > 0) {
+            int32_t history[kMaxAcOrder] = {};
+            apply_prefilter(w.data(), length, tools, history);
+        }
         stage_view[c] = w.data();
     }
     if (tools.inter_channel && channels == 2) {
@@ -468,6 +491,7 @@ bool Encoder::Impl::restart_if_cheaper() {
                          : fixed.bits < going_on + going_on / 4) &&
         !resting(QuickTools::fitted)) {
         TileParams lpc = fitted_tools(format, fixed.mid_side);
+        fit_quick_prefilter(lpc);
         if (stage_signals(lpc, 1) &&
             (fitted_in_force || predictor_bits(stage_view, format.channels, spf, lpc.mclms_order) <
                                     going_on + going_on / 32) &&
