@@ -131,6 +131,9 @@ struct Encoder::Impl {
         int losses = 0;
     };
     QuickRest rests[3];
+    // Frames between reconsiderations of tools picked for single frames: doubled, up to 16,
+    // each time they win again against every candidate.
+    int quick_interval = 8;
     uint64_t settled_bits = 0; // the bits of the last frame of that choice's trial
     uint64_t last_frame_bits = 0;
     int64_t seek_interval_frames = 1;
@@ -293,6 +296,7 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
     recycle(tiles);
     tiles = std::move(best_tiles);
     frames_since_choice = 0;
+    quick_interval = quick_won ? std::min(2 * quick_interval, 16) : 8;
     if (!quick_won)
         quick = QuickTools::none;
     settled_bits = best_last;
@@ -391,10 +395,10 @@ bool Encoder::Impl::fit_staged(TileParams& tools) {
 // every 8 frames at most, 16-bit ones every 16.
 bool Encoder::Impl::choice_may_pay(uint64_t last_bits) const {
     // A fixed predictor picked for one frame is reconsidered as soon as the sound changes,
-    // and every eight frames anyway: the adaptive tools it replaced need a trial of several
-    // frames to show what they can do.
+    // and every eight frames anyway (less often while it keeps winning): the adaptive tools
+    // it replaced need a trial of several frames to show what they can do.
     if (quick != QuickTools::none)
-        return frames_since_choice % 8 == 0 || 4 * last_bits > 5 * settled_bits ||
+        return frames_since_choice >= quick_interval || 4 * last_bits > 5 * settled_bits ||
                5 * last_bits < 4 * settled_bits;
     const int64_t fewest_frames_between = format.bits_per_sample > 16 ? 8 : 16;
     return frames_since_choice >= fewest_frames_between &&
@@ -501,6 +505,8 @@ bool Encoder::Impl::restart_if_cheaper() {
     if (best == going_on)
         return false;
     frames_since_choice = 0;
+    if (quick != kind)
+        quick_interval = 8;
     quick = kind;
     quick_order = fixed.order;
     settled_bits = best;
