@@ -40,11 +40,11 @@ for round in $(seq "$rounds"); do
         name="${kind/\//_}"
         # Alternate which of the two goes first from round to round.
         if [ $((round % 2)) -eq 1 ]; then
-            ours=$(cpu "$vantrel" convert --preset 8 -o "$work/$name.wma" "$work/$name.wav")
+            ours=$(cpu "$vantrel" convert --preset 8 -f -o "$work/$name.wma" "$work/$name.wav")
             theirs=$(cpu flac -8 -s -f -o "$work/$name.flac" "$work/$name.wav")
         else
             theirs=$(cpu flac -8 -s -f -o "$work/$name.flac" "$work/$name.wav")
-            ours=$(cpu "$vantrel" convert --preset 8 -o "$work/$name.wma" "$work/$name.wav")
+            ours=$(cpu "$vantrel" convert --preset 8 -f -o "$work/$name.wma" "$work/$name.wav")
         fi
         echo "$kind $ours $theirs" >>"$work/times.txt"
     done

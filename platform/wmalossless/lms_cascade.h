@@ -13,9 +13,13 @@ namespace wmal::lms_detail {
 // One filter's state while a run of samples goes through it, held in locals so that the
 // compiler can keep it in registers rather than reload the filter's fields after every store
 // through its pointers.
-template <typename Hist> struct FilterRun {
+//
+// Each kernel set keeps the history window in cells of its own kind (Ops::Cell<Hist>): the
+// filter's own buffer, or a copy laid out for its arithmetic that open_window fills from the
+// filter and close_window writes back.
+template <typename Hist, typename Ops> struct FilterRun {
     int16_t* coefs;
-    Hist* history;
+    typename Ops::template Cell<Hist>* history;
     int16_t* updates;
     int order;
     int recent;
@@ -32,7 +36,7 @@ template <typename Hist> struct FilterRun {
 // that pass has read them. kOrder, when not 0, is the filter's order, known at compile time so
 // that the pass over the taps unrolls.
 template <typename Hist, typename Ops, int kOrder>
-inline int32_t step(FilterRun<Hist>& f, int32_t input, int speed, int32_t range) {
+inline int32_t step(FilterRun<Hist, Ops>& f, int32_t input, int speed, int32_t range) {
     const int order = kOrder > 0 ? kOrder : f.order;
     const int taps =
         kOrder > 0 ? (kOrder + kLmsTapBlock - 1) / kLmsTapBlock * kLmsTapBlock : f.taps;
@@ -43,18 +47,17 @@ inline int32_t step(FilterRun<Hist>& f, int32_t input, int speed, int32_t range)
 
     const bool wrapped = f.recent == 0;
     if (wrapped) {
-        std::memcpy(f.history + order, f.history, sizeof(Hist) * order);
+        Ops::template wrap<Hist>(f.history, order);
         f.recent = order - 1;
     } else {
         --f.recent;
     }
     // adapt_dot stores the clipped input as the newest history entry.
-    f.dot = Ops::template adapt_dot < kOrder == 0
-                ? 0
+    f.dot = Ops::template adapt_dot < Hist,
+    kOrder == 0 ? 0
                 : (kOrder + kLmsTapBlock - 1) / kLmsTapBlock * kLmsTapBlock >
                       (f.coefs, steps, sign_of(residue), f.history + f.recent, taps,
-                       static_cast<Hist>(input < -range ? -range
-                                                        : (input > range - 1 ? range - 1 : input)));
+                       input < -range ? -range : (input > range - 1 ? range - 1 : input));
 
     if (wrapped)
         std::memcpy(f.updates + order, f.updates, sizeof(int16_t) * order);
@@ -74,19 +77,22 @@ inline void encode_cascade(LmsFilter<Hist>* cascade, int count, int32_t* signal,
                            int speed, int32_t range) {
     constexpr int kFixed = sizeof...(kOrders);
     const int n = kFixed > 0 ? kFixed : count;
-    FilterRun<Hist> runs[kMaxLmsFilters];
+    using Cell = typename Ops::template Cell<Hist>;
+    FilterRun<Hist, Ops> runs[kMaxLmsFilters];
+    alignas(32) Cell windows[Ops::template kWindowCells<Hist> * kMaxLmsFilters + 1];
     for (int f = 0; f < n; ++f) {
         LmsFilter<Hist>& filter = cascade[f];
-        FilterRun<Hist>& r = runs[f];
+        FilterRun<Hist, Ops>& r = runs[f];
         r.coefs = filter.coefs;
-        r.history = filter.history;
+        r.history = Ops::template open_window<Hist>(
+            filter, windows + static_cast<size_t>(f) * Ops::template kWindowCells<Hist>);
         r.updates = filter.updates;
         r.order = filter.order;
         r.recent = filter.recent;
         r.taps = round_up_taps(filter.order);
         r.scaling = filter.scaling;
         r.rounding = (uint32_t{1} << filter.scaling) >> 1;
-        r.dot = Ops::dot(filter.coefs, filter.history + filter.recent, r.taps);
+        r.dot = Ops::template dot<Hist>(filter.coefs, r.history + filter.recent, r.taps);
     }
     // Sample by sample through the whole cascade: the processor overlaps the work of one
     // filter with the next.
@@ -101,8 +107,10 @@ inline void encode_cascade(LmsFilter<Hist>* cascade, int count, int32_t* signal,
         }
         signal[i] = v;
     }
-    for (int f = 0; f < n; ++f)
+    for (int f = 0; f < n; ++f) {
         cascade[f].recent = runs[f].recent;
+        Ops::template close_window<Hist>(cascade[f], runs[f].history);
+    }
 }
 
 // Whether channel cascade `c` has exactly the orders given.

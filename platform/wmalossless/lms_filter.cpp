@@ -20,6 +20,19 @@ namespace {
 
 // Plain C++; dot products wrap mod 2^32, coefficients mod 2^16.
 struct PortableOps {
+    // The filters' own history buffers.
+    template <typename Hist> using Cell = Hist;
+    template <typename Hist> static constexpr int kWindowCells = 0;
+    template <typename Hist> static Hist* open_window(LmsFilter<Hist>& filter, Hist*) {
+        return filter.history;
+    }
+    template <typename Hist> static void close_window(LmsFilter<Hist>&, const Hist*) {}
+    template <typename Hist> static void wrap(Hist* h, int order) {
+        std::memcpy(h + order, h, sizeof(Hist) * static_cast<size_t>(order));
+    }
+    template <typename Hist> static uint32_t dot(const int16_t* c, const Hist* h, int taps) {
+        return dot(c, h, taps);
+    }
     static uint32_t dot(const int16_t* c, const int16_t* h, int taps) {
         uint32_t sum = 0;
         for (int i = 0; i < taps; ++i)
@@ -32,12 +45,12 @@ struct PortableOps {
             sum += static_cast<uint32_t>(c[i]) * static_cast<uint32_t>(h[i]);
         return sum;
     }
-    template <int kTaps, typename Hist>
+    template <typename Hist, int kTaps>
     static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, Hist* h, int taps,
-                              Hist newest) {
+                              int32_t newest) {
         if constexpr (kTaps > 0)
             taps = kTaps;
-        h[0] = newest;
+        h[0] = static_cast<Hist>(newest);
         for (int i = 0; i < taps; ++i)
             c[i] = static_cast<int16_t>(c[i] + sign * u[i]);
         return dot(c, h, taps);

@@ -2,6 +2,8 @@
 // lms_filter.cpp calls it only on processors that have it.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "lms_cascade.h"
 #include "mclms_loop.h"
 
@@ -23,39 +25,92 @@ inline __m256i load(const void* p) {
 // 16 taps per step, two sums in flight. madd_epi16 sums two 32-bit products; its one
 // overflowing case (-32768 * -32768 twice) wraps to the same value mod 2^32 as the scalar sum.
 // sign_epi16 applies the residue's sign (-1, 0, +1) to the steps without a branch.
+//
+// 24-bit histories (clipped to 24 bits) are held split in two planes of 16-bit cells, the low
+// halves and the rounded high halves: v = hi * 2^16 + lo with lo = (int16_t)v and
+// hi = (v + 2^15) >> 16, which lies in -128..128. Then coef * v = coef * lo + (coef * hi) << 16
+// mod 2^32, two madd_epi16 per 16 taps where 32-bit products would take four multiplies of
+// twice the cost and widening of the coefficients.
+constexpr int kHighPlane = kLmsBufferLength;
+
+inline int16_t low_half(int32_t v) {
+    return static_cast<int16_t>(v);
+}
+inline int16_t high_half(int32_t v) {
+    return static_cast<int16_t>((v + 0x8000) >> 16);
+}
+
 struct Avx2Ops {
-    static uint32_t dot(const int16_t* c, const int16_t* h, int taps) {
-        __m256i acc = _mm256_setzero_si256();
-        for (int i = 0; i < taps; i += 16)
-            acc = _mm256_add_epi32(acc, _mm256_madd_epi16(load(c + i), load(h + i)));
-        return sum_lanes(acc);
-    }
-    static uint32_t dot(const int16_t* c, const int32_t* h, int taps) {
-        __m256i acc = _mm256_setzero_si256();
-        for (int i = 0; i < taps; i += 8) {
-            const __m256i cw =
-                _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i)));
-            acc = _mm256_add_epi32(acc, _mm256_mullo_epi32(cw, load(h + i)));
+    template <typename Hist> using Cell = int16_t;
+    template <typename Hist>
+    static constexpr int kWindowCells = sizeof(Hist) == 2 ? 0 : 2 * kLmsBufferLength;
+
+    template <typename Hist> static int16_t* open_window(LmsFilter<Hist>& filter, int16_t* split) {
+        if constexpr (sizeof(Hist) == 2) {
+            return filter.history;
+        } else {
+            for (int i = 0; i < kLmsBufferLength; ++i) {
+                split[i] = low_half(filter.history[i]);
+                split[kHighPlane + i] = high_half(filter.history[i]);
+            }
+            return split;
         }
-        return sum_lanes(acc);
     }
+    template <typename Hist>
+    static void close_window(LmsFilter<Hist>& filter, const int16_t* split) {
+        if constexpr (sizeof(Hist) == 4) {
+            for (int i = 0; i < kLmsBufferLength; ++i)
+                filter.history[i] =
+                    static_cast<int32_t>(static_cast<uint32_t>(split[kHighPlane + i]) * 65536u +
+                                         static_cast<uint32_t>(split[i]));
+        }
+    }
+    template <typename Hist> static void wrap(int16_t* h, int order) {
+        const size_t bytes = sizeof(int16_t) * static_cast<size_t>(order);
+        std::memcpy(h + order, h, bytes);
+        if constexpr (sizeof(Hist) == 4)
+            std::memcpy(h + kHighPlane + order, h + kHighPlane, bytes);
+    }
+
+    template <typename Hist> static uint32_t dot(const int16_t* c, const int16_t* h, int taps) {
+        __m256i acc = _mm256_setzero_si256();
+        __m256i high = _mm256_setzero_si256();
+        for (int i = 0; i < taps; i += 16) {
+            acc = _mm256_add_epi32(acc, _mm256_madd_epi16(load(c + i), load(h + i)));
+            if constexpr (sizeof(Hist) == 4)
+                high = _mm256_add_epi32(high,
+                                        _mm256_madd_epi16(load(c + i), load(h + kHighPlane + i)));
+        }
+        return sum_lanes(_mm256_add_epi32(acc, _mm256_slli_epi32(high, 16)));
+    }
+
     // h[0] becomes `newest`. The first block of the history is loaded before that store and
     // gets the new sample in a register: a wide load that overlaps a narrow store still in
     // flight waits until the store completes, and this one would, at every sample.
-    template <int kTaps>
+    template <typename Hist, int kTaps>
     static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int16_t* h, int taps,
-                              int16_t newest) {
+                              int32_t newest) {
         if constexpr (kTaps > 0)
             taps = kTaps;
+        constexpr bool kSplit = sizeof(Hist) == 4;
         const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
-        const __m256i first = load(h);
-        h[0] = newest;
         const __m256i lane0 = _mm256_setr_epi16(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-        const __m256i h0 = _mm256_blendv_epi8(first, _mm256_set1_epi16(newest), lane0);
+        const int16_t low = low_half(newest);
+        const __m256i first = load(h);
+        h[0] = low;
+        const __m256i h0 = _mm256_blendv_epi8(first, _mm256_set1_epi16(low), lane0);
+        __m256i high0 = _mm256_setzero_si256();
+        if constexpr (kSplit) {
+            const int16_t high = high_half(newest);
+            const __m256i first_high = load(h + kHighPlane);
+            h[kHighPlane] = high;
+            high0 = _mm256_blendv_epi8(first_high, _mm256_set1_epi16(high), lane0);
+        }
         const __m256i c0 = _mm256_add_epi16(load(c), _mm256_sign_epi16(load(u), s));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(c), c0);
         __m256i acc0 = _mm256_madd_epi16(c0, h0);
         __m256i acc1 = _mm256_setzero_si256();
+        __m256i high_acc = kSplit ? _mm256_madd_epi16(c0, high0) : _mm256_setzero_si256();
         int i = 16;
         for (; i + 32 <= taps; i += 32) {
             const __m256i ca = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
@@ -65,34 +120,25 @@ struct Avx2Ops {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i + 16), cb);
             acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(ca, load(h + i)));
             acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(cb, load(h + i + 16)));
+            if constexpr (kSplit) {
+                high_acc = _mm256_add_epi32(
+                    high_acc,
+                    _mm256_add_epi32(_mm256_madd_epi16(ca, load(h + kHighPlane + i)),
+                                     _mm256_madd_epi16(cb, load(h + kHighPlane + i + 16))));
+            }
         }
         if (i < taps) {
             const __m256i ca = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), ca);
             acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(ca, load(h + i)));
+            if constexpr (kSplit)
+                high_acc =
+                    _mm256_add_epi32(high_acc, _mm256_madd_epi16(ca, load(h + kHighPlane + i)));
         }
-        return sum_lanes(_mm256_add_epi32(acc0, acc1));
-    }
-    template <int kTaps>
-    static uint32_t adapt_dot(int16_t* c, const int16_t* u, int sign, int32_t* h, int taps,
-                              int32_t newest) {
-        if constexpr (kTaps > 0)
-            taps = kTaps;
-        const __m256i s = _mm256_set1_epi16(static_cast<int16_t>(sign));
-        const __m256i first = load(h);
-        h[0] = newest;
-        const __m256i h0 = _mm256_blend_epi32(first, _mm256_set1_epi32(newest), 1);
-        __m256i acc0 = _mm256_setzero_si256();
-        __m256i acc1 = _mm256_setzero_si256();
-        for (int i = 0; i < taps; i += 16) {
-            const __m256i cv = _mm256_add_epi16(load(c + i), _mm256_sign_epi16(load(u + i), s));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + i), cv);
-            const __m256i lo = _mm256_cvtepi16_epi32(_mm256_castsi256_si128(cv));
-            const __m256i hi = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(cv, 1));
-            acc0 = _mm256_add_epi32(acc0, _mm256_mullo_epi32(lo, i == 0 ? h0 : load(h + i)));
-            acc1 = _mm256_add_epi32(acc1, _mm256_mullo_epi32(hi, load(h + i + 8)));
-        }
-        return sum_lanes(_mm256_add_epi32(acc0, acc1));
+        __m256i total = _mm256_add_epi32(acc0, acc1);
+        if constexpr (kSplit)
+            total = _mm256_add_epi32(total, _mm256_slli_epi32(high_acc, 16));
+        return sum_lanes(total);
     }
 };
 

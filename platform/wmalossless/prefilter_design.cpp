@@ -140,4 +140,40 @@ bool fit_prefilter(const int32_t* const* channels, int channel_count, int length
     return false;
 }
 
+void apply_prefilter(int32_t* x, int length, const TileParams& p, int32_t* history) {
+    const int order = p.ac_order;
+    int32_t before[kMaxAcOrder];
+    for (int j = 0; j < order; ++j)
+        before[j] = history[j];
+    for (int j = order - 1; j >= 0; --j)
+        history[j] = length <= j ? history[j - length] : x[length - 1 - j];
+    auto filter = [&](int i, uint32_t pred) {
+        x[i] =
+            static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
+                                 static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
+    };
+    // Samples whose taps all lie in this tile, then the first few, which reach back into
+    // the history. One tap (the usual pre-emphasis) has a loop of its own that vectorises.
+    if (order == 1) {
+        const uint32_t c = static_cast<uint32_t>(p.ac_coefs[0]);
+        for (int i = length - 1; i >= 1; --i)
+            filter(i, static_cast<uint32_t>(x[i - 1]) * c);
+    }
+    for (int i = length - 1; i >= order && order > 1; --i) {
+        uint32_t pred = 0;
+        for (int j = 0; j < order; ++j)
+            pred += static_cast<uint32_t>(x[i - 1 - j]) * static_cast<uint32_t>(p.ac_coefs[j]);
+        filter(i, pred);
+    }
+    for (int i = std::min(order, length) - 1; i >= 0; --i) {
+        uint32_t pred = 0;
+        for (int j = 0; j < order; ++j) {
+            const int back = i - 1 - j;
+            const int32_t v = back >= 0 ? x[back] : before[-back - 1];
+            pred += static_cast<uint32_t>(v) * static_cast<uint32_t>(p.ac_coefs[j]);
+        }
+        filter(i, pred);
+    }
+}
+
 } // namespace wmal

@@ -22,4 +22,9 @@ namespace wmal {
 bool fit_prefilter(const int32_t* const* channels, int channel_count, int length, int max_order,
                    int headroom_bits, double least_gain, TileParams& p);
 
+// The pre-filter of `p` run forwards, in place: e[i] = x[i] - (sum c_j x[i-1-j]) >> s, with the
+// decoder's 32-bit wrap. `history` holds the previous samples, most recent first (zeros after a
+// seekable tile), and is advanced past these `length` samples.
+void apply_prefilter(int32_t* x, int length, const TileParams& p, int32_t* history);
+
 } // namespace wmal

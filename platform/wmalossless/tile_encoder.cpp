@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "mclms_design.h"
+#include "prefilter_design.h"
 #include "residue_coder.h"
 
 namespace wmal {
@@ -13,45 +14,6 @@ namespace {
 
 bool uses_inter_channel(const TileParams& params, int channels) {
     return params.inter_channel && channels == 2;
-}
-
-// Forward pre-filter, in place: e[i] = x[i] - (sum c_j x[i-1-j]) >> s, with the decoder's
-// 32-bit wrap. `history` holds the previous outputs, most recent first, and is advanced past
-// this tile. Runs backwards so that every x it reads is still unfiltered.
-void ac_forward(int32_t* x, int length, const TileParams& p, int32_t* history) {
-    const int order = p.ac_order;
-    int32_t before[kMaxAcOrder];
-    for (int j = 0; j < order; ++j)
-        before[j] = history[j];
-    for (int j = order - 1; j >= 0; --j)
-        history[j] = length <= j ? history[j - length] : x[length - 1 - j];
-    auto filter = [&](int i, uint32_t pred) {
-        x[i] =
-            static_cast<int32_t>(static_cast<uint32_t>(x[i]) -
-                                 static_cast<uint32_t>(static_cast<int32_t>(pred) >> p.ac_scaling));
-    };
-    // Samples whose taps all lie in this tile, then the first few, which reach back into
-    // the history. One tap (the usual pre-emphasis) has a loop of its own that vectorises.
-    if (order == 1) {
-        const uint32_t c = static_cast<uint32_t>(p.ac_coefs[0]);
-        for (int i = length - 1; i >= 1; --i)
-            filter(i, static_cast<uint32_t>(x[i - 1]) * c);
-    }
-    for (int i = length - 1; i >= order && order > 1; --i) {
-        uint32_t pred = 0;
-        for (int j = 0; j < order; ++j)
-            pred += static_cast<uint32_t>(x[i - 1 - j]) * static_cast<uint32_t>(p.ac_coefs[j]);
-        filter(i, pred);
-    }
-    for (int i = std::min(order, length) - 1; i >= 0; --i) {
-        uint32_t pred = 0;
-        for (int j = 0; j < order; ++j) {
-            const int back = i - 1 - j;
-            const int32_t v = back >= 0 ? x[back] : before[-back - 1];
-            pred += static_cast<uint32_t>(v) * static_cast<uint32_t>(p.ac_coefs[j]);
-        }
-        filter(i, pred);
-    }
 }
 
 // Whether a cascade filter of this scaling keeps its coefficients over a seekable tile that
@@ -273,7 +235,7 @@ bool TileEncoder<Hist>::try_compressed(const int32_t* const* channels, int lengt
         for (int i = 0; i < length; ++i)
             w[i] = channels[c][i] >> shift;
         if (p.ac_order > 0)
-            ac_forward(w, length, p, trial_.channel[c].ac_history);
+            apply_prefilter(w, length, p, trial_.channel[c].ac_history);
     }
     if (inter_channel) {
         int32_t* m = work_[0].data();

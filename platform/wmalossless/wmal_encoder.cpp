@@ -131,6 +131,9 @@ struct Encoder::Impl {
         int losses = 0;
     };
     QuickRest rests[3];
+    // Frames between reconsiderations of tools picked for single frames: doubled, up to 16,
+    // each time they win again against every candidate.
+    int quick_interval = 8;
     uint64_t settled_bits = 0; // the bits of the last frame of that choice's trial
     uint64_t last_frame_bits = 0;
     int64_t seek_interval_frames = 1;
@@ -142,6 +145,7 @@ struct Encoder::Impl {
     void recycle(std::unique_ptr<TileEncoderBase>& tiles);
     bool choose_tools(int count, bool restart_due);
     bool fit_tools(TileParams& tools, int count) const;
+    void fit_quick_prefilter(TileParams& tools) const;
     bool stage_signals(const TileParams& tools, int count);
     bool fit_staged(TileParams& tools);
     std::vector<std::vector<int32_t>> fit_work; // the frames as the multichannel stage sees them
@@ -232,7 +236,7 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
         if (restarts && tools.ac_fitted && !fit_tools(tools, count))
             continue;
         if (requick && quick == QuickTools::fitted &&
-            !(stage_signals(tools, 1) && fit_staged(tools)))
+            !(fit_quick_prefilter(tools), stage_signals(tools, 1) && fit_staged(tools)))
             continue;
         std::unique_ptr<TileEncoderBase> trial = copy_of(*tiles);
         // After a change of sound the weights reached before it are of little use.
@@ -292,6 +296,7 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
     recycle(tiles);
     tiles = std::move(best_tiles);
     frames_since_choice = 0;
+    quick_interval = quick_won ? std::min(2 * quick_interval, 16) : 8;
     if (!quick_won)
         quick = QuickTools::none;
     settled_bits = best_last;
@@ -313,9 +318,27 @@ bool Encoder::Impl::fit_tools(TileParams& tools, int count) const {
                          tools.ac_order, kHeadroomBits, kLeastGain, tools);
 }
 
+// Gives the tools with a fitted multichannel stage, on 24-bit streams, a pre-filter of up to two
+// taps fitted to the first queued frame, wherever it leaves less energy than none. That stage
+// adapts by one unit of its scaling per sample, and a loud 24-bit signal allows only coarse
+// scalings: it then jitters by far more than a fitted predictor would leave. The fixed
+// pre-filter does not adapt; whatever level it takes off lets the stage use a finer scaling.
+// (On 16-bit streams the stage reaches its finest scaling anyway.)
+void Encoder::Impl::fit_quick_prefilter(TileParams& tools) const {
+    constexpr int kOrder = 2;
+    constexpr int kHeadroomBits = 1;
+    tools.ac_order = 0;
+    if (format.bits_per_sample <= 16)
+        return;
+    const int32_t* channels[kMaxChannels];
+    frame_pointers(0, channels);
+    fit_prefilter(channels, format.channels, format.samples_per_frame, kOrder, kHeadroomBits, 0.0,
+                  tools);
+}
+
 // Puts the first `count` queued frames into `stage_view` as the multichannel stage of `tools`
-// will see them: without the low bits that are zero throughout, after mid/side. Returns false
-// when they are silent.
+// will see them: without the low bits that are zero throughout, through the pre-filter (from a
+// restart), after mid/side. Returns false when they are silent.
 bool Encoder::Impl::stage_signals(const TileParams& tools, int count) {
     const int length = count * format.samples_per_frame;
     const int channels = format.channels;
@@ -333,6 +356,10 @@ bool Encoder::Impl::stage_signals(const TileParams& tools, int count) {
         for (int i = 0; i < length; ++i)
             w[static_cast<size_t>(i)] =
                 pcm[static_cast<size_t>(c)][static_cast<size_t>(i)] >> shift;
+        if (tools.ac_order > 0) {
+            int32_t history[kMaxAcOrder] = {};
+            apply_prefilter(w.data(), length, tools, history);
+        }
         stage_view[c] = w.data();
     }
     if (tools.inter_channel && channels == 2) {
@@ -368,10 +395,10 @@ bool Encoder::Impl::fit_staged(TileParams& tools) {
 // every 8 frames at most, 16-bit ones every 16.
 bool Encoder::Impl::choice_may_pay(uint64_t last_bits) const {
     // A fixed predictor picked for one frame is reconsidered as soon as the sound changes,
-    // and every eight frames anyway: the adaptive tools it replaced need a trial of several
-    // frames to show what they can do.
+    // and every eight frames anyway (less often while it keeps winning): the adaptive tools
+    // it replaced need a trial of several frames to show what they can do.
     if (quick != QuickTools::none)
-        return frames_since_choice % 8 == 0 || 4 * last_bits > 5 * settled_bits ||
+        return frames_since_choice >= quick_interval || 4 * last_bits > 5 * settled_bits ||
                5 * last_bits < 4 * settled_bits;
     const int64_t fewest_frames_between = format.bits_per_sample > 16 ? 8 : 16;
     return frames_since_choice >= fewest_frames_between &&
@@ -403,11 +430,12 @@ bool Encoder::Impl::restart_if_cheaper() {
     // through a bad patch that a frame or two more would have shown them out of.
     const uint64_t lead = quick == QuickTools::none ? best / 64 : 0;
     // Tries a restart with `tools`; one that loses sits out more and more frames after, up to
-    // sixteen, as it has lost more often in a row.
+    // sixty-four, as it has lost more often in a row: on music neither kind wins for minutes,
+    // and every try costs a fit or a frame coded twice.
     auto attempt = [&](const TileParams& tools, QuickTools tools_kind) {
         QuickRest& rest = rests[static_cast<int>(tools_kind)];
         auto lost = [&] {
-            rest.losses = std::min(rest.losses + 1, 4);
+            rest.losses = std::min(rest.losses + 1, 6);
             rest.frames = (1 << rest.losses) - 1;
         };
         std::unique_ptr<TileEncoderBase> trial = copy_of(*tiles);
@@ -467,6 +495,7 @@ bool Encoder::Impl::restart_if_cheaper() {
                          : fixed.bits < going_on + going_on / 4) &&
         !resting(QuickTools::fitted)) {
         TileParams lpc = fitted_tools(format, fixed.mid_side);
+        fit_quick_prefilter(lpc);
         if (stage_signals(lpc, 1) &&
             (fitted_in_force || predictor_bits(stage_view, format.channels, spf, lpc.mclms_order) <
                                     going_on + going_on / 32) &&
@@ -476,6 +505,8 @@ bool Encoder::Impl::restart_if_cheaper() {
     if (best == going_on)
         return false;
     frames_since_choice = 0;
+    if (quick != kind)
+        quick_interval = 8;
     quick = kind;
     quick_order = fixed.order;
     settled_bits = best;

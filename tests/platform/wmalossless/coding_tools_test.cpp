@@ -301,6 +301,66 @@ TEST(ToolChanges, FixedAndFittedPredictorsDecodeExactly) {
         }
 }
 
+TEST(ToolChanges, FittedStageBehindAFittedPreFilterDecodesExactly) {
+    // Loud 24-bit sound with most of its energy low: the multichannel stage fitted to it must
+    // use a coarse scaling. A pre-filter fitted first takes the level down, and the stage
+    // fitted behind it may use finer steps. Both kinds of stream decode exactly.
+    for (int channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        const auto f = format_for(channels, 24);
+        const int spf = f.samples_per_frame;
+        const int frames = 6;
+        // A slow drift near full scale plus a sharp resonance: the drift is what the pre-filter
+        // takes out, the resonance what the stage must predict closely.
+        const auto drive = white_noise(static_cast<size_t>(frames * spf), channels, 12, 31);
+        std::vector<int32_t> pcm(drive.size());
+        std::vector<double> state(static_cast<size_t>(3 * channels));
+        for (size_t i = 0; i < pcm.size(); ++i) {
+            double* v = &state[3 * (i % static_cast<size_t>(channels))];
+            v[0] = 0.999 * v[0] + drive[i] * 8.0;
+            const double r = 1.8 * v[1] - 0.97 * v[2] + drive[i];
+            v[2] = v[1];
+            v[1] = r;
+            pcm[i] = clamp_to(v[0] + r, 24);
+        }
+        auto fitted = [&](int frame, bool pre_filter) {
+            wmal::TileParams p = wmal::fitted_tools(f, false);
+            std::vector<std::vector<int32_t>> x(static_cast<size_t>(channels),
+                                                std::vector<int32_t>(static_cast<size_t>(spf)));
+            const int32_t* at[wmal::kMaxChannels];
+            for (int c = 0; c < channels; ++c) {
+                for (int i = 0; i < spf; ++i)
+                    x[static_cast<size_t>(c)][static_cast<size_t>(i)] =
+                        pcm[static_cast<size_t>((frame * spf + i) * channels + c)];
+                at[c] = x[static_cast<size_t>(c)].data();
+            }
+            if (pre_filter) {
+                EXPECT_TRUE(wmal::fit_prefilter(at, channels, spf, 2, 1, 0, p));
+                for (auto& channel : x) {
+                    int32_t history[wmal::kMaxAcOrder] = {};
+                    wmal::apply_prefilter(channel.data(), spf, p, history);
+                }
+            }
+            auto start = std::make_shared<wmal::McLmsStart>();
+            EXPECT_TRUE(wmal::fit_mclms(at, channels, spf, p.mclms_order, 0, *start));
+            p.mclms_scaling = start->scaling;
+            p.mclms_start = std::move(start);
+            return p;
+        };
+        Schedule plain_fit;
+        Schedule filtered_fit;
+        for (int i = 0; i < frames; i += 2) {
+            plain_fit[i] = fitted(i, false);
+            filtered_fit[i] = fitted(i, true);
+            EXPECT_GT(filtered_fit[i].mclms_scaling, plain_fit[i].mclms_scaling);
+        }
+        const Coded plain = encode_with(pcm, f, plain_fit);
+        const Coded filtered = encode_with(pcm, f, filtered_fit);
+        expect_decodes_to(plain.stream, f, pcm);
+        expect_decodes_to(filtered.stream, f, pcm);
+    }
+}
+
 TEST(ToolChoice, ChoosingAtEveryFrameDecodesExactly) {
     // A tiny seek interval makes every frame a seekable point, so the encoder tries its
     // candidates all the time; odd lengths end the stream with fewer frames queued than a

@@ -1,6 +1,9 @@
 // The vector LMS kernels and the plain C++ ones must produce identical streams.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <initializer_list>
+
 #include "libav_decode.h"
 #include "lms_filter.h"
 #include "test_signals.h"
@@ -39,6 +42,57 @@ TEST(LmsKernels, PortableAndVectorKernelsAgree) {
         ASSERT_TRUE(decoded.ok) << decoded.error;
         EXPECT_TRUE(decoded.samples == pcm);
     }
+}
+
+// One cascade run straight through the kernels, the plain ones and the vector ones, from the
+// same state: residues and the state left behind must match for every order and depth,
+// including 24-bit histories at both ends of their range.
+template <typename Hist> void check_cascade_kernels(int bits, std::initializer_list<int> orders) {
+    const int length = 3000;
+    std::vector<int32_t> signal = white_noise(length, 1, bits, 77);
+    const int32_t top = (1 << (bits - 1)) - 1;
+    for (int i = 500; i < 900; ++i)
+        signal[static_cast<size_t>(i)] = (i / 3) % 2 ? top : -top - 1;
+    for (int i = 2000; i < length; ++i)
+        signal[static_cast<size_t>(i)] >>= bits - 6; // quiet: coefficients settle
+    std::vector<wmal::LmsFilter<Hist>> cascades[2];
+    std::vector<int32_t> outputs[2];
+    for (int k = 0; k < 2; ++k) {
+        wmal::use_portable_lms_kernels(k == 0);
+        cascades[k].resize(orders.size());
+        int f = 0;
+        for (int order : orders) {
+            cascades[k][static_cast<size_t>(f)].order = order;
+            cascades[k][static_cast<size_t>(f)].scaling = 8 + f;
+            cascades[k][static_cast<size_t>(f++)].clear();
+        }
+        outputs[k] = signal;
+        wmal::LmsFilter<Hist>* filters[1] = {cascades[k].data()};
+        // Two tiles: the second starts from the state the first left.
+        for (int tile = 0; tile < 2; ++tile) {
+            int32_t* signals[1] = {outputs[k].data() + tile * length / 2};
+            wmal::lms_cascade_encode<Hist>(filters, 1, f, signals, length / 2, 16 - 8 * tile, bits);
+        }
+    }
+    wmal::use_portable_lms_kernels(false);
+    EXPECT_EQ(outputs[0], outputs[1]);
+    for (size_t f = 0; f < cascades[0].size(); ++f) {
+        const auto& a = cascades[0][f];
+        const auto& b = cascades[1][f];
+        EXPECT_EQ(a.recent, b.recent);
+        EXPECT_EQ(0, std::memcmp(a.coefs, b.coefs, sizeof a.coefs)) << "filter " << f;
+        EXPECT_EQ(0, std::memcmp(a.history, b.history, sizeof a.history)) << "filter " << f;
+        EXPECT_EQ(0, std::memcmp(a.updates, b.updates, sizeof a.updates)) << "filter " << f;
+    }
+}
+
+TEST(LmsKernels, CascadesMatchFilterByFilter) {
+    if (!wmal::vector_lms_kernels())
+        GTEST_SKIP() << "no vector kernels on this processor";
+    check_cascade_kernels<int16_t>(16, {16, 256, 16});
+    check_cascade_kernels<int32_t>(24, {16, 256, 16});
+    check_cascade_kernels<int32_t>(24, {8, 64, 8, 24});
+    check_cascade_kernels<int32_t>(24, {128, 32, 16});
 }
 
 } // namespace

@@ -128,5 +128,41 @@ TEST(FittedPreFilter, RefusesNoiseAndSilence) {
     }
 }
 
+TEST(PreFilterRun, MatchesTheDecoderFormulaAcrossCallsAndWraps) {
+    // out = x - (sum c_j x[n-1-j]) >> s in 32-bit arithmetic, the samples before the first
+    // call being zero; two calls of uneven length must give what one long run gives.
+    for (int bits : {16, 24}) {
+        SCOPED_TRACE(bits);
+        wmal::TileParams p;
+        p.ac_order = 3;
+        p.ac_scaling = 13;
+        p.ac_coefs[0] = 8192; // 1.0
+        p.ac_coefs[1] = 5000;
+        p.ac_coefs[2] = 300;
+        std::vector<int32_t> x = white_noise(1000, 1, bits, 9);
+        for (size_t i = 100; i < 200; ++i)
+            x[i] = (1 << (bits - 1)) - 1; // full scale: the 24-bit sums wrap
+        std::vector<int32_t> expected(x.size());
+        for (size_t n = 0; n < x.size(); ++n) {
+            uint32_t sum = 0;
+            for (int j = 0; j < p.ac_order; ++j)
+                if (n >= static_cast<size_t>(j) + 1)
+                    sum += static_cast<uint32_t>(x[n - 1 - static_cast<size_t>(j)]) *
+                           static_cast<uint32_t>(p.ac_coefs[j]);
+            expected[n] = static_cast<int32_t>(
+                static_cast<uint32_t>(x[n]) -
+                static_cast<uint32_t>(static_cast<int32_t>(sum) >> p.ac_scaling));
+        }
+        std::vector<int32_t> y = x;
+        int32_t history[wmal::kMaxAcOrder] = {};
+        wmal::apply_prefilter(y.data(), 2, p, history); // shorter than the order
+        wmal::apply_prefilter(y.data() + 2, 371, p, history);
+        wmal::apply_prefilter(y.data() + 373, static_cast<int>(y.size()) - 373, p, history);
+        EXPECT_EQ(y, expected);
+        EXPECT_EQ(history[0], x.back());
+        EXPECT_EQ(history[2], x[x.size() - 3]);
+    }
+}
+
 } // namespace
 } // namespace wmal_test
