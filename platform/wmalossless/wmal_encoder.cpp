@@ -194,8 +194,8 @@ void Encoder::Impl::frame_pointers(int frame, const int32_t** out) const {
 // A candidate that keeps losing sits out more and more choices, up to three in a row: on
 // steady material the same tools keep winning, and trying the others every time cost a
 // fifth of the encoder's time. When the sound has changed between seekable points, every
-// candidate gets a trial, if a shorter one: what lost on the earlier sound says little about
-// the new one.
+// candidate that has not lost four times in a row gets a trial, if a shorter one: what lost
+// on the earlier sound says little about the new one.
 bool Encoder::Impl::choose_tools(int count, bool restart_due) {
     constexpr int kLongestRest = 3;
     const int spf = format.samples_per_frame;
@@ -230,6 +230,10 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             --resting[k];
             continue;
         }
+        // Between seekable points a candidate that has lost four times in a row sits out too:
+        // on sound that changes often (bursts) those choices come every few frames.
+        if (!requick && n > 0 && !restart_due && resting[k] > 0 && losses[k] >= 4)
+            continue;
         // A candidate that would have sat out gets a shorter chance.
         const bool woken = !requick && n > 0 && resting[k] > 0;
         TileParams tools = restarts && !requick ? candidates[k] : params;
