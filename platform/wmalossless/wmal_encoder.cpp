@@ -234,8 +234,12 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
         // on sound that changes often (bursts) those choices come every few frames.
         if (!requick && n > 0 && !restart_due && resting[k] > 0 && losses[k] >= 4)
             continue;
-        // A candidate that would have sat out gets a shorter chance.
+        // A candidate that would have sat out gets a shorter chance; so does one that lost its
+        // last two trials, at a seekable point, unless it is one that must win by a clear lead
+        // (it may trail early and win later: tones).
         const bool woken = !requick && n > 0 && resting[k] > 0;
+        const bool short_trial = restart_due && restarts && !requick &&
+                                 !candidates[k].needs_clear_lead && losses[k] >= 2;
         TileParams tools = restarts && !requick ? candidates[k] : params;
         if (restarts && tools.ac_fitted && !fit_tools(tools, count))
             continue;
@@ -256,7 +260,7 @@ bool Encoder::Impl::choose_tools(int count, bool restart_due) {
             cost[i] = projected(so_far, i);
             if (so_far[i] >= best)
                 break;
-            if (best_tiles && i >= (woken ? 1 : 2) &&
+            if (best_tiles && i >= (woken || short_trial ? 1 : 2) &&
                 cost[i] > best_projected[i] + best_projected[i] / 32)
                 break;
             if (i == count - 1)
