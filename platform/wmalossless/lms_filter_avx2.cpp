@@ -180,16 +180,27 @@ struct McLmsAvx2Ops {
             acc = _mm256_add_epi32(acc, _mm256_madd_epi16(load(history + k), load(weights + k)));
         return sum_lanes(acc);
     }
+    // The direction applies as a sign (sign_epi16), not a branch: it follows the sign of the
+    // prediction error, which no branch predictor guesses. Blocks of 16, then of 8 (the short
+    // stages have 4 or 8 weights a channel), then one by one.
     static void adapt(int16_t* weights, const int16_t* steps, int count, bool up) {
+        const int16_t direction = up ? 1 : -1;
+        const __m256i d = _mm256_set1_epi16(direction);
         int k = 0;
         for (; k + 16 <= count; k += 16) {
             const __m256i w = load(weights + k);
-            const __m256i s = load(steps + k);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(weights + k),
-                                up ? _mm256_add_epi16(w, s) : _mm256_sub_epi16(w, s));
+                                _mm256_add_epi16(w, _mm256_sign_epi16(load(steps + k), d)));
+        }
+        if (k + 8 <= count) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + k));
+            const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(steps + k));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(weights + k),
+                             _mm_add_epi16(w, _mm_sign_epi16(s, _mm256_castsi256_si128(d))));
+            k += 8;
         }
         for (; k < count; ++k)
-            weights[k] = static_cast<int16_t>(up ? weights[k] + steps[k] : weights[k] - steps[k]);
+            weights[k] = static_cast<int16_t>(weights[k] + direction * steps[k]);
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include "libav_decode.h"
 #include "lms_filter.h"
+#include "mclms_filter.h"
 #include "test_signals.h"
 #include "wmal_encoder.h"
 
@@ -93,6 +94,50 @@ TEST(LmsKernels, CascadesMatchFilterByFilter) {
     check_cascade_kernels<int32_t>(24, {16, 256, 16});
     check_cascade_kernels<int32_t>(24, {8, 64, 8, 24});
     check_cascade_kernels<int32_t>(24, {128, 32, 16});
+}
+
+// The multichannel stage straight through both kernel sets: every order the tools use and
+// odd ones (weight counts that end in blocks of 16, of 8 and single weights), 1 to 3
+// channels, both depths, two tiles in a row; residues, weights and history must match.
+void check_mclms_kernels(int channels, int order, int bits) {
+    const int length = 1500;
+    const std::vector<int32_t> noise = white_noise(length, channels, bits, 5 + order);
+    wmal::McLmsFilter filters[2];
+    std::vector<std::vector<int32_t>> outputs[2];
+    for (int k = 0; k < 2; ++k) {
+        wmal::use_portable_lms_kernels(k == 0);
+        filters[k].clear(order, bits == 16 ? 12 : 9, channels);
+        outputs[k].assign(static_cast<size_t>(channels), std::vector<int32_t>(length));
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < length; ++i)
+                outputs[k][static_cast<size_t>(c)][static_cast<size_t>(i)] =
+                    noise[static_cast<size_t>(i * channels + c)] >> (i > 1000 ? bits - 5 : 0);
+        wmal::McLmsScratch scratch;
+        const bool coded[wmal::kMaxChannels] = {true, true, true};
+        for (int tile = 0; tile < 2; ++tile) {
+            int32_t* signals[wmal::kMaxChannels];
+            for (int c = 0; c < channels; ++c)
+                signals[c] = outputs[k][static_cast<size_t>(c)].data() + tile * length / 2;
+            filters[k].encode(signals, coded, length / 2, bits, scratch);
+        }
+    }
+    wmal::use_portable_lms_kernels(false);
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(0, std::memcmp(filters[0].coefs, filters[1].coefs, sizeof filters[0].coefs));
+    EXPECT_EQ(0, std::memcmp(filters[0].cross, filters[1].cross, sizeof filters[0].cross));
+    EXPECT_EQ(0, std::memcmp(filters[0].window, filters[1].window, sizeof filters[0].window));
+}
+
+TEST(LmsKernels, MultichannelStageMatchesTheSameEitherWay) {
+    if (!wmal::vector_lms_kernels())
+        GTEST_SKIP() << "no vector kernels on this processor";
+    for (int bits : {16, 24})
+        for (int channels = 1; channels <= 3; ++channels)
+            for (int order : {2, 4, 6, 8, 12, 32}) {
+                SCOPED_TRACE(testing::Message()
+                             << bits << " bits, " << channels << " ch, order " << order);
+                check_mclms_kernels(channels, order, bits);
+            }
 }
 
 } // namespace
