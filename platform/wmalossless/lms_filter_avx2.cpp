@@ -202,6 +202,24 @@ struct McLmsAvx2Ops {
         for (; k < count; ++k)
             weights[k] = static_cast<int16_t>(weights[k] + direction * steps[k]);
     }
+    // A channel's weights held in a register for a tile, 16 of them, those past the stage's
+    // count zero; its steps past the count are masked off.
+    using Held = __m256i;
+    static Held hold(const int16_t* weights) { return load(weights); }
+    static void release(Held h, int16_t* weights) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(weights), h);
+    }
+    static uint32_t held_dot(const int16_t* history, Held h) {
+        return sum_lanes(_mm256_madd_epi16(load(history), h));
+    }
+    static Held held_adapt(Held h, const int16_t* steps, int count, int direction) {
+        alignas(32) static constexpr int16_t kLanes[32] = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                                           -1, -1, -1, -1, -1, -1, -1, -1};
+        const __m256i mask = load(kLanes + 16 - count);
+        const __m256i s = _mm256_and_si256(load(steps), mask);
+        return _mm256_add_epi16(
+            h, _mm256_sign_epi16(s, _mm256_set1_epi16(static_cast<int16_t>(direction))));
+    }
 };
 
 } // namespace

@@ -36,6 +36,24 @@ struct PortableOps {
         for (int k = 0; k < count; ++k)
             weights[k] = static_cast<int16_t>(up ? weights[k] + steps[k] : weights[k] - steps[k]);
     }
+    // A channel's weights held for a tile, 16 of them, those past the stage's count zero.
+    struct Held {
+        int16_t w[16];
+    };
+    static Held hold(const int16_t* weights) {
+        Held h;
+        std::memcpy(h.w, weights, sizeof h.w);
+        return h;
+    }
+    static void release(const Held& h, int16_t* weights) { std::memcpy(weights, h.w, sizeof h.w); }
+    static uint32_t held_dot(const int16_t* history, const Held& h) {
+        return dot16(history, h.w, 16);
+    }
+    static Held held_adapt(Held h, const int16_t* steps, int count, int direction) {
+        for (int k = 0; k < count; ++k)
+            h.w[k] = static_cast<int16_t>(h.w[k] + direction * steps[k]);
+        return h;
+    }
 };
 
 } // namespace

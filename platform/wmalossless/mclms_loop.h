@@ -32,7 +32,7 @@ inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int 
         static_cast<size_t>(length) * static_cast<size_t>(channels) + static_cast<size_t>(taps);
     if (scratch.history.size() < size) {
         scratch.history.resize(size);
-        scratch.signs.resize(size);
+        scratch.signs.resize(size + 16); // whole blocks of 16 steps are read
     }
     // The 16-bit sums read whole blocks of 16 weights, those past the taps being zero; the
     // history has room for them to read past its end.
@@ -62,6 +62,47 @@ inline void run(McLmsFilter& m, int32_t* const* signals, const bool* coded, int 
     }
 
     const uint32_t rounding = (uint32_t{1} << m.scaling) >> 1;
+    // Stages of at most 16 weights a channel on 16-bit streams keep each channel's weights in
+    // one block (a register) for the whole tile: each sample's update feeds the next sample's
+    // sum, and a store and reload between them would lengthen that chain at every sample.
+    constexpr bool kHeld = kNarrow && kChannels > 0 && kOrder > 0 && kOrder * kChannels <= 16;
+    if constexpr (kHeld) {
+        typename Ops::Held w[kChannels];
+        for (int c = 0; c < kChannels; ++c)
+            w[c] = Ops::hold(m.coefs[c]);
+        for (int i = 0; i < length; ++i) {
+            const size_t at = static_cast<size_t>(length - i) * static_cast<size_t>(kChannels);
+            int32_t residue[kChannels];
+            for (int c = 0; c < kChannels; ++c) {
+                residue[c] = 0;
+                if (!coded[c])
+                    continue;
+                uint32_t sum = Ops::held_dot(narrow + at, w[c]);
+                for (int j = 0; j < c; ++j)
+                    sum +=
+                        static_cast<uint32_t>(signals[j][i]) * static_cast<uint32_t>(m.cross[c][j]);
+                const int32_t prediction = static_cast<int32_t>(sum + rounding) >> m.scaling;
+                residue[c] = static_cast<int32_t>(static_cast<uint32_t>(signals[c][i]) -
+                                                  static_cast<uint32_t>(prediction));
+            }
+            for (int c = 0; c < kChannels; ++c) {
+                if (residue[c] == 0)
+                    continue;
+                const int direction = residue[c] > 0 ? 1 : -1;
+                w[c] = Ops::held_adapt(w[c], signs + at, taps, direction);
+                for (int j = 0; j < c; ++j)
+                    m.cross[c][j] = static_cast<int16_t>(m.cross[c][j] +
+                                                         direction * sign_of_sample(signals[j][i]));
+            }
+            for (int c = 0; c < kChannels; ++c)
+                if (coded[c])
+                    signals[c][i] = residue[c];
+        }
+        for (int c = 0; c < kChannels; ++c)
+            Ops::release(w[c], m.coefs[c]);
+        std::memcpy(m.window, history, sizeof(int32_t) * static_cast<size_t>(taps));
+        return;
+    }
     for (int i = 0; i < length; ++i) {
         // The window for sample i starts with sample i - 1.
         const size_t at = static_cast<size_t>(length - i) * static_cast<size_t>(channels);
