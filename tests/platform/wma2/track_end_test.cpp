@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numbers>
 
 namespace {
@@ -22,6 +23,11 @@ Planes Tone(int rate, int channels, double seconds, double frequency = 997.0) {
     }
     return out;
 }
+
+// A pure tone cut off hard comes back near 44 dB over its last 1024 samples whatever
+// the body's accuracy (the last 256 samples near 39 dB); a body coded better than this
+// is not held against the end. Ends that were damaged came back 6-15 dB under the body.
+constexpr double kEndCeilingDb = 42.0;
 
 // Short tracks end in their first packets, where the stream's framing makes them carry more
 // bits than their rate: those must serve the whole track, not just part of it. Long ones
@@ -59,7 +65,8 @@ TEST(TrackEnds, EveryLengthEndsAsAccuratelyAsItsBody) {
                     ASSERT_GE(decoded.audio[ch].size(), length);
                     const double body = SnrDb(input[ch], decoded.audio[ch], 0, length - 1024);
                     const double end = SnrDb(input[ch], decoded.audio[ch], length - 1024, length);
-                    EXPECT_GT(end, body - 3.0) << "channel " << ch << ": body " << body;
+                    EXPECT_GT(end, std::min(body, kEndCeilingDb) - 3.0)
+                        << "channel " << ch << ": body " << body;
                 }
             }
         }
