@@ -91,7 +91,9 @@ void FrameCoder::AnalyseBlock(BlockAnalysis& block, const std::array<float, 2>& 
         model_.Analyse(block.k, channel.coefs.data(), block.end, channel.masking, block.k < 2);
         const float factor = temporal[static_cast<std::size_t>(ch)];
         if (factor < 1.0F) {
-            model_.Lower(block.k, block.end, factor, channel.masking);
+            for (int b = 0; b < params_.band_count(block.k); ++b) {
+                channel.masking.allowed[b] *= factor;
+            }
         }
         channel.content = false;
         // Below a hundredth of a 16-bit step there is nothing to code.

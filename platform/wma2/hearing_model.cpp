@@ -316,22 +316,6 @@ void HearingModel::Analyse(int k, const float* coefs, int end, BandMasking& out,
     }
 }
 
-void HearingModel::Lower(int k, int end, float factor, BandMasking& masking) const {
-    const auto& edges = params_.band_edges[k];
-    masking.perceptual_entropy = 0;
-    for (int b = 0; b < params_.band_count(k); ++b) {
-        const auto band = static_cast<std::size_t>(b);
-        masking.allowed[band] *= factor;
-        const int from = edges[band];
-        const int coded_to = std::min(edges[band + 1], end);
-        if (coded_to > from) {
-            masking.perceptual_entropy +=
-                0.5F * static_cast<float>(coded_to - from) *
-                FastLog2(1.0F + masking.energy[band] / masking.allowed[band]);
-        }
-    }
-}
-
 void HearingModel::MidSideMasking(const BandMasking& left, const BandMasking& right, int bands,
                                   BandMasking& mid, BandMasking& side) {
     for (int b = 0; b < bands; ++b) {

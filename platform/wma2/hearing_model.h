@@ -55,10 +55,6 @@ public:
     // as noise (a quicker estimate).
     void Analyse(int k, const float* coefs, int end, BandMasking& out, bool tonality = true);
 
-    // Lowers a block's allowed noise by `factor` (at most 1) in every band, and its
-    // perceptual entropy with it, so that choices comparing blocks' bits see the lower masks.
-    void Lower(int k, int end, float factor, BandMasking& masking) const;
-
     // Mask of the sum and difference channels from those of the left and right ones:
     // noise in either of them lands in both outputs.
     static void MidSideMasking(const BandMasking& left, const BandMasking& right, int bands,

@@ -66,35 +66,4 @@ TEST(HearingModel, LowTiltLowersTheMasksBelowFifteenBarkOnly) {
     }
 }
 
-// Lowering a block's masks lowers its allowed noise by the factor and raises its bits with
-// it: by up to half a bit per coded coefficient for every halving, all of it where the signal
-// is far louder.
-TEST(HearingModel, LoweredMasksCostTheirBits) {
-    const StreamParams params = DeriveStreamParams(44100, 2, 128000);
-    const int k = 2;
-    const int n = params.block_len(k);
-    const int end = params.coefs_end[static_cast<std::size_t>(k)] / 2;
-    std::vector<float> coefs(static_cast<std::size_t>(n));
-    std::uint32_t seed = 5;
-    for (float& c : coefs) {
-        seed = seed * 1664525u + 1013904223u;
-        c = 1.0e6F * (static_cast<float>(seed) / 4294967296.0F - 0.5F);
-    }
-    HearingModel model(params, {});
-    BandMasking plain;
-    model.Analyse(k, coefs.data(), end, plain);
-    BandMasking same = plain;
-    model.Lower(k, end, 1.0F, same);
-    EXPECT_NEAR(same.perceptual_entropy, plain.perceptual_entropy,
-                1e-4F * plain.perceptual_entropy);
-    BandMasking lowered = plain;
-    model.Lower(k, end, 0.25F, lowered);
-    for (int b = 0; b < params.band_count(k); ++b) {
-        EXPECT_FLOAT_EQ(lowered.allowed[b], 0.25F * plain.allowed[b]) << b;
-    }
-    const float more = lowered.perceptual_entropy - plain.perceptual_entropy;
-    EXPECT_LE(more, 1.001F * static_cast<float>(end));
-    EXPECT_GT(more, 0.6F * static_cast<float>(end));
-}
-
 } // namespace
