@@ -178,7 +178,9 @@ void BlockQuantiser::Quantise(const BlockAnalysis& block, int offset_db, Decoder
                     top_[ch] - exponent_of_[ch][static_cast<std::size_t>(i)])];
             }
             any = wma2::Quantise(channel.coefs.data(), inverse_step.data(), scale,
-                                 tuning_.rounding_bias, block.end, max_level, coded.values.data());
+                                 params_.noise_coding ? tuning_.rounding_bias
+                                                      : tuning_.rounding_bias_coded,
+                                 block.end, max_level, coded.values.data());
         }
         const bool noise = std::any_of(
             coded.noise.begin(),

@@ -29,6 +29,10 @@ struct EncoderTuning {
     float low_tilt_db_per_bark = 1.5F;
     // Quantisation: how far small values lean towards zero (fraction of a step).
     float rounding_bias = 0.18F;
+    // The same at the rates that code every band (no band sent as noise): there a smaller
+    // lean keeps more of the quiet partials of voices and of a band mix; where bands are
+    // sent as noise the larger one keeps their levels in reach of the coded ones.
+    float rounding_bias_coded = 0.12F;
     // Exponents: bits an exponent is worth per coefficient per squared unit of error.
     float precision_cost = 0.12F;
     ExponentReuse reuse_exponents = ExponentReuse::kWhenCheaper;

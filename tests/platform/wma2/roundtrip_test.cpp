@@ -225,6 +225,22 @@ TEST(RoundTrip, DeepBassKeepsItsOwnSignalToNoiseRatio) {
     EXPECT_GE(guarded_snr, bass_snr(unguarded) + 6.0);
 }
 
+TEST(Quantiser, EachRateLeansByItsOwnRoundingBias) {
+    // Rates that code every band round with rounding_bias_coded, those that send bands as
+    // noise with rounding_bias: changing the other one leaves the stream as it was.
+    const Planes input = Add(Chord(44100, 2, 0.5), Noise(44100, 2, 0.5, 0.02));
+    const auto packets = [&](int bit_rate, float bias, float coded_bias) {
+        wma2::EncoderTuning tuning;
+        tuning.rounding_bias = bias;
+        tuning.rounding_bias_coded = coded_bias;
+        return Encode({44100, 2, bit_rate, 0}, input, tuning).packets;
+    };
+    EXPECT_EQ(packets(128000, 0.0F, 0.2F), packets(128000, 0.4F, 0.2F));
+    EXPECT_NE(packets(128000, 0.2F, 0.0F), packets(128000, 0.2F, 0.4F));
+    EXPECT_EQ(packets(32000, 0.2F, 0.0F), packets(32000, 0.2F, 0.4F));
+    EXPECT_NE(packets(32000, 0.0F, 0.2F), packets(32000, 0.4F, 0.2F));
+}
+
 TEST(Timing, EverySampleInItsPlace) {
     // A click marks the first and the last sample, whatever part of its last frame the
     // track fills.
