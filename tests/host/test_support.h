@@ -38,6 +38,14 @@ std::string run_python(const std::string& script);
 using VorbisComments = std::vector<std::pair<std::string, std::vector<std::string>>>;
 void set_vorbis_comments(const std::string& path, const VorbisComments& comments);
 
+// The end of a script that feeds a track under way through descriptor 3: the
+// rest of tone.wav, the pipe closed, then vantrel's exit status as "status N".
+inline constexpr const char* kFeedTheRestAndWait = R"(cat tone.wav >&3 2> /dev/null
+exec 3>&-
+wait $pid
+echo "status $?"
+)";
+
 bool contains(const std::string& text, const std::string& part);
 // How often `part` stands in `text` (without overlaps).
 int count(const std::string& text, const std::string& part);

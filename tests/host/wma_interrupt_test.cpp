@@ -39,11 +39,7 @@ head -c 400000 tone.wav >&3
 for i in $(seq 300); do ls -A | grep -q '\.part$' && break; sleep 0.1; done
 ls -A | grep -q '\.part$' || { echo "no temporary file"; kill -9 $pid; exit 9; }
 for s in )" + c.signals + R"(; do kill -$s $pid; sleep 0.2; done
-cat tone.wav >&3 2> /dev/null
-exec 3>&-
-wait $pid
-echo "status $?"
-)";
+)" + kFeedTheRestAndWait;
     CommandResult r = RunCommand("bash -c " + ShellQuote(script), 120);
     const std::string err = ReadFile(dir_.File("err.txt"));
     EXPECT_TRUE(contains(r.out, "status " + std::to_string(c.status) + "\n")) << r.out << err;

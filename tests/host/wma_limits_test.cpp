@@ -89,11 +89,7 @@ TEST_F(RealWma, WithKeepAFileThatAppearsWhileItsTrackIsWrittenIsKept) {
     make_tone(dir_.File("tone.wav"), 20, 44100, 2);
     const std::string script = track_under_way(dir_.Path().string(), "-n -o out.wma", ".") +
                                R"(echo appeared > out.wma
-cat tone.wav >&3 2> /dev/null
-exec 3>&-
-wait $pid
-echo "status $?"
-)";
+)" + kFeedTheRestAndWait;
     CommandResult r = RunCommand("bash -c " + ShellQuote(script), 120);
     const std::string err = ReadFile(dir_.File("err.txt"));
     EXPECT_TRUE(contains(r.out, "status 1\n")) << r.out << err;

@@ -61,11 +61,7 @@ for i in $(seq 300); do
     [ -e out/b.wma ] && [ -e out/c.wma ] && ls -A out | grep -q '\.part$' && break; sleep 0.1
 done
 echo appeared > out/a.wma
-cat tone.wav >&3 2> /dev/null
-exec 3>&-
-wait $pid
-echo "status $?"
-)";
+)" + kFeedTheRestAndWait;
     CommandResult r = RunCommand("bash -c " + ShellQuote(script), 120);
     const std::string err = ReadFile(dir_.File("err.txt"));
     EXPECT_TRUE(contains(r.out, "status 1\n")) << r.out << err;
@@ -94,11 +90,7 @@ exec 3> z.wav
 head -c 400000 tone.wav >&3
 for i in $(seq 300); do [ -e out/a.wma ] && ls -A out | grep -q '\.part$' && break; sleep 0.1; done
 kill -INT $pid
-cat tone.wav >&3 2> /dev/null
-exec 3>&-
-wait $pid
-echo "status $?"
-)";
+)" + kFeedTheRestAndWait;
     CommandResult r = RunCommand("bash -c " + ShellQuote(script), 120);
     const std::string err = ReadFile(dir_.File("err.txt"));
     EXPECT_TRUE(contains(r.out, "status 130\n")) << r.out << err;

@@ -167,6 +167,25 @@ wmal::TileParams tools(int mclms_order, int mclms_scaling, std::initializer_list
 
 // Tonal channels that share much of their content, so that one predicts another; channel 1
 // falls silent in the middle frames, which are then coded without it.
+// Frame `frame` of interleaved `pcm` as one plane per channel, as the fitting routines
+// take it.
+struct FramePlanes {
+    std::vector<std::vector<int32_t>> x;
+    const int32_t* at[wmal::kMaxChannels] = {};
+};
+
+FramePlanes frame_planes(const std::vector<int32_t>& pcm, int channels, int spf, int frame) {
+    FramePlanes planes;
+    planes.x.assign(static_cast<size_t>(channels), std::vector<int32_t>(static_cast<size_t>(spf)));
+    for (int c = 0; c < channels; ++c) {
+        for (int i = 0; i < spf; ++i)
+            planes.x[static_cast<size_t>(c)][static_cast<size_t>(i)] =
+                pcm[static_cast<size_t>((frame * spf + i) * channels + c)];
+        planes.at[c] = planes.x[static_cast<size_t>(c)].data();
+    }
+    return planes;
+}
+
 std::vector<int32_t> correlated(int frames, int channels, int bits, int spf) {
     const size_t n = static_cast<size_t>(frames) * static_cast<size_t>(spf);
     const auto base = tonal(n, 1, bits, 44100, 3);
@@ -274,17 +293,9 @@ TEST(ToolChanges, FixedAndFittedPredictorsDecodeExactly) {
             const auto pcm = correlated(10, channels, bits, spf);
             auto fitted = [&](int frame, bool mid_side) {
                 wmal::TileParams p = wmal::fitted_tools(f, mid_side);
-                std::vector<std::vector<int32_t>> x(static_cast<size_t>(channels),
-                                                    std::vector<int32_t>(static_cast<size_t>(spf)));
-                const int32_t* at[wmal::kMaxChannels];
-                for (int c = 0; c < channels; ++c) {
-                    for (int i = 0; i < spf; ++i)
-                        x[static_cast<size_t>(c)][static_cast<size_t>(i)] =
-                            pcm[static_cast<size_t>((frame * spf + i) * channels + c)];
-                    at[c] = x[static_cast<size_t>(c)].data();
-                }
+                const FramePlanes planes = frame_planes(pcm, channels, spf, frame);
                 auto start = std::make_shared<wmal::McLmsStart>();
-                EXPECT_TRUE(wmal::fit_mclms(at, channels, spf, p.mclms_order, 0, *start));
+                EXPECT_TRUE(wmal::fit_mclms(planes.at, channels, spf, p.mclms_order, 0, *start));
                 p.mclms_scaling = start->scaling;
                 p.mclms_start = std::move(start);
                 return p;
@@ -325,24 +336,16 @@ TEST(ToolChanges, FittedStageBehindAFittedPreFilterDecodesExactly) {
         }
         auto fitted = [&](int frame, bool pre_filter) {
             wmal::TileParams p = wmal::fitted_tools(f, false);
-            std::vector<std::vector<int32_t>> x(static_cast<size_t>(channels),
-                                                std::vector<int32_t>(static_cast<size_t>(spf)));
-            const int32_t* at[wmal::kMaxChannels];
-            for (int c = 0; c < channels; ++c) {
-                for (int i = 0; i < spf; ++i)
-                    x[static_cast<size_t>(c)][static_cast<size_t>(i)] =
-                        pcm[static_cast<size_t>((frame * spf + i) * channels + c)];
-                at[c] = x[static_cast<size_t>(c)].data();
-            }
+            FramePlanes planes = frame_planes(pcm, channels, spf, frame);
             if (pre_filter) {
-                EXPECT_TRUE(wmal::fit_prefilter(at, channels, spf, 2, 1, 0, p));
-                for (auto& channel : x) {
+                EXPECT_TRUE(wmal::fit_prefilter(planes.at, channels, spf, 2, 1, 0, p));
+                for (auto& channel : planes.x) {
                     int32_t history[wmal::kMaxAcOrder] = {};
                     wmal::apply_prefilter(channel.data(), spf, p, history);
                 }
             }
             auto start = std::make_shared<wmal::McLmsStart>();
-            EXPECT_TRUE(wmal::fit_mclms(at, channels, spf, p.mclms_order, 0, *start));
+            EXPECT_TRUE(wmal::fit_mclms(planes.at, channels, spf, p.mclms_order, 0, *start));
             p.mclms_scaling = start->scaling;
             p.mclms_start = std::move(start);
             return p;
